@@ -1,0 +1,16 @@
+// Whole-file reads and atomic whole-file writes. Paths are Shift-JIS bytes, as everywhere in the system.
+#pragma once
+
+#include <string>
+
+namespace fileio {
+
+// Reads the whole file. False when it cannot be opened or read.
+bool ReadFile(const std::string& path, std::string& bytes);
+
+// Writes bytes to a temporary file in the same folder as path and then moves it over path, so that a crash
+// or a full disk never leaves a truncated file behind. On failure the old file is untouched and error (when
+// given) receives the system's reason as Shift-JIS text.
+bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error = nullptr);
+
+}  // namespace fileio

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Mokuna need, when any is missing.
+set -euo pipefail
+
+packages=(
+  cmake make g++ clang libclang-rt-14-dev googletest
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine64 xvfb xauth x11-utils xdotool imagemagick
+  fonts-ipafont-gothic fonts-ipafont-mincho
+  dovecot-pop3d python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# The POP3 server is only ever started by the tests, on loopback, with a throw-away configuration.
+if command -v systemctl >/dev/null 2>&1 && [ -d /run/systemd/system ]; then
+  "${sudo[@]}" systemctl disable --now dovecot >/dev/null 2>&1 || true
+fi
+"${sudo[@]}" service dovecot stop >/dev/null 2>&1 || true

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test:
+#   native-asan  the portable cores under AddressSanitizer and UBSan
+#   fuzz         each libFuzzer target for a bounded time (MOKUNA_FUZZ_SECONDS, default 20)
+#   windows      the three deliverables with MinGW-w64, their Win32 tests and the end-to-end tests under Wine
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc)
+
+scripts/deps.sh || exit 1
+source scripts/xvfb.sh
+
+failed_steps=()
+step() {  # step NAME COMMAND...
+  echo "== $1"
+  shift
+  "$@" || failed_steps+=("$*")
+}
+
+rm -rf build/native-asan/test-results build/windows/test-results
+step configure-native cmake --preset native-asan
+step build-native cmake --build --preset native-asan -j"$jobs"
+step test-native ctest --preset native-asan -j"$jobs"
+
+step configure-fuzz cmake --preset fuzz
+step build-fuzz cmake --build --preset fuzz -j"$jobs"
+fuzz_runs=0 fuzz_failed=0
+if [ -f build/fuzz/fuzz-targets.txt ]; then
+  while read -r target; do
+    [ -n "$target" ] || continue
+    name=$(basename "$target")
+    corpus="build/fuzz/corpus/$name"
+    mkdir -p "$corpus"
+    echo "== fuzz $name"
+    if "$target" -max_total_time="${MOKUNA_FUZZ_SECONDS:-20}" -rss_limit_mb=2048 "$corpus" >"build/fuzz/$name.log" 2>&1; then
+      tail -n 1 "build/fuzz/$name.log"
+    else
+      tail -n 30 "build/fuzz/$name.log"
+      fuzz_failed=$((fuzz_failed + 1))
+    fi
+    fuzz_runs=$((fuzz_runs + 1))
+  done < build/fuzz/fuzz-targets.txt
+fi
+
+step configure-windows cmake --preset windows
+step build-windows cmake --build --preset windows -j"$jobs"
+cmake/wine-run.sh --setup-only
+# Wine tests share one display and one desktop: one at a time, so no window steals another's focus.
+step test-windows ctest --preset windows
+
+python3 scripts/count-results.py build/native-asan/test-results build/windows/test-results \
+  --fuzz "$fuzz_runs" "$fuzz_failed" --steps "${#failed_steps[@]}"
+status=$?
+for s in "${failed_steps[@]}"; do echo "failed: $s"; done
+[ ${#failed_steps[@]} -eq 0 ] && [ "$fuzz_failed" -eq 0 ] && exit $status
+exit 1

@@ -1,0 +1,58 @@
+// The atomic write against the real Windows file system (under Wine on Linux).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "file_io.h"
+
+namespace {
+
+class FileIoWin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    dir_ = std::wstring(tmp) + L"mokuna-fileio-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(dir_.c_str(), nullptr);
+    SetCurrentDirectoryW(dir_.c_str());
+  }
+  void TearDown() override {
+    SetFileAttributesW(L"edll.ini", FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(L"edll.ini");
+    DeleteFileW(L"\x30AD\x30E3\x30E9.bmp.msk");
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    SetCurrentDirectoryW(tmp);
+    RemoveDirectoryW(dir_.c_str());
+  }
+  std::wstring dir_;
+};
+
+TEST_F(FileIoWin, ReplacesAnExistingFileByBareName) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "first content that is longer\r\n"));
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "second\r\n"));
+  std::string bytes;
+  ASSERT_TRUE(fileio::ReadFile("edll.ini", bytes));
+  EXPECT_EQ("second\r\n", bytes);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"edll.ini.~tmp"));
+}
+
+TEST_F(FileIoWin, ReadOnlyTargetFailsWithSystemReasonAndKeepsOldBytes) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "old"));
+  ASSERT_TRUE(SetFileAttributesW(L"edll.ini", FILE_ATTRIBUTE_READONLY));
+  std::string reason;
+  EXPECT_FALSE(fileio::WriteFileAtomic("edll.ini", "new", &reason));
+  EXPECT_FALSE(reason.empty());
+  std::string bytes;
+  ASSERT_TRUE(fileio::ReadFile("edll.ini", bytes));
+  EXPECT_EQ("old", bytes);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"edll.ini.~tmp"));
+}
+
+TEST_F(FileIoWin, ShiftJisFileNamesReachTheFileSystemAsTheirCharacters) {
+  const std::string name = "キャラ.bmp.msk";  // Shift-JIS bytes in the binary
+  ASSERT_TRUE(fileio::WriteFileAtomic(name, "x"));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"\x30AD\x30E3\x30E9.bmp.msk"));
+}
+
+}  // namespace
