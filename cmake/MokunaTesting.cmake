@@ -41,3 +41,28 @@ function(mokuna_fuzz_target name)
     set_property(GLOBAL APPEND PROPERTY MOKUNA_FUZZ_TARGETS ${name})
   endif()
 endfunction()
+
+# mokuna_e2e_test(name SCRIPT file.py)  a Python end-to-end test of the Windows build, run under Xvfb + Wine.
+function(mokuna_e2e_test name)
+  if(WIN32)
+    cmake_parse_arguments(T "" "SCRIPT" "DEPENDS" ${ARGN})
+    add_test(NAME ${name} COMMAND python3 ${T_SCRIPT} WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+    set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 900 ENVIRONMENT
+      "MOKUNA_SOURCE_DIR=${CMAKE_SOURCE_DIR};MOKUNA_BUILD_DIR=${CMAKE_BINARY_DIR};MOKUNA_TEST_RESULTS=${MOKUNA_TEST_RESULTS};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/e2e")
+  endif()
+endfunction()
+
+# mokuna_core_library(name folder): a static library of every .cpp in folder, including folder, on top of
+# mokuna_common. While the folder holds no source yet it is an interface library, so dependants still link.
+function(mokuna_core_library name folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${folder})
+    target_link_libraries(${name} PUBLIC mokuna_common)
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${folder})
+    target_link_libraries(${name} INTERFACE mokuna_common)
+  endif()
+endfunction()
