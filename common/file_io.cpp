@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "win_text.h"
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,13 +17,7 @@ namespace fileio {
 
 #ifdef _WIN32
 
-static std::wstring Widen(const std::string& s) {
-  if (s.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(932, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(932, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-  return w;
-}
+static std::wstring Widen(const std::string& s) { return mokuna::WidenSjis(s); }
 
 static std::string SystemReason(DWORD code) {
   wchar_t* text = nullptr;
@@ -32,11 +28,7 @@ static std::string SystemReason(DWORD code) {
   if (text) LocalFree(text);
   while (!reason.empty() && (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L' '))
     reason.pop_back();
-  const int len = WideCharToMultiByte(932, 0, reason.data(), static_cast<int>(reason.size()), nullptr, 0,
-                                      nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(len), '\0');
-  WideCharToMultiByte(932, 0, reason.data(), static_cast<int>(reason.size()), &out[0], len, nullptr, nullptr);
-  return out;
+  return mokuna::NarrowToSjis(reason);
 }
 
 bool ReadFile(const std::string& path, std::string& bytes) {
