@@ -1,0 +1,68 @@
+// The host settings and their file, edll.ini: key lines at the top, then "[DLLlist]" and one plug-in name
+// per line. Portable: the character window applies the values that live in its own objects (position,
+// timer intervals) through the observer it passes to ReadHostIni.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mokuna {
+
+inline constexpr const char* kHostIniName = "edll.ini";
+inline constexpr const char* kDllListSection = "[DLLlist]";
+inline constexpr const char* kDefaultDllName = "Kavrel";
+
+struct HostSettings {
+  std::string MokunaImage = "climon.bmp";
+  int SerifuInterval = 3;     // seconds
+  int FukidasiInterval = 5;   // seconds
+  int MaxSpeaking = 7;        // lines
+  bool ShowCalender = false;
+  bool ShowTime = false;
+  int CalX = 100;
+  int CalY = 100;
+  std::vector<std::string> DllList{kDefaultDllName};
+
+  // Stored in the file, but owned by window objects while the program runs: Timer1 (LocalPolling),
+  // Timer2 (EventPolling) and the character window's top-left corner.
+  int LocalPolling = 500;  // ms
+  int EventPolling = 500;  // ms
+  int Top = 393;
+  int Left = 894;
+};
+
+// The keys of edll.ini, in the order in which a read applies them.
+enum class HostKey {
+  MokunaImage,
+  SerifuInterval,
+  FukidasiInterval,
+  EventPolling,
+  LocalPolling,
+  MaxSpeaking,
+  Top,
+  Left,
+  ShowCalender,
+  ShowTime,
+  CalX,
+  CalY,
+  DllList,
+};
+
+const char* HostKeyName(HostKey key);
+
+// Called right after each key has been applied to the settings (only for keys the file holds, and for
+// DllList only when the file has the section line).
+using HostKeyApplied = std::function<void(HostKey)>;
+
+// Applies the contents of edll.ini to settings, key by key in the fixed order. A value of an integer or
+// boolean key that is not a decimal integer throws HostError "'<value>' は整数ではありません"; the keys
+// before it stay applied, the ones after it are not.
+void ReadHostIni(std::string_view text, HostSettings& settings, const HostKeyApplied& applied = {});
+
+// The whole file as written at exit: thirteen key and section lines and one line per DllList entry,
+// each ended by CR LF.
+std::string WriteHostIni(const HostSettings& settings);
+
+}  // namespace mokuna
