@@ -1,0 +1,70 @@
+// epop.ini, the mail checker's settings file: ten key=value lines, read into the settings model and the
+// module state, written back in a fixed order. The settings window shows and edits an EpopSettings; the
+// mail check only reads one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace fennick {
+
+class SoundPlayer;
+
+constexpr const char kEpopFileName[] = "epop.ini";
+
+// The plug-in's state that outlives a call: what the last successful check saw.
+struct ModuleState {
+  std::string LastMessageID;    // identifier of the newest message, lower case, brackets included
+  std::int32_t LastMailNum = 0;  // messages in the mailbox
+};
+
+// The settings of the window's controls, in their initial states until a file is loaded.
+struct EpopSettings {
+  bool isCheckMail = true;            // CheckBox1
+  bool isPlay = false;                // CheckBox2
+  std::string CheckInterval = "0";    // Edit5, minutes, as typed (not validated)
+  std::string Account;                // Edit1
+  std::string Password;               // Edit2
+  std::string POPServer = "127.0.0.1";  // Edit3
+  int isUseAPOP = 0;                  // RadioGroup1 index: 1 APOP, 0 USER/PASS, -1 nothing marked
+  std::string FilePlaying;            // Edit6
+
+  bool UsesApop() const { return isUseAPOP == 1; }
+};
+
+// How loading ended. Loading stops at the first error; the keys after it keep their initial states and
+// the module state keeps its values.
+struct EpopLoadResult {
+  enum class Error { None, BadNumber, SoundDevice };
+  Error error = Error::None;
+  std::string key;      // the key whose value stopped loading (FilePlaying for a sound device error)
+  std::string message;  // what to show the user, Shift-JIS: the system's own words for the failure
+
+  bool ok() const { return error == Error::None; }
+  // True when every setting of the window was applied, so writing the settings back loses nothing.
+  // Only a bad number before LastMailNum leaves settings unapplied.
+  bool SettingsComplete() const { return error != Error::BadNumber || key == "LastMailNum"; }
+};
+
+// Applies the bytes of epop.ini to settings and state in the loading order: isCheckMail, CheckInterval,
+// Account, Password, POPServer, isUseAPOP, isPlay, FilePlaying; then, when the sound is on and the file
+// exists, opens player on it (player may be null: no sound is opened); then LastMessageID, LastMailNum.
+// Absent keys leave their values as they are.
+EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleState& state,
+                        SoundPlayer* player);
+
+// Loads the file at path when it can be read; a missing file is not an error and changes nothing.
+EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, ModuleState& state,
+                            SoundPlayer* player);
+
+// The ten lines, each ending in CR LF: isCheckMail, isPlay, CheckInterval, Account, Password, POPServer,
+// isUseAPOP (1 above 1, -1 below 0), FilePlaying, LastMessageID, LastMailNum.
+std::string SaveEpop(const EpopSettings& settings, const ModuleState& state);
+
+// Replaces the file at path with SaveEpop's bytes, atomically. False when it cannot be written; error then
+// receives the system's reason (Shift-JIS) and the old file is untouched.
+bool WriteEpopFile(const std::string& path, const EpopSettings& settings, const ModuleState& state,
+                   std::string* error = nullptr);
+
+}  // namespace fennick

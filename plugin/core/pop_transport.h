@@ -1,0 +1,33 @@
+// What the mail check needs of its network connection: one blocking TCP client connection with bounded
+// waits. The Win32 layer implements it with Winsock; tests replay a script. Every wait and read takes its
+// time-out from the caller, so tests can run the 10-second rules in milliseconds.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace fennick {
+
+class PopTransport {
+ public:
+  enum class WaitResult { Readable, TimedOut, Error };
+
+  virtual ~PopTransport() = default;
+
+  // Connects to host, a dotted IPv4 address or else a host name to look up, at port (always 110 for the
+  // mail check). False when no connection can be made: empty text, unknown name, refused, unreachable.
+  virtual bool Connect(const std::string& host, int port) = 0;
+  // Waits until the connection is readable (data has arrived or the peer has closed) or timeout_ms has
+  // run out.
+  virtual WaitResult WaitReadable(int timeout_ms) = 0;
+  // Reads the bytes available now, at most max, waiting up to timeout_ms when none are there yet. Returns
+  // the count; 0 when nothing arrived in time or the peer has closed; -1 on a socket error.
+  virtual std::ptrdiff_t Read(char* buffer, std::size_t max, int timeout_ms) = 0;
+  // Sends every byte of bytes. False on a socket error.
+  virtual bool Send(std::string_view bytes) = 0;
+  // Closes the connection; closing twice or without a connection is harmless.
+  virtual void Close() = 0;
+};
+
+}  // namespace fennick
