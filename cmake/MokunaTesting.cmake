@@ -11,8 +11,13 @@ function(_mokuna_gtest_target name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  set(report ${MOKUNA_TEST_RESULTS}/${name}.xml)
+  if(CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
+    # Under Wine a path starting with "/" is taken on the current drive, which a test may change.
+    set(report Z:${report})
+  endif()
   add_test(NAME ${name}
-           COMMAND ${name} --gtest_output=xml:${MOKUNA_TEST_RESULTS}/${name}.xml
+           COMMAND ${name} --gtest_output=xml:${report}
            WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
 
