@@ -1,0 +1,74 @@
+#include "tray_core.h"
+
+#include <gtest/gtest.h>
+
+namespace mokuna {
+namespace {
+
+TEST(TrayIdRegistry, NumbersFromTheLastEntry) {
+  TrayIdRegistry r;
+  int a = 0, b = 0, c = 0;
+  EXPECT_EQ(r.NextId(), 1);
+  r.Add(r.NextId(), &a);
+  EXPECT_EQ(r.NextId(), 2);
+  r.Add(r.NextId(), &b);
+  r.Remove(2);
+  // After the second goes, a third takes 2 again.
+  EXPECT_EQ(r.NextId(), 2);
+  r.Add(r.NextId(), &c);
+  EXPECT_EQ(r.Find(2), &c);
+  EXPECT_EQ(r.Find(1), &a);
+  // Removing the first does not renumber: the next still follows the last entry.
+  r.Remove(1);
+  EXPECT_EQ(r.NextId(), 3);
+  EXPECT_FALSE(r.Contains(1));
+}
+
+TEST(TrayIdRegistry, ChangedIdKeepsItsPlace) {
+  TrayIdRegistry r;
+  int a = 0, b = 0;
+  r.Add(1, &a);
+  r.Add(2, &b);
+  r.Replace(1, 10);
+  // The last entry is still the second component, so the next identifier is 3, not 11.
+  EXPECT_EQ(r.NextId(), 3);
+  EXPECT_EQ(r.Find(10), &a);
+  EXPECT_EQ(r.Find(1), nullptr);
+  r.Replace(2, 7);
+  EXPECT_EQ(r.NextId(), 8);
+}
+
+TEST(TrayEvents, MouseMessagesMapToCallsAndButtons) {
+  struct Row { unsigned msg; TrayCall call; TrayButton button; };
+  const Row rows[] = {
+      {512, TrayCall::kMouseMove, TrayButton::kLeft},   {513, TrayCall::kMouseDown, TrayButton::kLeft},
+      {514, TrayCall::kMouseUp, TrayButton::kLeft},     {515, TrayCall::kDblClick, TrayButton::kLeft},
+      {516, TrayCall::kMouseDown, TrayButton::kRight},  {517, TrayCall::kMouseUp, TrayButton::kRight},
+      {518, TrayCall::kDblClick, TrayButton::kRight},   {519, TrayCall::kMouseDown, TrayButton::kMiddle},
+      {520, TrayCall::kMouseUp, TrayButton::kMiddle},
+  };
+  for (const Row& row : rows) {
+    const TrayEvent e = TrayEventFor(row.msg);
+    EXPECT_EQ(e.call, row.call) << row.msg;
+    if (row.call != TrayCall::kMouseMove) {
+      EXPECT_EQ(e.button, row.button) << row.msg;
+    }
+  }
+  // The middle double click and everything else are ignored.
+  for (unsigned msg : {511u, 521u, 522u, 0u, 1126u}) EXPECT_EQ(TrayEventFor(msg).call, TrayCall::kNone) << msg;
+}
+
+TEST(TrayTip, FitsSixtyThreeBytesWithoutSplittingACharacter) {
+  EXPECT_EQ(TrayTipForRecord("2001/12/24 23:59"), "2001/12/24 23:59");
+  EXPECT_EQ(TrayTipForRecord(std::string(63, 'a')), std::string(63, 'a'));
+  EXPECT_EQ(TrayTipForRecord(std::string(80, 'a')), std::string(63, 'a'));
+  // 62 single bytes then a double-byte character: it would need bytes 63 and 64, so it is dropped whole.
+  const std::string kanji = "日";
+  EXPECT_EQ(TrayTipForRecord(std::string(62, 'a') + kanji), std::string(62, 'a'));
+  EXPECT_EQ(TrayTipForRecord(std::string(61, 'a') + kanji + "b"), std::string(61, 'a') + kanji);
+  // A zero inside the text ends it, as the record's zero-terminated field would.
+  EXPECT_EQ(TrayTipForRecord(std::string("ab\0cd", 5)), "ab");
+}
+
+}  // namespace
+}  // namespace mokuna
