@@ -50,7 +50,7 @@ struct EpopLoadResult {
 // Applies the bytes of epop.ini to settings and state in the loading order: isCheckMail, CheckInterval,
 // Account, Password, POPServer, isUseAPOP, isPlay, FilePlaying; then, when the sound is on and the file
 // exists, opens player on it (player may be null: no sound is opened); then LastMessageID, LastMailNum.
-// Absent keys leave their values as they are.
+// An absent setting takes its initial value; absent LastMessageID or LastMailNum leave the state as it is.
 EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleState& state,
                         SoundPlayer* player);
 

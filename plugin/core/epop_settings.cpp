@@ -1,0 +1,95 @@
+#include "epop_settings.h"
+
+#include <string>
+
+#include "config_file.h"
+#include "file_io.h"
+#include "sound_player.h"
+
+namespace fennick {
+namespace {
+
+EpopLoadResult BadNumber(const char* key, const std::string& value) {
+  EpopLoadResult r;
+  r.error = EpopLoadResult::Error::BadNumber;
+  r.key = key;
+  r.message = "'" + value + "' は整数ではありません";
+  return r;
+}
+
+}  // namespace
+
+EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleState& state,
+                        SoundPlayer* player) {
+  const config::KeyValueFile file(bytes);
+  // Reads key as a whole number into out; false (with the error filled in) when it is not one.
+  EpopLoadResult result;
+  auto number = [&](const char* key, auto&& apply) {
+    const auto value = file.Find(key);
+    if (!value) return true;
+    const auto n = config::ParseInt(*value);
+    if (!n) {
+      result = BadNumber(key, *value);
+      return false;
+    }
+    apply(*n);
+    return true;
+  };
+  auto text = [&](const char* key, std::string& out, const char* absent) {
+    const auto value = file.Find(key);
+    out = value ? *value : absent;
+  };
+
+  if (!number("isCheckMail", [&](int n) { settings.isCheckMail = n == 1; })) return result;
+  text("CheckInterval", settings.CheckInterval, "0");
+  text("Account", settings.Account, "");
+  text("Password", settings.Password, "");
+  text("POPServer", settings.POPServer, "127.0.0.1");
+  if (!number("isUseAPOP", [&](int n) { settings.isUseAPOP = n >= 1 ? 1 : n <= -1 ? -1 : 0; })) return result;
+  if (!number("isPlay", [&](int n) { settings.isPlay = n == 1; })) return result;
+  text("FilePlaying", settings.FilePlaying, "");
+
+  if (settings.isPlay && player && !settings.FilePlaying.empty() && player->FileExists(settings.FilePlaying)) {
+    std::string reason;
+    if (!player->Open(settings.FilePlaying, &reason)) {
+      result.error = EpopLoadResult::Error::SoundDevice;
+      result.key = "FilePlaying";
+      result.message = reason.empty() ? settings.FilePlaying : reason;
+      return result;
+    }
+  }
+
+  if (const auto id = file.Find("LastMessageID")) state.LastMessageID = *id;
+  number("LastMailNum", [&](int n) { state.LastMailNum = n; });
+  return result;
+}
+
+EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, ModuleState& state,
+                            SoundPlayer* player) {
+  std::string bytes;
+  if (!fileio::ReadFile(path, bytes)) return EpopLoadResult{};
+  return LoadEpop(bytes, settings, state, player);
+}
+
+std::string SaveEpop(const EpopSettings& settings, const ModuleState& state) {
+  const int apop = settings.isUseAPOP >= 1 ? 1 : settings.isUseAPOP <= -1 ? -1 : 0;
+  return config::JoinCrLf({
+      std::string("isCheckMail=") + (settings.isCheckMail ? "1" : "0"),
+      std::string("isPlay=") + (settings.isPlay ? "1" : "0"),
+      "CheckInterval=" + settings.CheckInterval,
+      "Account=" + settings.Account,
+      "Password=" + settings.Password,
+      "POPServer=" + settings.POPServer,
+      "isUseAPOP=" + std::to_string(apop),
+      "FilePlaying=" + settings.FilePlaying,
+      "LastMessageID=" + state.LastMessageID,
+      "LastMailNum=" + std::to_string(state.LastMailNum),
+  });
+}
+
+bool WriteEpopFile(const std::string& path, const EpopSettings& settings, const ModuleState& state,
+                   std::string* error) {
+  return fileio::WriteFileAtomic(path, SaveEpop(settings, state), error);
+}
+
+}  // namespace fennick
