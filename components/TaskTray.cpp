@@ -1,0 +1,258 @@
+#include "TaskTray.h"
+
+#include <cstring>
+#include <memory>
+
+namespace mokuna {
+
+namespace {
+
+TTaskTray::NotifyFunction g_notify = nullptr;
+std::function<void(const std::string&)> g_error_handler;
+std::unique_ptr<TNotifyWindow> g_notify_window;
+bool g_busy = false;
+UINT g_taskbar_created = 0;
+
+BOOL Notify(DWORD message, NOTIFYICONDATAA* record) {
+  return g_notify ? g_notify(message, record) : Shell_NotifyIconA(message, record);
+}
+
+std::wstring Widen(const std::string& sjis) {
+  const int n = MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()), nullptr, 0);
+  std::wstring wide(n, L'\0');
+  MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()), wide.data(), n);
+  return wide;
+}
+
+TTaskTray* ComponentOf(int id) { return static_cast<TTaskTray*>(TrayIdRegistry::Process().Find(id)); }
+
+}  // namespace
+
+// ---- TTaskTray ----
+
+TTaskTray::TTaskTray(HWND owner) : owner_(owner) {
+  TrayIdRegistry& registry = TrayIdRegistry::Process();
+  id_ = registry.NextId();
+  registry.Add(id_, this);
+}
+
+TTaskTray::~TTaskTray() {
+  try {
+    RemoveTrayIcon();
+  } catch (...) {
+    // Nothing more can be done for an icon while its component goes away.
+  }
+  TrayIdRegistry::Process().Remove(id_);
+  if (icon_) DestroyIcon(icon_);
+}
+
+void TTaskTray::SetTipString(const std::string& tip) {
+  if (tip == tip_) return;
+  tip_ = tip;
+  UpdateTrayIcon();
+}
+
+void TTaskTray::SetIcon(HICON icon) {
+  if (!icon) {
+    if (icon_) DestroyIcon(icon_);
+    icon_ = nullptr;
+    RemoveTrayIcon();
+    return;
+  }
+  HICON copy = CopyIcon(icon);
+  if (icon_) DestroyIcon(icon_);
+  icon_ = copy;
+  UpdateTrayIcon();
+}
+
+void TTaskTray::SetIconID(int id) {
+  if (id <= 0) throw TrayInvalidOperation(kTrayIdNotPositive);
+  if (id == id_) return;
+  TrayIdRegistry& registry = TrayIdRegistry::Process();
+  if (registry.Contains(id)) throw TrayInvalidOperation(kTrayIdInUse);
+  if (registered_) {
+    // Removed under the old identifier; the component wants it shown, so it comes back under the new one.
+    RemoveTrayIcon();
+    registered_ = true;
+  }
+  registry.Replace(id_, id);
+  id_ = id;
+  UpdateTrayIcon();
+}
+
+void TTaskTray::SetRegistered(bool registered) {
+  if (registered == registered_) return;
+  if (!registered) {
+    RemoveTrayIcon();
+    return;
+  }
+  if (!icon_) throw TrayInvalidOperation(kTrayNoIcon);
+  registered_ = true;
+  UpdateTrayIcon();
+}
+
+void TTaskTray::MenuDestroyed(HMENU menu) {
+  if (!menu) return;
+  for (const auto& entry : TrayIdRegistry::Process().entries()) {
+    TTaskTray* tray = static_cast<TTaskTray*>(entry.second);
+    if (tray->menu_l_ == menu) tray->menu_l_ = nullptr;
+    if (tray->menu_r_ == menu) tray->menu_r_ = nullptr;
+  }
+}
+
+void TTaskTray::RemoveTrayIcon() {
+  if (added_) Notify(NIM_DELETE, &record_);
+  added_ = false;
+  registered_ = false;
+}
+
+void TTaskTray::UpdateTrayIcon() {
+  if (!registered_) return;
+  if (!g_notify_window || !g_notify_window->Handle()) g_notify_window = std::make_unique<TNotifyWindow>(owner_);
+  if (!added_) {
+    // The first form of the record: no balloon or version fields, the same layout on every Windows.
+    record_.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record_.hWnd = g_notify_window->Handle();
+    record_.uCallbackMessage = kTrayCallbackMessage;
+  }
+  record_.uID = static_cast<UINT>(id_);
+  record_.uFlags = tip_.empty() ? kTrayFlagsNoTip : kTrayFlagsWithTip;
+  record_.hIcon = icon_;
+  const std::string tip = TrayTipForRecord(tip_);
+  std::memset(record_.szTip, 0, sizeof record_.szTip);
+  std::memcpy(record_.szTip, tip.data(), tip.size());
+  if (!Notify(added_ ? NIM_MODIFY : NIM_ADD, &record_)) throw TrayInvalidOperation(kTrayCannotAdd);
+  added_ = true;
+}
+
+void TTaskTray::ReAdd() {
+  if (!registered_) return;
+  added_ = false;
+  UpdateTrayIcon();
+}
+
+void TTaskTray::DblClick(TrayButton button) {
+  if (OnDblClick) OnDblClick(*this, button);
+}
+
+void TTaskTray::MouseDown(TrayButton button, TShiftState shift, int x, int y) {
+  if (owner_) {
+    // The menu only closes on a click elsewhere when its owner is the foreground window.
+    SetForegroundWindow(owner_);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        break;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  if (OnMouseDown) OnMouseDown(*this, button, shift, x, y);
+  HMENU menu = button == TrayButton::kLeft ? menu_l_ : button == TrayButton::kRight ? menu_r_ : nullptr;
+  if (!menu) return;
+  HWND target = owner_ ? owner_ : g_notify_window ? g_notify_window->Handle() : nullptr;
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, x, y, 0, target, nullptr);
+  if (target) PostMessageW(target, WM_NULL, 0, 0);
+}
+
+void TTaskTray::MouseMove(int x, int y) {
+  if (OnMouseMove) OnMouseMove(*this, 0, x, y);
+}
+
+void TTaskTray::MouseUp(TrayButton button, TShiftState shift, int x, int y) {
+  if (OnMouseUp) OnMouseUp(*this, button, shift, x, y);
+}
+
+void TTaskTray::SetNotifyFunction(NotifyFunction f) { g_notify = f; }
+
+void TTaskTray::SetErrorHandler(std::function<void(const std::string&)> handler) {
+  g_error_handler = std::move(handler);
+}
+
+void TTaskTray::ReportError(const std::string& sjis_text) {
+  if (g_error_handler) {
+    g_error_handler(sjis_text);
+    return;
+  }
+  MessageBoxW(nullptr, Widen(sjis_text).c_str(), L"", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+// ---- TNotifyWindow ----
+
+TNotifyWindow::TNotifyWindow(HWND owner) {
+  static const wchar_t kClass[] = L"MokunaTrayNotify";
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  if (!GetClassInfoExW(instance, kClass, &wc)) {
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kClass;
+    RegisterClassExW(&wc);
+  }
+  if (!g_taskbar_created) g_taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
+  hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClass, L"", WS_POPUP, 0, 0, 0, 0, owner, nullptr, instance, nullptr);
+  if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+TNotifyWindow::~TNotifyWindow() {
+  if (hwnd_) {
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+  }
+}
+
+TNotifyWindow* TNotifyWindow::Instance() { return g_notify_window.get(); }
+bool TNotifyWindow::Busy() { return g_busy; }
+
+void TNotifyWindow::WMTrayNotify(WPARAM id, LPARAM mouse_message) {
+  POINT p{};
+  GetCursorPos(&p);
+  TTaskTray* tray = ComponentOf(static_cast<int>(id));
+  // While one callback is handled (a menu may be open for a long time) the others are dropped.
+  if (!tray || g_busy) return;
+  struct BusyScope {
+    BusyScope() { g_busy = true; }
+    ~BusyScope() { g_busy = false; }
+  } busy;
+  const TrayEvent e = TrayEventFor(static_cast<unsigned>(mouse_message));
+  const TShiftState shift = e.button == TrayButton::kLeft ? ssLeft : e.button == TrayButton::kRight ? ssRight : ssMiddle;
+  switch (e.call) {
+    case TrayCall::kMouseMove: tray->MouseMove(p.x, p.y); break;
+    case TrayCall::kMouseDown: tray->MouseDown(e.button, shift, p.x, p.y); break;
+    case TrayCall::kMouseUp: tray->MouseUp(e.button, shift, p.x, p.y); break;
+    case TrayCall::kDblClick: tray->DblClick(e.button); break;
+    case TrayCall::kNone: break;
+  }
+}
+
+LRESULT CALLBACK TNotifyWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<TNotifyWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self && msg == kTrayCallbackMessage) {
+    try {
+      self->WMTrayNotify(wp, lp);
+    } catch (const std::exception& e) {
+      TTaskTray::ReportError(e.what());
+    }
+    return 0;
+  }
+  if (self && msg == g_taskbar_created && g_taskbar_created) {
+    for (const auto& entry : TrayIdRegistry::Process().entries()) {
+      try {
+        static_cast<TTaskTray*>(entry.second)->ReAdd();
+      } catch (const std::exception&) {
+        // The new taskbar refused this icon; the next update tries again.
+      }
+    }
+    return 0;
+  }
+  if (msg == WM_NCDESTROY && self && g_notify_window.get() == self) {
+    // The owning form is going away and takes this window with it.
+    self->hwnd_ = nullptr;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace mokuna

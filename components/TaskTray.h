@@ -1,0 +1,112 @@
+// TTaskTray: an icon with a tip in the notification area, its mouse events as component events, and
+// pop-up menus opened when the icon is pressed. TNotifyWindow: the one hidden window of the process that
+// receives the notification area's callbacks for every TTaskTray and passes them to the right one.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+
+#include "tray_core.h"
+
+namespace mokuna {
+
+// Shift state of a mouse event, a set of these bits.
+using TShiftState = unsigned;
+enum : TShiftState { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+
+class TTaskTray;
+using TButtonDblClick = std::function<void(TTaskTray& sender, TrayButton button)>;
+using TTrayMouseMove = std::function<void(TTaskTray& sender, TShiftState shift, int x, int y)>;
+using TTrayMouse = std::function<void(TTaskTray& sender, TrayButton button, TShiftState shift, int x, int y)>;
+
+class TTaskTray {
+ public:
+  // owner: the form the component belongs to (its window gets the foreground and the menu commands);
+  // may be null.
+  explicit TTaskTray(HWND owner);
+  TTaskTray(const TTaskTray&) = delete;
+  TTaskTray& operator=(const TTaskTray&) = delete;
+  virtual ~TTaskTray();
+
+  // The after-loading step, once the properties have been given their stored values.
+  void Loaded() { UpdateTrayIcon(); }
+
+  const std::string& TipString() const { return tip_; }
+  void SetTipString(const std::string& tip);  // Shift-JIS; an equal text changes nothing
+  HICON Icon() const { return icon_; }
+  void SetIcon(HICON icon);  // copied; null empties the icon and removes it from the notification area
+  int IconID() const { return id_; }
+  void SetIconID(int id);
+  bool Registered() const { return registered_; }
+  void SetRegistered(bool registered);
+  HMENU PopupMenuL() const { return menu_l_; }
+  HMENU PopupMenuR() const { return menu_r_; }
+  void SetPopupMenuL(HMENU menu) { menu_l_ = menu; }
+  void SetPopupMenuR(HMENU menu) { menu_r_ = menu; }
+  // To be called by whoever destroys a menu: every component's reference to it is cleared.
+  static void MenuDestroyed(HMENU menu);
+
+  TButtonDblClick OnDblClick;
+  TTrayMouseMove OnMouseMove;
+  TTrayMouse OnMouseDown;
+  TTrayMouse OnMouseUp;
+
+  virtual void RemoveTrayIcon();
+  virtual void UpdateTrayIcon();
+  virtual void DblClick(TrayButton button);
+  virtual void MouseDown(TrayButton button, TShiftState shift, int x, int y);
+  virtual void MouseMove(int x, int y);
+  virtual void MouseUp(TrayButton button, TShiftState shift, int x, int y);
+
+  bool Added() const { return added_; }
+  const NOTIFYICONDATAA& NotifyRecord() const { return record_; }
+  HWND Owner() const { return owner_; }
+
+  // The call into the notification area; tests put a recorder in its place (null restores the shell's).
+  using NotifyFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAA record);
+  static void SetNotifyFunction(NotifyFunction f);
+  // Where failures inside a callback go (they must not unwind through the window system). By default a
+  // message box; the program routes them to its general error handler.
+  static void SetErrorHandler(std::function<void(const std::string& sjis_text)> handler);
+  static void ReportError(const std::string& sjis_text);
+
+ private:
+  friend class TNotifyWindow;
+  // The taskbar came back (explorer restarted): every icon that should be shown is added again.
+  void ReAdd();
+
+  HWND owner_;
+  std::string tip_;
+  HICON icon_ = nullptr;
+  int id_ = 0;
+  HMENU menu_l_ = nullptr;
+  HMENU menu_r_ = nullptr;
+  NOTIFYICONDATAA record_{};
+  bool registered_ = false;
+  bool added_ = false;
+};
+
+// The receiver of message 1126 for all icons of the process. A hidden window owned by the first icon's
+// form; top-level (not a child) so that it also hears the taskbar's "TaskbarCreated" broadcast.
+class TNotifyWindow {
+ public:
+  explicit TNotifyWindow(HWND owner);
+  ~TNotifyWindow();
+  HWND Handle() const { return hwnd_; }
+
+  // The process-wide instance, created by the first icon that is shown; null before.
+  static TNotifyWindow* Instance();
+  static bool Busy();
+
+  // Message 1126: wp = icon identifier, lp = mouse message.
+  void WMTrayNotify(WPARAM id, LPARAM mouse_message);
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  HWND hwnd_ = nullptr;
+};
+
+}  // namespace mokuna
