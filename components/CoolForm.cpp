@@ -1,0 +1,486 @@
+#include "CoolForm.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+#include <vector>
+
+#include "extMaskgenerator.h"
+#include "mask_region.h"
+#include "win_text.h"
+
+namespace mokuna {
+
+namespace {
+
+constexpr WPARAM kMoveByCaption = 0xF012;  // SC_MOVE with the caption hit-test: a move that follows the mouse
+
+const char* const kNotBitmap = "ビットマップを持っている時のみイメージの変更が可能です";
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// The extension of a Shift-JIS path: the text after the last dot of its last component. A trail byte of
+// a double-byte character may equal '\\', so the path is stepped by characters.
+std::string ExtensionOf(const std::string& path) {
+  std::size_t name_start = 0;
+  std::size_t dot = std::string::npos;
+  for (std::size_t i = 0; i < path.size();) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    if (!lead) {
+      if (c == '\\' || c == '/' || c == ':') {
+        name_start = i + 1;
+        dot = std::string::npos;
+      } else if (c == '.') {
+        dot = i;
+      }
+    }
+    i += lead && i + 1 < path.size() ? 2 : 1;
+  }
+  if (dot == std::string::npos || dot < name_start) return std::string();
+  return path.substr(dot + 1);
+}
+
+TCoolForm::TShiftState ShiftFromKeys(WPARAM keys, bool double_click) {
+  TCoolForm::TShiftState s = 0;
+  if (keys & MK_SHIFT) s |= TCoolForm::ssShift;
+  if (keys & MK_CONTROL) s |= TCoolForm::ssCtrl;
+  if (keys & MK_LBUTTON) s |= TCoolForm::ssLeft;
+  if (keys & MK_RBUTTON) s |= TCoolForm::ssRight;
+  if (keys & MK_MBUTTON) s |= TCoolForm::ssMiddle;
+  if (GetKeyState(VK_MENU) < 0) s |= TCoolForm::ssAlt;
+  if (double_click) s |= TCoolForm::ssDouble;
+  return s;
+}
+
+bool CursorOver(HWND window) {
+  POINT p;
+  RECT r;
+  return window && GetCursorPos(&p) && GetWindowRect(window, &r) && PtInRect(&r, p);
+}
+
+}  // namespace
+
+TCoolForm::TCoolForm() : mask_(std::make_unique<TRegionType>(this)) {}
+
+TCoolForm::~TCoolForm() { ClearPicture(); }
+
+void TCoolForm::SetParent(HWND parent) {
+  parent_ = parent;
+  if (parent && !(GetWindowLongW(parent, GWL_STYLE) & WS_CHILD)) {
+    // A form: no caption, no frame.
+    LONG style = GetWindowLongW(parent, GWL_STYLE);
+    style &= ~(WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_BORDER | WS_DLGFRAME);
+    style |= WS_POPUP;
+    SetWindowLongW(parent, GWL_STYLE, style);
+    LONG ex = GetWindowLongW(parent, GWL_EXSTYLE);
+    ex &= ~(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CLIENTEDGE | WS_EX_STATICEDGE);
+    SetWindowLongW(parent, GWL_EXSTYLE, ex);
+    SetWindowPos(parent, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+  }
+  RECT client{};
+  if (parent) GetClientRect(parent, &client);
+  width_ = client.right;
+  height_ = client.bottom;
+  SetTop(0);
+  SetLeft(0);
+}
+
+void TCoolForm::SetTop(int) {}   // the control's top is always 0
+void TCoolForm::SetLeft(int) {}  // the control's left is always 0
+void TCoolForm::SetWidth(int value) { width_ = value; }
+void TCoolForm::SetHeight(int value) { height_ = value; }
+
+void TCoolForm::SetMask(std::unique_ptr<TRegionType> holder) {
+  if (!holder) return;
+  holder->SetOwner(this);
+  mask_ = std::move(holder);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Picture
+
+void TCoolForm::ClearPicture() {
+  if (bitmap_) DeleteObject(bitmap_);
+  if (icon_) DestroyIcon(icon_);
+  if (metafile_) DeleteEnhMetaFile(metafile_);
+  bitmap_ = nullptr;
+  icon_ = nullptr;
+  metafile_ = nullptr;
+  picture_kind_ = PictureKind::kNone;
+  picture_width_ = picture_height_ = 0;
+}
+
+void TCoolForm::PictureChanged() {
+  // The window keeps its outline until a new mask is applied; only the handle is forgotten.
+  mask_->SetRegion(nullptr);
+}
+
+void TCoolForm::SetPictureBitmap(HBITMAP bitmap) {
+  ClearPicture();
+  BITMAP info{};
+  if (bitmap && GetObjectW(bitmap, sizeof info, &info)) {
+    bitmap_ = bitmap;
+    picture_kind_ = PictureKind::kBitmap;
+    picture_width_ = info.bmWidth;
+    picture_height_ = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
+  } else if (bitmap) {
+    DeleteObject(bitmap);
+  }
+  PictureChanged();
+}
+
+void TCoolForm::LoadPicture(const std::string& path) {
+  const std::string ext = ExtensionOf(path);
+  const std::string kind = LowerAscii(ext);
+  if (kind != "bmp" && kind != "ico" && kind != "wmf" && kind != "emf")
+    throw std::runtime_error("拡張子 ." + ext + " の画像形式は処理できません");
+  const std::wstring wide = WidenSjis(path);
+  const std::runtime_error cannot_open("ファイル " + path + " は開けません");
+
+  if (kind == "bmp") {
+    HANDLE image = LoadImageW(nullptr, wide.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+    if (!image) throw cannot_open;
+    SetPictureBitmap(static_cast<HBITMAP>(image));
+    return;
+  }
+  if (kind == "ico") {
+    HICON icon = static_cast<HICON>(LoadImageW(nullptr, wide.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+    if (!icon) throw cannot_open;
+    ICONINFO ii{};
+    BITMAP bm{};
+    int w = 0, h = 0;
+    if (GetIconInfo(icon, &ii)) {
+      if (GetObjectW(ii.hbmColor ? ii.hbmColor : ii.hbmMask, sizeof bm, &bm)) {
+        w = bm.bmWidth;
+        h = ii.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
+      }
+      if (ii.hbmColor) DeleteObject(ii.hbmColor);
+      if (ii.hbmMask) DeleteObject(ii.hbmMask);
+    }
+    ClearPicture();
+    icon_ = icon;
+    picture_kind_ = PictureKind::kIcon;
+    picture_width_ = w;
+    picture_height_ = h;
+    PictureChanged();
+    return;
+  }
+  HENHMETAFILE metafile = nullptr;
+  if (kind == "emf") {
+    metafile = GetEnhMetaFileW(wide.c_str());
+  } else {
+    // A Windows metafile, usually behind a 22-byte placeable header.
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw cannot_open;
+    LARGE_INTEGER size{};
+    std::vector<BYTE> bytes;
+    DWORD got = 0;
+    const bool read = GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (64 << 20) &&
+                      (bytes.resize(static_cast<std::size_t>(size.QuadPart)), true) &&
+                      ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
+                      got == bytes.size();
+    CloseHandle(file);
+    if (!read) throw cannot_open;
+    std::size_t skip = 0;
+    if (bytes.size() >= 22 && bytes[0] == 0xD7 && bytes[1] == 0xCD && bytes[2] == 0xC6 && bytes[3] == 0x9A) skip = 22;
+    metafile = SetWinMetaFileBits(static_cast<UINT>(bytes.size() - skip), bytes.data() + skip, nullptr, nullptr);
+  }
+  if (!metafile) throw cannot_open;
+  ENHMETAHEADER header{};
+  GetEnhMetaFileHeader(metafile, sizeof header, &header);
+  ClearPicture();
+  metafile_ = metafile;
+  picture_kind_ = PictureKind::kMetafile;
+  picture_width_ = std::max(0L, header.rclBounds.right - header.rclBounds.left + 1);
+  picture_height_ = std::max(0L, header.rclBounds.bottom - header.rclBounds.top + 1);
+  PictureChanged();
+}
+
+std::int32_t TCoolForm::PixelColor(int x, int y) const {
+  if (picture_kind_ == PictureKind::kIcon || picture_kind_ == PictureKind::kMetafile)
+    throw std::runtime_error(kNotBitmap);
+  if (!bitmap_ || x < 0 || y < 0 || x >= picture_width_ || y >= picture_height_) return kInvalidColor;
+  // Read the way the mask generator reads, so the transparent colour matches its pixels exactly.
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+  bmi.bmiHeader.biWidth = picture_width_;
+  bmi.bmiHeader.biHeight = picture_height_;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> row(static_cast<std::size_t>(picture_width_));
+  HDC dc = CreateCompatibleDC(nullptr);
+  const int got = dc ? GetDIBits(dc, bitmap_, static_cast<UINT>(picture_height_ - 1 - y), 1, row.data(), &bmi,
+                                 DIB_RGB_COLORS)
+                     : 0;
+  if (dc) DeleteDC(dc);
+  if (got != 1) return kInvalidColor;
+  const std::uint32_t p = row[static_cast<std::size_t>(x)];
+  return static_cast<std::int32_t>((p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Mask
+
+bool TCoolForm::ApplyMaskBytes(std::string_view bytes) {
+  std::string_view data;
+  if (!mask::ParseMask(bytes, data)) return false;
+  if (data.empty()) {
+    mask_->SetRegion(nullptr);
+    return true;
+  }
+  if (!parent_) return false;
+  std::vector<DWORD> aligned((data.size() + 3) / 4);
+  std::copy(data.begin(), data.end(), reinterpret_cast<char*>(aligned.data()));
+  HRGN region =
+      ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<const RGNDATA*>(aligned.data()));
+  if (!region) {
+    mask_->SetRegion(nullptr);
+    return true;
+  }
+  // From here on the window owns the region.
+  if (!SetWindowRgn(parent_, region, TRUE)) {
+    DeleteObject(region);
+    region = nullptr;
+  }
+  mask_->SetRegion(region);
+  return true;
+}
+
+bool TCoolForm::LoadMaskFromFile(const std::string& path) {
+  HANDLE file = CreateFileW(WidenSjis(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = false;
+  try {
+    // Only as much as the file holds is ever read or allocated, whatever its first four bytes claim.
+    LARGE_INTEGER size{};
+    unsigned char first4[4];
+    DWORD got = 0;
+    std::int32_t n = 0;
+    if (GetFileSizeEx(file, &size) && ::ReadFile(file, first4, 4, &got, nullptr) && got == 4 &&
+        mask::CheckMaskLength(first4, static_cast<std::uint64_t>(size.QuadPart), n)) {
+      std::string bytes(4 + static_cast<std::size_t>(n), '\0');
+      std::copy(first4, first4 + 4, bytes.begin());
+      got = 0;
+      if (n == 0 || (::ReadFile(file, &bytes[4], static_cast<DWORD>(n), &got, nullptr) && got == static_cast<DWORD>(n))) {
+        CloseHandle(file);
+        file = INVALID_HANDLE_VALUE;
+        ok = ApplyMaskBytes(bytes);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return ok;
+}
+
+std::string TCoolForm::SaveMask2() const {
+  std::string out(4, '\0');
+  HRGN region = mask_->Region();
+  const DWORD n = region ? GetRegionData(region, 0, nullptr) : 0;
+  if (n == 0) return out;
+  std::vector<DWORD> data((n + 3) / 4);
+  if (GetRegionData(region, n, reinterpret_cast<RGNDATA*>(data.data())) != n) return out;
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(n >> (8 * i) & 0xFF);
+  out.append(reinterpret_cast<const char*>(data.data()), n);
+  return out;
+}
+
+bool TCoolForm::LoadMask2(std::string_view bytes) {
+  try {
+    return ApplyMaskBytes(bytes);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+void TCoolForm::SetUpShape(const std::string& image_path, const std::string& mask_path) {
+  SetDoubleBuffered(true);
+  busy_ = true;
+  if (CursorOver(parent_)) SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  // The hourglass goes whether the set-up completes or fails.
+  struct Restore {
+    TCoolForm* self;
+    ~Restore() {
+      self->busy_ = false;
+      if (CursorOver(self->parent_)) SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    }
+  } restore{this};
+
+  LoadPicture(image_path);
+  const std::int32_t pixel = PixelColor(0, 0);
+  const COLORREF transparent = pixel == kInvalidColor ? 0xFFFFFF : static_cast<COLORREF>(pixel);
+  if (parent_) {
+    RECT r{0, 0, picture_width_ + 1, picture_height_ + 1};
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(parent_, GWL_STYLE)), GetMenu(parent_) != nullptr,
+                       static_cast<DWORD>(GetWindowLongW(parent_, GWL_EXSTYLE)));
+    SetWindowPos(parent_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+  }
+  if (GetFileAttributesW(WidenSjis(mask_path).c_str()) == INVALID_FILE_ATTRIBUTES)
+    GenerateMaskFile(bitmap_, transparent, mask_path);
+  LoadMaskFromFile(mask_path);
+  busy_ = false;
+  if (parent_) {
+    InvalidateRect(parent_, nullptr, FALSE);
+    UpdateWindow(parent_);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Painting and messages
+
+void TCoolForm::PaintContent(HDC dc, const RECT& client) {
+  const int w = std::min<int>(picture_width_, width_);
+  const int h = std::min<int>(picture_height_, height_);
+  if (picture_kind_ == PictureKind::kBitmap && w > 0 && h > 0) {
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, bitmap_);
+    BitBlt(dc, 0, 0, w, h, source, 0, 0, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+  } else if (picture_kind_ == PictureKind::kIcon) {
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    DrawIconEx(dc, 0, 0, icon_, picture_width_, picture_height_, 0, nullptr, DI_NORMAL);
+  } else if (picture_kind_ == PictureKind::kMetafile) {
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    RECT r{0, 0, picture_width_, picture_height_};
+    PlayEnhMetaFile(dc, metafile_, &r);
+  }
+  // What the picture does not cover: the erase that WM_ERASEBKGND skipped.
+  const int covered_w = picture_kind_ == PictureKind::kBitmap ? std::max(w, 0) : 0;
+  const int covered_h = picture_kind_ == PictureKind::kBitmap ? std::max(h, 0) : 0;
+  if (picture_kind_ == PictureKind::kBitmap || picture_kind_ == PictureKind::kNone) {
+    RECT right{covered_w, 0, client.right, client.bottom};
+    RECT below{0, covered_h, covered_w, client.bottom};
+    if (right.left < right.right) FillRect(dc, &right, GetSysColorBrush(COLOR_BTNFACE));
+    if (below.top < below.bottom) FillRect(dc, &below, GetSysColorBrush(COLOR_BTNFACE));
+  }
+  if (OnPaint) OnPaint(dc);
+}
+
+void TCoolForm::Paint(HDC dc) {
+  RECT client{0, 0, width_, height_};
+  if (parent_) GetClientRect(parent_, &client);
+  if (!double_buffered_ || client.right <= 0 || client.bottom <= 0) {
+    PaintContent(dc, client);
+    return;
+  }
+  HDC buffer = CreateCompatibleDC(dc);
+  HBITMAP surface = CreateCompatibleBitmap(dc, client.right, client.bottom);
+  if (!buffer || !surface) {
+    if (buffer) DeleteDC(buffer);
+    if (surface) DeleteObject(surface);
+    PaintContent(dc, client);
+    return;
+  }
+  HGDIOBJ old = SelectObject(buffer, surface);
+  // Text drawn by OnPaint uses the window's font unless it selects its own.
+  SelectObject(buffer, GetCurrentObject(dc, OBJ_FONT));
+  PaintContent(buffer, client);
+  BitBlt(dc, 0, 0, client.right, client.bottom, buffer, 0, 0, SRCCOPY);
+  SelectObject(buffer, old);
+  DeleteObject(surface);
+  DeleteDC(buffer);
+}
+
+bool TCoolForm::OnControl(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+
+void TCoolForm::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == mbLeft) swallow_left_up_ = false;
+  if (OnMouseDown) OnMouseDown(*this, button, shift, x, y);
+  if (button != mbLeft || !parent_) return;
+  ReleaseCapture();
+  // Returns only when the system's move loop is over, which consumes the real release of the button.
+  SendMessageW(parent_, WM_SYSCOMMAND, kMoveByCaption, 0);
+  // Should a release still be on its way (a move that ended early), it must not be reported a second time.
+  swallow_left_up_ = true;
+  if (OnMouseUp) OnMouseUp(*this, mbLeft, shift, x, y);
+}
+
+bool TCoolForm::HandleParentMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  result = 0;
+  const int x = GET_X_LPARAM(lp);
+  const int y = GET_Y_LPARAM(lp);
+  switch (msg) {
+    case WM_ERASEBKGND:
+      result = 1;
+      return true;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(parent_, &ps);
+      if (dc) Paint(dc);
+      EndPaint(parent_, &ps);
+      return true;
+    }
+    case WM_PRINTCLIENT:
+      Paint(reinterpret_cast<HDC>(wp));
+      return true;
+    case WM_SIZE:
+      width_ = LOWORD(lp);
+      height_ = HIWORD(lp);
+      return false;
+    case WM_SETCURSOR:
+      if (!busy_) return false;
+      SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+      result = TRUE;
+      return true;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK: {
+      if (!OnControl(x, y)) return false;
+      const TMouseButton button = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK   ? mbLeft
+                                  : msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK ? mbRight
+                                                                                     : mbMiddle;
+      const bool dbl = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+      MouseDown(button, ShiftFromKeys(wp, dbl), x, y);
+      return true;
+    }
+    case WM_LBUTTONUP:
+      if (swallow_left_up_) {
+        swallow_left_up_ = false;
+        return true;
+      }
+      if (!OnControl(x, y)) return false;
+      if (OnMouseUp) OnMouseUp(*this, mbLeft, ShiftFromKeys(wp, false), x, y);
+      return true;
+    case WM_RBUTTONUP:
+      // Reported, then left to DefWindowProc, which turns it into WM_CONTEXTMENU.
+      if (OnControl(x, y) && OnMouseUp) OnMouseUp(*this, mbRight, ShiftFromKeys(wp, false), x, y);
+      return false;
+    case WM_MBUTTONUP:
+      if (!OnControl(x, y)) return false;
+      if (OnMouseUp) OnMouseUp(*this, mbMiddle, ShiftFromKeys(wp, false), x, y);
+      return true;
+    case WM_CONTEXTMENU: {
+      if (!PopupMenu || !parent_) return false;
+      POINT at{x, y};
+      if (lp == -1) {  // from the keyboard: at the control's top-left
+        at = POINT{0, 0};
+        ClientToScreen(parent_, &at);
+      }
+      // Without the foreground the menu would not close when the user clicks elsewhere.
+      SetForegroundWindow(parent_);
+      TrackPopupMenuEx(PopupMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, parent_, nullptr);
+      PostMessageW(parent_, WM_NULL, 0, 0);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+}  // namespace mokuna
