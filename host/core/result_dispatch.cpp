@@ -55,6 +55,12 @@ void AddEntries(std::deque<std::string>& tokens, ResultSource& library) {
 
 }  // namespace
 
+std::string FunctionResultSource::GetResults() {
+  // A library that claims a result and then has none gives an empty string, which fails as too short.
+  const char* text = get_results_();
+  return text ? std::string(text) : std::string();
+}
+
 void DispatchResult(const std::string& result, ResultSource& library, SpeechSink& speech) {
   const auto split = SplitCommaText(result);
   std::deque<std::string> tokens(split.begin(), split.end());

@@ -15,6 +15,24 @@ class ResultSource {
   virtual void AddEntry(const std::string& entry) = 0;
 };
 
+// The library's C functions as a ResultSource.
+class FunctionResultSource : public ResultSource {
+ public:
+  using IsResultFn = int (*)();
+  using GetResultsFn = const char* (*)();
+  using AddEntryFn = void (*)(const char*);
+  FunctionResultSource(IsResultFn is_result, GetResultsFn get_results, AddEntryFn add_entry)
+      : is_result_(is_result), get_results_(get_results), add_entry_(add_entry) {}
+  bool IsResult() override { return is_result_() != 0; }
+  std::string GetResults() override;
+  void AddEntry(const std::string& entry) override { add_entry_(entry.c_str()); }
+
+ private:
+  IsResultFn is_result_;
+  GetResultsFn get_results_;
+  AddEntryFn add_entry_;
+};
+
 class SpeechSink {
  public:
   virtual ~SpeechSink() = default;

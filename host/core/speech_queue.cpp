@@ -29,6 +29,13 @@ std::vector<std::string> CutSerifu(const std::string& text) {
   return lines;
 }
 
+FukidasiSpot PlaceBeside(int character_left, int character_top, int character_width, int character_height,
+                         int balloon_width, int balloon_height) {
+  FukidasiSpot spot{character_left - balloon_width, character_top + character_height - balloon_height};
+  if (spot.left < 0) spot.left = character_left + character_width;
+  return spot;
+}
+
 void SpeechQueue::AddSerifu(const std::string& text) {
   is_speaking_ = true;
   for (auto& line : CutSerifu(text)) serifu_queue_.push_back(std::move(line));

@@ -26,6 +26,15 @@ std::string TrayTipText(const LocalTime& t);
 // empty text gives one empty line. CR and LF are ordinary characters.
 std::vector<std::string> CutSerifu(const std::string& text);
 
+// Where the balloon goes beside the character: bottom edges of the two pictures level, the balloon to the
+// left of the character, or to its right when it would start left of screen x 0. Picture sizes, not
+// window sizes (windows are one pixel larger).
+struct FukidasiSpot {
+  int left, top;
+};
+FukidasiSpot PlaceBeside(int character_left, int character_top, int character_width, int character_height,
+                         int balloon_width, int balloon_height);
+
 // What the refresh drives. Implemented by the character window (balloon) and the tray connection.
 class SpeechView {
  public:

@@ -137,3 +137,29 @@ TEST_F(Dispatch, BadStringEndsTheTickAndTheRestWait) {
 
 }  // namespace
 }  // namespace mokuna
+
+namespace mokuna {
+namespace {
+
+// The library's C interface: one result that the library then fails to hand over.
+int g_waiting = 0;
+std::vector<std::string> g_entries;
+int IsResultFn() { return g_waiting; }
+const char* GetResultsFn() {
+  g_waiting = 0;
+  return nullptr;
+}
+void AddEntryFn(const char* entry) { g_entries.emplace_back(entry); }
+
+TEST(FunctionResultSource, ForwardsToTheLibraryAndSurvivesANullResult) {
+  FunctionResultSource library(IsResultFn, GetResultsFn, AddEntryFn);
+  FakeSpeech speech;
+  library.AddEntry("* * * * /1 T 0 F");
+  EXPECT_EQ((Lines{"* * * * /1 T 0 F"}), g_entries);
+  g_waiting = 1;
+  EXPECT_THROW(DispatchResultString(library, speech), HostError);
+  EXPECT_FALSE(library.IsResult());
+}
+
+}  // namespace
+}  // namespace mokuna

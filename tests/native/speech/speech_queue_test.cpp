@@ -216,3 +216,19 @@ TEST_F(SpeechTiming, MaxSpeakingZeroOrLessShowsAnEmptyBalloonWhileLinesPass) {
 
 }  // namespace
 }  // namespace mokuna
+
+namespace mokuna {
+namespace {
+
+TEST(PlaceBeside, LeftOfTheCharacterUnlessThatLeavesTheScreen) {
+  // Character picture 116 x 102 at 300, 400; balloon picture 189 x 136 (taller: its top is higher).
+  EXPECT_EQ(111, PlaceBeside(300, 400, 116, 102, 189, 136).left);
+  EXPECT_EQ(366, PlaceBeside(300, 400, 116, 102, 189, 136).top);
+  EXPECT_EQ(0, PlaceBeside(189, 400, 116, 102, 189, 136).left);    // exactly the width: stays left at 0
+  EXPECT_EQ(304, PlaceBeside(188, 400, 116, 102, 189, 136).left);  // one less: to the right
+  EXPECT_EQ(16, PlaceBeside(-100, -50, 116, 102, 189, 136).left);
+  EXPECT_EQ(-84, PlaceBeside(-100, -50, 116, 102, 189, 136).top);
+}
+
+}  // namespace
+}  // namespace mokuna

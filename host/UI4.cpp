@@ -1,0 +1,131 @@
+#include "UI4.h"
+
+#include "win_text.h"
+
+namespace mokuna {
+namespace {
+
+constexpr wchar_t kClassName[] = L"TForm4";
+// "ＭＳ Ｐゴシック"
+constexpr wchar_t kFontFace[] = L"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF";
+constexpr int kDesignLeft = 1, kDesignTop = 601, kDesignWidth = 190, kDesignHeight = 137;
+
+}  // namespace
+
+TForm4::TForm4() {
+  CoolForm1.OnMouseDown = [this](TCoolForm& sender, TCoolForm::TMouseButton button, TCoolForm::TShiftState shift,
+                                 int x, int y) { CoolForm1MouseDown(sender, button, shift, x, y); };
+  CoolForm1.OnPaint = [this](HDC dc) { PaintLabel(dc); };
+}
+
+TForm4::~TForm4() {
+  if (font_) DeleteObject(font_);
+}
+
+bool TForm4::Create(HWND owner) {
+  if (!CreateWin(kClassName, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, kDesignLeft, kDesignTop, kDesignWidth,
+                 kDesignHeight, owner))
+    return false;
+  LOGFONTW lf{};
+  lf.lfHeight = -12;
+  lf.lfWeight = FW_NORMAL;
+  lf.lfCharSet = SHIFTJIS_CHARSET;
+  lf.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+  lstrcpynW(lf.lfFaceName, kFontFace, LF_FACESIZE);
+  font_ = CreateFontIndirectW(&lf);
+  CoolForm1.SetParent(Handle());
+  GuardHandler([this] { FormCreate(); });
+  ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+  return true;
+}
+
+void TForm4::FormCreate() {
+  CoolForm1.SetUpShape(kFukidasiImage, kFukidasiMask);
+  SetLabelText("");
+}
+
+void TForm4::SetLabelText(const std::string& sjis) {
+  label_text_ = sjis;
+  InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+RECT TForm4::Label1Rect() const {
+  RECT rc{kLabelLeft, kLabelTop, kLabelLeft, kLabelTop};
+  if (label_text_.empty()) return rc;
+  HDC dc = GetDC(Handle());
+  HGDIOBJ old = SelectObject(dc, font_);
+  const std::wstring text = WidenSjis(label_text_);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_CALCRECT | DT_NOPREFIX | DT_LEFT);
+  SelectObject(dc, old);
+  ReleaseDC(Handle(), dc);
+  return rc;
+}
+
+void TForm4::PaintLabel(HDC dc) {
+  if (label_text_.empty()) return;
+  const std::wstring text = WidenSjis(label_text_);
+  HGDIOBJ old = SelectObject(dc, font_);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  RECT rc{kLabelLeft, kLabelTop, kLabelLeft, kLabelTop};
+  // Speech is data: an "&" in it is shown, never taken as an accelerator mark.
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_CALCRECT | DT_NOPREFIX | DT_LEFT);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_NOPREFIX | DT_LEFT | DT_NOCLIP);
+  SelectObject(dc, old);
+}
+
+void TForm4::Show() {
+  if (!Visible()) ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+}
+
+void TForm4::Hide() {
+  if (Visible()) ShowWindow(Handle(), SW_HIDE);
+}
+
+void TForm4::CoolForm1MouseDown(TCoolForm&, TCoolForm::TMouseButton button, TCoolForm::TShiftState, int, int) {
+  // The lines stay: the next placement brings the balloon back. A left press drags it (the component).
+  if (button == TCoolForm::mbRight) Hide();
+}
+
+LRESULT TForm4::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  if (CoolForm1.HandleParentMessage(msg, wp, lp, result)) return result;
+  // Clicking the balloon must not take the focus from the user's work either.
+  if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+  return DefaultProc(msg, wp, lp);
+}
+
+void TSerifu::Attach(HWND character, const TCoolForm& character_picture, std::function<bool()> is_shown) {
+  character_ = character;
+  character_picture_ = &character_picture;
+  is_shown_ = std::move(is_shown);
+}
+
+void TSerifu::RefreshSerifu() { queue_.RefreshSerifu(CurrentClock().Now()); }
+
+void TSerifu::PlaceFukidasi() {
+  RECT c{};
+  GetWindowRect(character_, &c);
+  if (c.top != placed_top_ || c.left != placed_left_) balloon_.Hide();
+  const FukidasiSpot spot =
+      PlaceBeside(c.left, c.top, character_picture_->PictureWidth(), character_picture_->PictureHeight(),
+                  balloon_.CoolForm1.PictureWidth(), balloon_.CoolForm1.PictureHeight());
+  SetWindowPos(balloon_.Handle(), nullptr, spot.left, spot.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (queue_.IsSpeaking() && (!is_shown_ || is_shown_()))
+    balloon_.Show();
+  else
+    balloon_.Hide();
+  placed_top_ = c.top;
+  placed_left_ = c.left;
+}
+
+void TSerifu::OnEnterSizeMove() {
+  if (queue_.IsSpeaking()) balloon_.Hide();
+}
+
+void TSerifu::OnExitSizeMove() {
+  if (queue_.IsSpeaking()) PlaceFukidasi();
+}
+
+}  // namespace mokuna
