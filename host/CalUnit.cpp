@@ -1,0 +1,228 @@
+#include "CalUnit.h"
+
+#include "clock.h"
+#include "win_text.h"
+
+namespace mokuna {
+
+TCalForm* CalForm = nullptr;
+
+namespace {
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kYellow = RGB(255, 255, 0);
+
+struct Heading {
+  const wchar_t* text;
+  int left;
+  int colour;  // 0 window text, 1 red, 2 blue
+};
+constexpr Heading kHeadings[] = {{L"Sun", 15, 1}, {L"Mon", 47, 0},  {L"Tue", 79, 0}, {L"Wed", 110, 0},
+                                 {L"Thu", 142, 0}, {L"Fri", 174, 0}, {L"Sat", 203, 2}};
+constexpr int kHeadingTop = 2;
+constexpr RECT kLabel1 = {152, 144, 152 + 80, 144 + 16};
+
+COLORREF ColourOf(DayColour c) {
+  switch (c) {
+    case DayColour::kRed: return kRed;
+    case DayColour::kBlue: return kBlue;
+    default: return GetSysColor(COLOR_WINDOWTEXT);
+  }
+}
+
+HFONT MakeFont(const wchar_t* face, int height, int weight, BYTE charset) {
+  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                     DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, face);
+}
+
+}  // namespace
+
+TCalForm::~TCalForm() {
+  if (CalForm == this) CalForm = nullptr;
+  if (background_) DeleteObject(background_);
+  for (HFONT f : {day_font_, heading_font_, label_font_})
+    if (f) DeleteObject(f);
+  if (popup_) DestroyMenu(popup_);
+}
+
+bool TCalForm::FormCreate(int cal_x, int cal_y, bool show) {
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  const DWORD ex_style = WS_EX_TOOLWINDOW;
+  RECT frame = {0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+  if (!CreateWin(L"TCalForm", ex_style, style, cal_x, cal_y, frame.right - frame.left, frame.bottom - frame.top))
+    return false;
+  SetWindowTextW(Handle(), L"Calender");
+  CalForm = this;
+
+  // Without its picture the calendar still works, drawn on the plain window colour.
+  background_ = static_cast<HBITMAP>(LoadImageW(nullptr, L"back.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+  if (background_) {
+    BITMAP bm{};
+    GetObjectW(background_, sizeof bm, &bm);
+    background_width_ = bm.bmWidth;
+    background_height_ = bm.bmHeight;
+  }
+
+  HDC screen = GetDC(nullptr);
+  const int points16 = -MulDiv(16, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  day_font_ = MakeFont(L"Comic Sans MS", points16, FW_BOLD, SHIFTJIS_CHARSET);
+  heading_font_ = MakeFont(WidenSjis("ＭＳ Ｐゴシック").c_str(), -12, FW_NORMAL, DEFAULT_CHARSET);
+  label_font_ = MakeFont(WidenSjis("ＭＳ ゴシック").c_str(), -16, FW_NORMAL, DEFAULT_CHARSET);
+
+  popup_ = CreatePopupMenu();
+  AppendMenuW(popup_, MF_STRING, kN3, WidenSjis("<< 先月").c_str());
+  AppendMenuW(popup_, MF_STRING, kN5, WidenSjis("- 今月 -").c_str());
+  AppendMenuW(popup_, MF_STRING, kN4, WidenSjis("来月 >>").c_str());
+
+  N5Click();
+  if (show) Show();
+  return true;
+}
+
+void TCalForm::N3Click() {
+  shown_.Previous();
+  Display();
+}
+
+void TCalForm::N4Click() {
+  shown_.Next();
+  Display();
+}
+
+void TCalForm::N5Click() {
+  const LocalTime now = CurrentClock().Now();
+  shown_ = ShownMonth{now.year, now.month};
+  Display();
+}
+
+void TCalForm::Display() {
+  month_ = BuildCalendarMonth(shown_.year, shown_.month, CurrentClock().Now());
+  if (!Handle()) return;
+  SetWindowTextW(Handle(), WidenSjis(month_.caption).c_str());
+  InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void TCalForm::Show() {
+  if (Handle()) ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+}
+
+void TCalForm::Hide() {
+  if (Handle()) ShowWindow(Handle(), SW_HIDE);
+}
+
+bool TCalForm::Visible() const { return Handle() && IsWindowVisible(Handle()); }
+
+int TCalForm::Left() const {
+  RECT r{};
+  GetWindowRect(Handle(), &r);
+  return r.left;
+}
+
+int TCalForm::Top() const {
+  RECT r{};
+  GetWindowRect(Handle(), &r);
+  return r.top;
+}
+
+void TCalForm::Paint(HDC dc) {
+  RECT client = {0, 0, kClientWidth, kClientHeight};
+  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+  if (background_) {
+    HDC picture = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(picture, background_);
+    BitBlt(dc, 0, 0, background_width_, background_height_, picture, 0, 0, SRCCOPY);
+    SelectObject(picture, old);
+    DeleteDC(picture);
+  }
+  SetBkMode(dc, TRANSPARENT);
+  HGDIOBJ old_font = SelectObject(dc, heading_font_);
+  for (const Heading& h : kHeadings) {
+    SetTextColor(dc, h.colour == 1 ? kRed : h.colour == 2 ? kBlue : GetSysColor(COLOR_WINDOWTEXT));
+    TextOutW(dc, h.left, kHeadingTop, h.text, lstrlenW(h.text));
+  }
+
+  SelectObject(dc, day_font_);
+  for (int i = 0; i < kCalendarCells; ++i) {
+    const DayCell& cell = month_.cells[i];
+    if (cell.text.empty()) continue;
+    const std::wstring text = WidenSjis(cell.text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    const int x = CalendarCellLeft(i), y = CalendarCellTop(i);
+    if (cell.today) {
+      // The day's label turns opaque: a yellow box the size of its text.
+      RECT mark = {x, y, x + size.cx, y + size.cy};
+      HBRUSH yellow = CreateSolidBrush(kYellow);
+      FillRect(dc, &mark, yellow);
+      DeleteObject(yellow);
+    }
+    SetTextColor(dc, ColourOf(cell.colour));
+    TextOutW(dc, x, y, text.c_str(), static_cast<int>(text.size()));
+  }
+
+  SelectObject(dc, label_font_);
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  RECT label = kLabel1;
+  const std::wstring label_text = WidenSjis(month_.label);
+  DrawTextW(dc, label_text.c_str(), static_cast<int>(label_text.size()), &label, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOCLIP);
+  SelectObject(dc, old_font);
+}
+
+LRESULT TCalForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;  // painting covers the whole client area
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(Handle(), &ps);
+      // Drawn off screen first so that a month change does not flicker.
+      HDC buffer = CreateCompatibleDC(dc);
+      HBITMAP bitmap = CreateCompatibleBitmap(dc, kClientWidth, kClientHeight);
+      HGDIOBJ old = SelectObject(buffer, bitmap);
+      Paint(buffer);
+      BitBlt(dc, 0, 0, kClientWidth, kClientHeight, buffer, 0, 0, SRCCOPY);
+      SelectObject(buffer, old);
+      DeleteObject(bitmap);
+      DeleteDC(buffer);
+      EndPaint(Handle(), &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      Paint(reinterpret_cast<HDC>(wp));
+      return 0;
+    case WM_CONTEXTMENU: {
+      // The menu belongs to the picture, the month label and every day cell: the whole client area.
+      POINT p = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+      if (p.x == -1 && p.y == -1) {
+        p = {0, 0};
+        ClientToScreen(Handle(), &p);
+      } else {
+        POINT c = p;
+        ScreenToClient(Handle(), &c);
+        RECT client;
+        GetClientRect(Handle(), &client);
+        if (!PtInRect(&client, c)) break;  // the caption keeps its system menu
+      }
+      SetForegroundWindow(Handle());
+      TrackPopupMenu(popup_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, p.x, p.y, 0, Handle(), nullptr);
+      PostMessageW(Handle(), WM_NULL, 0, 0);
+      return 0;
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wp)) {
+        case kN3: N3Click(); return 0;
+        case kN4: N4Click(); return 0;
+        case kN5: N5Click(); return 0;
+      }
+      break;
+    case WM_CLOSE:
+      Hide();  // the window lives until the program ends
+      return 0;
+  }
+  return DefaultProc(msg, wp, lp);
+}
+
+}  // namespace mokuna
