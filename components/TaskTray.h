@@ -64,6 +64,8 @@ class TTaskTray {
   bool Added() const { return added_; }
   const NOTIFYICONDATAA& NotifyRecord() const { return record_; }
   HWND Owner() const { return owner_; }
+  // For a component built before its form's window exists.
+  void SetOwner(HWND owner) { owner_ = owner; }
 
   // The call into the notification area; tests put a recorder in its place (null restores the shell's).
   using NotifyFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAA record);

@@ -16,6 +16,22 @@ std::pair<std::string, std::string> AnnouncementLines(const LocalTime& now);
 // first half (so the colon blinks), then two-digit minutes.
 std::string ClockText(const LocalTime& now);
 
+// The release rule on its own, for a window that keeps the last click time itself: true when the release
+// announces (the window stayed where it was pressed and the last click is less than 259.2 ms ago);
+// otherwise last_click_time becomes now.
+bool DoubleClickRelease(bool window_moved, double now, double& last_click_time);
+
+// Where the clock label goes when the character window's client area is width x height: it keeps its
+// distance from the bottom edge and its centre keeps its share of the width (the design is 117 x 103 with
+// the label at 32, 32).
+struct LabelPlace {
+  int left, top;
+};
+LabelPlace TimeLabelPlace(int client_width, int client_height);
+
+// A menu caption shown as it stands: "&" would otherwise mark the next letter as an accelerator.
+std::string LiteralMenuCaption(const std::string& sjis);
+
 // Presses and releases on the character. Times are date-times (days since 30 December 1899).
 class ClickRule {
  public:

@@ -106,3 +106,26 @@ TEST_F(ClickRuleTest, OtherButtonsAreIgnored) {
 
 }  // namespace
 }  // namespace mokuna
+
+namespace mokuna {
+namespace {
+
+TEST(TimeLabelPlace, KeepsBottomDistanceAndCentreShare) {
+  EXPECT_EQ(TimeLabelPlace(117, 103).left, 32);
+  EXPECT_EQ(TimeLabelPlace(117, 103).top, 32);
+  // The default picture 116 x 102 gives a window of 117 x 103: unchanged.
+  EXPECT_EQ(TimeLabelPlace(234, 203).left, 101);  // 138 - 37
+  EXPECT_EQ(TimeLabelPlace(234, 203).top, 132);
+  EXPECT_EQ(TimeLabelPlace(50, 40).left, 29 - 37);  // 69*50/117 = 29.49 -> 29
+  EXPECT_EQ(TimeLabelPlace(61, 40).left, 36 - 37);  // 35.97 -> 36
+  EXPECT_EQ(TimeLabelPlace(2, 1).top, -70);
+}
+
+TEST(MenuCaption, AmpersandsShowLiterally) {
+  EXPECT_EQ(LiteralMenuCaption("A&B"), "A&&B");
+  EXPECT_EQ(LiteralMenuCaption("&&"), "&&&&");
+  EXPECT_EQ(LiteralMenuCaption("拡張DLL"), "拡張DLL");
+}
+
+}  // namespace
+}  // namespace mokuna

@@ -1,0 +1,68 @@
+#include "TimeLabel.h"
+
+#include "announcement.h"
+#include "win_text.h"
+
+namespace mokuna {
+
+TTimeLabel::~TTimeLabel() {
+  if (font_) DeleteObject(font_);
+}
+
+bool TTimeLabel::Create(HWND parent) {
+  if (!CreateWin(L"TTimeLabel", 0, WS_CHILD | WS_CLIPSIBLINGS, 32, 32, kWidth, kHeight, parent)) return false;
+  font_ = CreateFontW(-21, 0, 0, 0, FW_BOLD, FALSE, TRUE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE,
+                      WidenSjis("ＭＳ ゴシック").c_str());
+  return true;
+}
+
+void TTimeLabel::SetText(const std::string& sjis) {
+  if (sjis == text_) return;
+  text_ = sjis;
+  if (Handle()) InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void TTimeLabel::SetVisible(bool visible) {
+  if (Handle()) ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void TTimeLabel::ParentResized(int width, int height) {
+  if (!Handle()) return;
+  const LabelPlace place = TimeLabelPlace(width, height);
+  SetWindowPos(Handle(), nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TTimeLabel::Paint(HDC dc) {
+  RECT r = {0, 0, kWidth, kHeight};
+  FillRect(dc, &r, GetSysColorBrush(COLOR_CAPTIONTEXT));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  HGDIOBJ old = SelectObject(dc, font_);
+  const std::wstring text = WidenSjis(text_);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, old);
+}
+
+LRESULT TTimeLabel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_NCHITTEST:
+      // Like a label, it takes no mouse: presses reach the character beneath, so it can still be dragged.
+      return HTTRANSPARENT;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(Handle(), &ps);
+      Paint(dc);
+      EndPaint(Handle(), &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      Paint(reinterpret_cast<HDC>(wp));
+      return 0;
+  }
+  return DefaultProc(msg, wp, lp);
+}
+
+}  // namespace mokuna
