@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "epop_settings.h"
+#include "fakes.h"
+#include "file_io.h"
+
+namespace fennick {
+namespace {
+
+using testing::RecordingPlayer;
+
+struct Loaded {
+  EpopSettings settings;
+  ModuleState state{"<old@id>", 7};
+  EpopLoadResult result;
+};
+
+Loaded Load(const std::string& bytes, RecordingPlayer* player = nullptr) {
+  Loaded l;
+  l.result = LoadEpop(bytes, l.settings, l.state, player);
+  return l;
+}
+
+TEST(EpopSettings, SavesTheTenLinesInTheirOrder) {
+  EpopSettings s;
+  s.isCheckMail = true;
+  s.isPlay = true;
+  s.CheckInterval = "15";
+  s.Account = "bob";
+  s.Password = "a=b";
+  s.POPServer = "mail.example.org";
+  s.isUseAPOP = 1;
+  s.FilePlaying = "C:\\sounds\\ding.wav";
+  const ModuleState state{"<42@example.org>", 3};
+  EXPECT_EQ(SaveEpop(s, state),
+            "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=15\r\nAccount=bob\r\nPassword=a=b\r\n"
+            "POPServer=mail.example.org\r\nisUseAPOP=1\r\nFilePlaying=C:\\sounds\\ding.wav\r\n"
+            "LastMessageID=<42@example.org>\r\nLastMailNum=3\r\n");
+
+  const Loaded back = Load(SaveEpop(s, state));
+  ASSERT_TRUE(back.result.ok());
+  EXPECT_EQ(SaveEpop(back.settings, back.state), SaveEpop(s, state));
+}
+
+TEST(EpopSettings, MissingKeysKeepInitialStatesAndModuleState) {
+  const Loaded l = Load("unrelated line\r\nFoo=bar\r\n");
+  EXPECT_TRUE(l.result.ok());
+  EXPECT_EQ(SaveEpop(l.settings, l.state),
+            "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=\r\nPassword=\r\nPOPServer=127.0.0.1\r\n"
+            "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=<old@id>\r\nLastMailNum=7\r\n");
+}
+
+TEST(EpopSettings, MissingFileIsNotAnError) {
+  EpopSettings s;
+  ModuleState state{"<keep@me>", 2};
+  const EpopLoadResult r = LoadEpopFile("/nonexistent/popcore/epop.ini", s, state, nullptr);
+  EXPECT_TRUE(r.ok());
+  EXPECT_TRUE(s.isCheckMail);
+  EXPECT_EQ(state.LastMessageID, "<keep@me>");
+  EXPECT_EQ(state.LastMailNum, 2);
+}
+
+TEST(EpopSettings, KeysIgnoreCaseButNotBlanksAndFirstOneWins) {
+  const Loaded l = Load("ISCHECKMAIL=0\nacCOUNT=first\nAccount=second\rPassword =nope\r\nlastmailnum=-4\r\n");
+  EXPECT_FALSE(l.settings.isCheckMail);
+  EXPECT_EQ(l.settings.Account, "first");
+  EXPECT_EQ(l.settings.Password, "");
+  EXPECT_EQ(l.state.LastMailNum, -4);
+}
+
+TEST(EpopSettings, WholeNumberRules) {
+  EXPECT_FALSE(Load("isCheckMail=2").settings.isCheckMail);
+  EXPECT_TRUE(Load("isCheckMail=+1").settings.isCheckMail);
+  EXPECT_FALSE(Load("isPlay=-1").settings.isPlay);
+  EXPECT_NE(SaveEpop(Load("isCheckMail=2").settings, {}).find("isCheckMail=0\r\n"), std::string::npos);
+
+  const Loaded five = Load("isUseAPOP=5");
+  EXPECT_TRUE(five.settings.UsesApop());
+  EXPECT_NE(SaveEpop(five.settings, {}).find("isUseAPOP=1\r\n"), std::string::npos);
+  const Loaded minus = Load("isUseAPOP=-3");
+  EXPECT_FALSE(minus.settings.UsesApop());
+  EXPECT_NE(SaveEpop(minus.settings, {}).find("isUseAPOP=-1\r\n"), std::string::npos);
+
+  EXPECT_EQ(Load("LastMailNum=2147483647").state.LastMailNum, 2147483647);
+  EXPECT_EQ(Load("LastMailNum=-2147483648").state.LastMailNum, -2147483647 - 1);
+  EXPECT_FALSE(Load("LastMailNum=2147483648").result.ok());
+  // Interval and texts are kept as typed.
+  EXPECT_EQ(Load("CheckInterval= 15x").settings.CheckInterval, " 15x");
+}
+
+TEST(EpopSettings, BadNumberStopsLoadingWhereItStands) {
+  const Loaded l = Load(
+      "isCheckMail=0\r\nAccount=bob\r\nisUseAPOP=yes\r\nisPlay=1\r\nFilePlaying=x.wav\r\n"
+      "LastMessageID=<new@id>\r\nLastMailNum=9\r\n");
+  EXPECT_EQ(l.result.error, EpopLoadResult::Error::BadNumber);
+  EXPECT_EQ(l.result.key, "isUseAPOP");
+  EXPECT_EQ(l.result.message, "'yes' は整数ではありません");
+  EXPECT_FALSE(l.result.SettingsComplete());
+  EXPECT_FALSE(l.settings.isCheckMail);  // applied before the error
+  EXPECT_EQ(l.settings.Account, "bob");
+  EXPECT_EQ(l.settings.isUseAPOP, 0);  // not applied after it
+  EXPECT_FALSE(l.settings.isPlay);
+  EXPECT_EQ(l.settings.FilePlaying, "");
+  EXPECT_EQ(l.state.LastMessageID, "<old@id>");
+  EXPECT_EQ(l.state.LastMailNum, 7);
+
+  const Loaded last = Load("LastMessageID=<new@id>\r\nLastMailNum=\r\n");
+  EXPECT_EQ(last.result.key, "LastMailNum");
+  EXPECT_TRUE(last.result.SettingsComplete());
+  EXPECT_EQ(last.state.LastMessageID, "<new@id>");
+  EXPECT_EQ(last.state.LastMailNum, 7);
+}
+
+TEST(EpopSettings, SoundIsOpenedOnlyWhenOnAndTheFileExists) {
+  const std::string file = "isPlay=1\r\nFilePlaying=ding.wav\r\nLastMailNum=1\r\n";
+  RecordingPlayer missing;
+  EXPECT_TRUE(Load(file, &missing).result.ok());
+  EXPECT_TRUE(missing.opened_.empty());
+
+  RecordingPlayer off;
+  off.existing_ = {"ding.wav"};
+  Load("isPlay=0\r\nFilePlaying=ding.wav\r\n", &off);
+  EXPECT_TRUE(off.opened_.empty());
+
+  RecordingPlayer present;
+  present.existing_ = {"ding.wav"};
+  const Loaded l = Load(file, &present);
+  EXPECT_TRUE(l.result.ok());
+  EXPECT_TRUE(present.IsOpen());
+  EXPECT_EQ(l.state.LastMailNum, 1);
+}
+
+TEST(EpopSettings, SoundDeviceErrorStopsBeforeTheModuleState) {
+  RecordingPlayer broken;
+  broken.existing_ = {"ding.wav"};
+  broken.open_error_ = "device says no";
+  const Loaded l = Load("isPlay=1\r\nFilePlaying=ding.wav\r\nLastMessageID=<x@y>\r\nLastMailNum=1\r\n", &broken);
+  EXPECT_EQ(l.result.error, EpopLoadResult::Error::SoundDevice);
+  EXPECT_EQ(l.result.message, "device says no");
+  EXPECT_TRUE(l.result.SettingsComplete());
+  EXPECT_EQ(l.settings.FilePlaying, "ding.wav");
+  EXPECT_EQ(l.state.LastMessageID, "<old@id>");
+  EXPECT_EQ(l.state.LastMailNum, 7);
+}
+
+TEST(EpopSettings, WriteReplacesTheFileAndReportsFailure) {
+  const auto dir = std::filesystem::temp_directory_path() / "popcore_epop_write";
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "epop.ini").string();
+  ASSERT_TRUE(fileio::WriteFileAtomic(path, "isCheckMail=0\r\nstale line\r\n"));
+  EpopSettings s;
+  s.Account = "bob";
+  ASSERT_TRUE(WriteEpopFile(path, s, ModuleState{"<a@b>", 2}));
+  std::string bytes;
+  ASSERT_TRUE(fileio::ReadFile(path, bytes));
+  EXPECT_EQ(bytes, SaveEpop(s, ModuleState{"<a@b>", 2}));
+  std::filesystem::remove_all(dir);
+
+  std::string error;
+  EXPECT_FALSE(WriteEpopFile("/nonexistent/popcore/epop.ini", s, {}, &error));
+  EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace fennick

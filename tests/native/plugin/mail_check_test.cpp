@@ -1,0 +1,523 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Md5unit.h"
+#include "clock.h"
+#include "epop_settings.h"
+#include "fakes.h"
+#include "file_io.h"
+#include "mail_check.h"
+
+namespace fennick {
+namespace {
+
+using testing::RecordingPlayer;
+using testing::ScriptedTransport;
+using Strings = std::vector<std::string>;
+
+const std::string kGreeting = "+OK Dovecot ready.\r\n";
+const std::string kApopGreeting = "+OK POP3 server ready <1896.697170952@dbc.mit.edu>\r\n";
+
+// A literal with zero bytes in it, whole.
+template <std::size_t N>
+std::string Bytes(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
+std::string NewMail(const std::string& count) {
+  return std::string(results::kNewMailHead) + count + results::kNewMailTail;
+}
+
+std::string Message(const std::string& id) {
+  return "+OK 120 octets\r\nReturn-Path: <a@b>\r\nMessage-ID: " + id + "\r\nSubject: hi\r\n\r\nbody > text\r\n.\r\n";
+}
+
+struct Check {
+  Check() {
+    settings.Account = "bob";
+    settings.Password = "secret";
+  }
+  // The server up to the login reply, for USER/PASS.
+  ScriptedTransport& LoggedIn(const std::string& login_reply) {
+    return server.Reply(kGreeting).Reply("+OK\r\n").Reply(login_reply);
+  }
+  ConversationOutcome Run() { return RunConversation(settings, state, server, &player, timeouts, &clock); }
+
+  EpopSettings settings;
+  ModuleState state;
+  ScriptedTransport server;
+  RecordingPlayer player;
+  PopTimeouts timeouts;
+  mokuna::FakeClock clock{mokuna::LocalTime{}};
+};
+
+#ifndef MOKUNA_UTF8_LITERALS
+TEST(MailCheckResults, JapaneseTextsAreShiftJisBytes) {
+  // メールが / ．
+  EXPECT_EQ(std::string(results::kNewMailHead).substr(22), "\x83\x81\x81\x5B\x83\x8B\x82\xAA");
+  const std::string bad_user = results::kBadUser;
+  EXPECT_EQ(bad_user.substr(bad_user.size() - 2), "\x81\x44");
+}
+#endif
+
+TEST(MailCheck, UserPassDialogueSendsExactBytesAndUpdatesState) {
+  Check c;
+  c.LoggedIn("+OK bob has 2 messages (320 octets)\r\n").Reply(Message("<Abc.123@Example.org>")).Reply("+OK bye\r\n");
+  const ConversationOutcome out = c.Run();
+  EXPECT_TRUE(out.success);
+  EXPECT_EQ(out.result, NewMail("2"));
+  EXPECT_EQ(c.server.sent_, (Strings{"USER bob\r\n", "PASS secret\r\n", "RETR 2\r\n", "QUIT\r\n"}));
+  EXPECT_EQ(c.server.host_, "127.0.0.1");
+  EXPECT_EQ(c.server.port_, 110);
+  EXPECT_EQ(c.server.closes_, 1);
+  EXPECT_EQ(c.state.LastMessageID, "<abc.123@example.org>");
+  EXPECT_EQ(c.state.LastMailNum, 2);
+  EXPECT_EQ(c.server.read_maxima_, (std::vector<std::size_t>{4095, 4095, 4095, 4095, 255}));
+  for (int ms : c.server.wait_timeouts_) EXPECT_EQ(ms, 10000);
+  for (int ms : c.server.read_timeouts_) EXPECT_EQ(ms, 10000);
+}
+
+TEST(MailCheck, ApopSendsTheDigestOfTimestampAndPassword) {
+  Check c;
+  c.settings.isUseAPOP = 1;
+  c.settings.Account = "mrose";
+  c.settings.Password = "tanstaafl";
+  c.server.Reply(kApopGreeting).Reply("+OK mrose has 0 messages\r\n").Reply("+OK\r\n");
+  const ConversationOutcome out = c.Run();
+  EXPECT_EQ(out.result, results::kNoNewMail);
+  EXPECT_EQ(c.server.sent_, (Strings{"APOP mrose f7b573d16487ce5291f853cdef863ef5\r\n", "QUIT\r\n"}));
+
+  // Timestamps made of base64 characters are well formed.
+  Check b;
+  b.settings.isUseAPOP = 1;
+  b.server.Reply("+OK ready <Zm9v+YmFy/YmF6==@host.example>\r\n").Reply("+OK bob has 0\r\n").Reply("+OK\r\n");
+  EXPECT_TRUE(b.Run().success);
+  EXPECT_EQ(b.server.sent_[0], "APOP bob " + Md5Hex("<Zm9v+YmFy/YmF6==@host.example>secret") + "\r\n");
+}
+
+TEST(MailCheck, ApopWithoutAProperTimestampSendsNothing) {
+  const Strings greetings = {
+      "+OK ready\r\n",
+      "+OK ready <1896.697170952@dbc.mit.edu> now\r\n",  // not the last token
+      "+OK <no-at-sign>\r\n",
+      "+OK <two@at@signs>\r\n",
+      "+OK <missing@close\r\n",
+      "+OK <>\r\n",
+      "+OK <ctl\x7F@x>\r\n",
+      "+OK <\x82\xA0@x>\r\n",
+      "\r\n",
+      Bytes("+OK\0<a@b>\r\n"),  // the reply's text ends at the zero byte
+  };
+  for (const std::string& greeting : greetings) {
+    Check c;
+    c.settings.isUseAPOP = 1;
+    c.server.Reply(greeting).Reply("+OK bob has 0\r\n").Reply("+OK\r\n");
+    const ConversationOutcome out = c.Run();
+    EXPECT_EQ(out.result, results::kUnexpectedReply) << greeting;
+    EXPECT_FALSE(out.success);
+    EXPECT_TRUE(c.server.sent_.empty()) << greeting;
+    EXPECT_EQ(c.server.closes_, 1);
+  }
+}
+
+struct FailureRow {
+  const char* name;
+  void (*script)(Check&);
+  std::string result;
+  bool quit_sent;
+};
+
+TEST(MailCheck, EveryFailureEndsWithItsResultAndClosesWithoutQuit) {
+  const std::vector<FailureRow> rows = {
+      {"connect refused", [](Check& c) { c.server.connect_ok_ = false; }, results::kCannotConnect, false},
+      {"silent after connect", [](Check& c) { c.server.Silence(); }, results::kCannotConnect, false},
+      {"greeting closed", [](Check& c) { c.server.Closed(); }, results::kReceiveFailed, false},
+      {"greeting wait error", [](Check& c) { c.server.WaitError(); }, results::kCannotConnect, false},
+      {"greeting read error", [](Check& c) { c.server.ReadError(); }, results::kCannotConnect, false},
+      {"USER silent", [](Check& c) { c.server.Reply(kGreeting).Silence(); }, results::kCannotConnect, false},
+      {"USER closed", [](Check& c) { c.server.Reply(kGreeting).Closed(); }, results::kReceiveFailed, false},
+      {"USER rejected", [](Check& c) { c.server.Reply(kGreeting).Reply("-ERR unknown\r\n"); }, results::kBadUser,
+       false},
+      {"USER +ok lower case", [](Check& c) { c.server.Reply(kGreeting).Reply("+ok\r\n"); }, results::kBadUser, false},
+      {"USER reply blank", [](Check& c) { c.server.Reply(kGreeting).Reply(" \r\n"); }, results::kUnexpectedReply,
+       false},
+      {"USER send fails", [](Check& c) { c.server.fail_send_ = 1, c.server.Reply(kGreeting); },
+       results::kCannotConnect, false},
+      {"PASS silent", [](Check& c) { c.server.Reply(kGreeting).Reply("+OK\r\n").Silence(); }, results::kCannotConnect,
+       false},
+      {"PASS closed", [](Check& c) { c.server.Reply(kGreeting).Reply("+OK\r\n").Closed(); }, results::kReceiveFailed,
+       false},
+      {"PASS rejected", [](Check& c) { c.LoggedIn("-ERR [AUTH] Authentication failed.\r\n"); },
+       results::kBadPassword, false},
+      {"login reply blank", [](Check& c) { c.LoggedIn("\r\n"); }, results::kUnexpectedReply, false},
+      {"APOP closed",
+       [](Check& c) {
+         c.settings.isUseAPOP = 1;
+         c.server.Reply(kApopGreeting).Closed();
+       },
+       results::kReceiveFailed, false},
+      {"APOP rejected",
+       [](Check& c) {
+         c.settings.isUseAPOP = 1;
+         c.server.Reply(kApopGreeting).Reply("-ERR denied\r\n");
+       },
+       results::kBadPassword, false},
+      {"STAT without count", [](Check& c) { c.LoggedIn("+OK Logged in.\r\n").Reply("+OK\r\n"); },
+       results::kUnexpectedReply, false},
+      {"STAT error", [](Check& c) { c.LoggedIn("+OK Logged in.\r\n").Reply("-ERR later\r\n"); },
+       results::kUnexpectedReply, false},
+      {"STAT count not a number", [](Check& c) { c.LoggedIn("+OK Logged in.\r\n").Reply("+OK two 300\r\n"); },
+       results::kUnexpectedReply, false},
+      {"STAT closed", [](Check& c) { c.LoggedIn("+OK Logged in.\r\n").Closed(); }, results::kReceiveFailed, false},
+      {"RETR silent", [](Check& c) { c.LoggedIn("+OK bob has 1\r\n").Silence(); }, results::kCannotConnect, false},
+      {"RETR ends before identifier",
+       [](Check& c) { c.LoggedIn("+OK bob has 1\r\n").Reply("+OK\r\nSubject: x\r\n").Closed(); },
+       results::kSendingFailure, false},
+      {"RETR error status", [](Check& c) { c.LoggedIn("+OK bob has 1\r\n").Reply("-ERR no such message\r\n"); },
+       results::kSendingFailure, false},
+      {"RETR read error", [](Check& c) { c.LoggedIn("+OK bob has 1\r\n").ReadError(); }, results::kCannotConnect,
+       false},
+      {"QUIT silent", [](Check& c) { c.LoggedIn("+OK bob has 1\r\n").Reply(Message("<a@b>")).Silence(); },
+       results::kCannotConnect, true},
+      {"QUIT closed", [](Check& c) { c.LoggedIn("+OK bob has 1\r\n").Reply(Message("<a@b>")).Closed(); },
+       results::kQuitReceiveFailed, true},
+      {"QUIT send fails",
+       [](Check& c) {
+         c.server.fail_send_ = 4;
+         c.LoggedIn("+OK bob has 1\r\n").Reply(Message("<a@b>")).Reply("+OK\r\n");
+       },
+       results::kCannotConnect, true},
+  };
+  for (const FailureRow& row : rows) {
+    Check c;
+    row.script(c);
+    const ConversationOutcome out = c.Run();
+    EXPECT_EQ(out.result, row.result) << row.name;
+    EXPECT_FALSE(out.success) << row.name;
+    EXPECT_EQ(c.server.closes_, 1) << row.name;
+    const bool quit = !c.server.sent_.empty() && c.server.sent_.back() == "QUIT\r\n";
+    EXPECT_EQ(quit, row.quit_sent) << row.name;
+  }
+}
+
+TEST(MailCheck, ErrorReplyToRetrEndsWithoutWaitingForMore) {
+  Check c;
+  c.LoggedIn("+OK bob has 4\r\n").Reply("-ER").Reply("R no such message\r\n").Reply("+OK more\r\n");
+  EXPECT_EQ(c.Run().result, results::kSendingFailure);
+  EXPECT_EQ(c.server.read_maxima_.size(), 5u);  // greeting, USER, PASS, then the two pieces of the status
+  EXPECT_EQ(c.server.events_.size(), 1u);
+}
+
+struct DecisionRow {
+  int n;
+  std::int32_t last_num;
+  const char* last_id;
+  const char* id;
+  bool new_mail;
+};
+
+TEST(MailCheck, NewMailDecision) {
+  const std::vector<DecisionRow> rows = {
+      {3, 0, "", "<c@x>", true},           // first check ever
+      {3, 3, "<c@x>", "<c@x>", false},     // unchanged
+      {2, 3, "<c@x>", "<c@x>", false},     // old mail deleted, newest the same
+      {2, 3, "<c@x>", "<d@x>", true},      // fetched elsewhere, newer mail came
+      {4, 3, "<c@x>", "<c@x>", true},      // more messages
+      {3, 3, "<abc@x>", "<ABC@X>", false}, // identifiers are kept in lower case
+      {1, -5, "<c@x>", "<c@x>", true},     // signed comparison
+  };
+  for (const DecisionRow& row : rows) {
+    for (bool sound : {false, true}) {
+      Check c;
+      c.settings.isPlay = sound;
+      c.player.open_ = true;
+      c.state = {row.last_id, row.last_num};
+      const std::string count = std::to_string(row.n);
+      c.LoggedIn("+OK bob has " + count + " messages\r\n").Reply(Message(row.id)).Reply("+OK\r\n");
+      const ConversationOutcome out = c.Run();
+      const std::string where = count + " " + row.last_id + " " + row.id;
+      EXPECT_TRUE(out.success) << where;
+      EXPECT_EQ(out.result, row.new_mail ? NewMail(count) : std::string(results::kNoNewMail)) << where;
+      EXPECT_EQ(c.player.plays_, row.new_mail && sound ? 1 : 0) << where;
+      EXPECT_EQ(c.state.LastMailNum, row.n);
+      std::string lower = row.id;
+      for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+      EXPECT_EQ(c.state.LastMessageID, lower);
+    }
+  }
+}
+
+TEST(MailCheck, EmptyMailboxRetrievesNothingAndKeepsTheIdentifier) {
+  Check c;
+  c.state = {"<old@x>", 5};
+  c.LoggedIn("+OK bob has 0 messages\r\n").Reply("+OK bye\r\n");
+  const ConversationOutcome out = c.Run();
+  EXPECT_EQ(out.result, results::kNoNewMail);
+  EXPECT_EQ(c.server.sent_, (Strings{"USER bob\r\n", "PASS secret\r\n", "QUIT\r\n"}));
+  EXPECT_EQ(c.state.LastMailNum, 0);
+  EXPECT_EQ(c.state.LastMessageID, "<old@x>");
+}
+
+TEST(MailCheck, LoginReplyWithoutCountAsksForStat) {
+  for (const std::string login : {"+OK Logged in.\r\n", "+OK 2 messages (320 octets)\r\n",
+                                  "+OK bob's maildrop has 2\r\n", "+OK bob has 99999999999 messages\r\n", "+OK\r\n"}) {
+    Check c;
+    c.LoggedIn(login).Reply("+OK 3 4096\r\n").Reply(Message("<n@x>")).Reply("+OK\r\n");
+    const ConversationOutcome out = c.Run();
+    EXPECT_EQ(out.result, NewMail("3")) << login;
+    EXPECT_EQ(c.server.sent_, (Strings{"USER bob\r\n", "PASS secret\r\n", "STAT\r\n", "RETR 3\r\n", "QUIT\r\n"}))
+        << login;
+  }
+  // A fourth token that is some other number is taken as the count, without STAT.
+  Check c;
+  c.LoggedIn("+OK bob has 0007 (9 octets)\r\n").Reply(Message("<n@x>")).Reply("+OK\r\n");
+  EXPECT_EQ(c.Run().result, NewMail("0007"));
+  EXPECT_EQ(c.server.sent_[2], "RETR 0007\r\n");
+}
+
+TEST(MailCheck, IdentifierIsFoundWhereverTheReadsSplitTheMessage) {
+  const std::string message = Message("<Split.Me@Example.org>");
+  for (std::size_t cut = 1; cut < message.size(); ++cut) {
+    Check c;
+    c.state = {"<split.me@example.org>", 1};
+    c.LoggedIn("+OK bob has 1\r\n").Reply(message.substr(0, cut)).Reply(message.substr(cut)).Reply("+OK\r\n");
+    const ConversationOutcome out = c.Run();
+    EXPECT_EQ(out.result, results::kNoNewMail) << cut;
+    EXPECT_EQ(c.state.LastMessageID, "<split.me@example.org>") << cut;
+  }
+}
+
+TEST(MailCheck, IdentifierForms) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"+OK\r\nMessage-ID:\r\n <Fold@X>\r\n\r\n.\r\n", "<fold@x>"},  // folded header
+      {"+OK\r\nResent-Message-ID: <r@x>\r\nMESSAGE-id: <m@x>\r\n.\r\n", "<r@x>"},
+      {Bytes("+OK\r\n\0\0Message-ID: <z@x>\r\n.\r\n"), "<z@x>"},  // zero bytes do not end a chunk
+      {"+OK\r\nMessage-ID: <a\r\nLastMailNum=9@x>\r\n.\r\n", "<alastmailnum=9@x>"},  // no line breaks kept
+      {"+OK\r\nSubject: no id\r\n\r\nbody\r\n.\r\n", ""},  // ends without the header
+      {"+OK\r\nMessage-ID: broken\r\n\r\nbody\r\n.\r\nMessage-ID: <after@end>", ""},
+      {"+OK\r\n.\r\nMessage-ID: <after@end>\r\n", ""},
+      {"+OK\nMessage-ID: <lf@x>\n.\n", "<lf@x>"},
+      {"+OK Message-ID:<q@x>", "<q@x>"},  // no line breaks at all
+  };
+  for (const auto& [message, id] : cases) {
+    Check c;
+    c.state = {"<before@x>", 1};
+    c.LoggedIn("+OK bob has 1\r\n").Reply(message).Reply("+OK\r\n");
+    const ConversationOutcome out = c.Run();
+    EXPECT_TRUE(out.success) << message;
+    EXPECT_EQ(c.state.LastMessageID, id) << message;
+    EXPECT_EQ(out.result, NewMail("1")) << message;  // every identifier here differs from the last one
+  }
+}
+
+TEST(MailCheck, HostileRepliesStayBounded) {
+  {  // a 100 000-byte greeting: its rest becomes the next replies
+    Check c;
+    c.server.Reply("+OK " + std::string(99996, 'x'));
+    EXPECT_EQ(c.Run().result, results::kBadUser);
+    for (std::size_t max : c.server.read_maxima_) EXPECT_LE(max, 4095u);
+  }
+  {  // a 100 000-byte message without an identifier that stops without its end
+    Check c;
+    c.LoggedIn("+OK bob has 1\r\n").Reply("+OK\r\n" + std::string(100000, 'y')).Closed();
+    EXPECT_EQ(c.Run().result, results::kSendingFailure);
+  }
+  {  // a message that never ends and holds no identifier: reading gives up, the check goes on
+    Check c;
+    c.LoggedIn("+OK bob has 1\r\n").Reply("+OK\r\n" + std::string(3 << 20, 'y'));
+    const ConversationOutcome out = c.Run();
+    EXPECT_TRUE(out.success);
+    EXPECT_EQ(out.result, NewMail("1"));
+    EXPECT_LT(c.server.bytes_read_, (1u << 20) + 8192u);
+  }
+  {  // a header whose ">" never comes
+    Check c;
+    c.state = {"<x@y>", 1};
+    c.LoggedIn("+OK bob has 1\r\n").Reply("+OK\r\nMessage-ID: <" + std::string(20000, 'z') + ">\r\n.\r\n");
+    EXPECT_TRUE(c.Run().success);
+    EXPECT_EQ(c.state.LastMessageID, "");
+  }
+  {  // a server that drips one byte per read
+    Check c;
+    c.server.on_read_ = [&c] { c.clock.AdvanceMs(5000); };
+    c.LoggedIn("+OK bob has 1\r\n");
+    for (int i = 0; i < 1000; ++i) c.server.Reply("y");
+    EXPECT_TRUE(c.Run().success);
+    EXPECT_LE(c.server.read_maxima_.size(), 3u + 25u + 1u);
+  }
+  {  // zero bytes cut a reply's text: the count is not seen
+    Check c;
+    c.LoggedIn(Bytes("+OK\0 bob has 5\r\n")).Reply("+OK 0 0\r\n").Reply("+OK\r\n");
+    EXPECT_EQ(c.Run().result, results::kNoNewMail);
+    EXPECT_EQ(c.server.sent_[2], "STAT\r\n");
+  }
+  {  // no CR LF anywhere
+    Check c;
+    c.server.Reply("+OK").Reply("+OK").Reply("+OK bob has 1").Reply("+OK Message-ID: <q@x>").Reply("+OK");
+    EXPECT_EQ(c.Run().result, NewMail("1"));
+  }
+  {  // a count of thousands of digits overflows: STAT is asked
+    Check c;
+    c.LoggedIn("+OK bob has " + std::string(3000, '9') + " messages\r\n").Reply("+OK 0 0\r\n").Reply("+OK\r\n");
+    EXPECT_EQ(c.Run().result, results::kNoNewMail);
+  }
+  {  // a count with thousands of leading zeros is carried whole, however long the result
+    Check c;
+    const std::string count = std::string(4000, '0') + "7";
+    c.LoggedIn("+OK Logged in.\r\n").Reply("+OK " + count + " 100\r\n").Reply(Message("<n@x>")).Reply("+OK\r\n");
+    EXPECT_EQ(c.Run().result, NewMail(count));
+    EXPECT_EQ(c.server.sent_[3], "RETR " + count + "\r\n");
+  }
+}
+
+// CheckMail around the conversation: epop.ini in a scratch folder.
+class CheckMailCall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / "popcore_checkmail";
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    env_.ini_path = (dir_ / "epop.ini").string();
+    env_.player = &player_;
+    env_.on_load_error = [this](const EpopLoadResult& r) { load_errors_.push_back(r.message); };
+    env_.on_save_error = [this](const std::string& e) { save_errors_.push_back(e); };
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  void WriteIni(const std::string& bytes) { ASSERT_TRUE(fileio::WriteFileAtomic(env_.ini_path, bytes)); }
+  std::string Ini() {
+    std::string bytes;
+    fileio::ReadFile(env_.ini_path, bytes);
+    return bytes;
+  }
+  std::string Call(ModuleState& state, ScriptedTransport& server) {
+    env_.transport = &server;
+    return CheckMail(state, env_);
+  }
+  static void Mailbox(ScriptedTransport& server) {
+    server.Reply(kGreeting).Reply("+OK\r\n").Reply("+OK bob has 2\r\n").Reply(Message("<Two@x>")).Reply("+OK\r\n");
+  }
+
+  std::filesystem::path dir_;
+  CheckMailEnv env_;
+  RecordingPlayer player_;
+  Strings load_errors_, save_errors_;
+};
+
+TEST_F(CheckMailCall, SuccessWritesTheFileAndTheNextCheckSeesNoNewMail) {
+  WriteIni("Account=bob\r\nPassword=secret\r\nPOPServer=10.0.0.9\r\nCheckInterval=15\r\n");
+  ModuleState state;
+  ScriptedTransport first;
+  Mailbox(first);
+  EXPECT_EQ(Call(state, first), NewMail("2"));
+  EXPECT_EQ(first.host_, "10.0.0.9");
+  EXPECT_EQ(Ini(),
+            "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount=bob\r\nPassword=secret\r\nPOPServer=10.0.0.9\r\n"
+            "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=<two@x>\r\nLastMailNum=2\r\n");
+
+  ModuleState reloaded;  // as after the library was loaded anew: only the file remembers
+  ScriptedTransport second;
+  Mailbox(second);
+  EXPECT_EQ(Call(reloaded, second), results::kNoNewMail);
+  EXPECT_TRUE(load_errors_.empty());
+  EXPECT_TRUE(save_errors_.empty());
+}
+
+TEST_F(CheckMailCall, FailureLeavesTheFileUntouched) {
+  const std::string before = "Account=bob\r\nPassword=wrong\r\nLastMailNum=1\r\n";
+  WriteIni(before);
+  ModuleState state;
+  ScriptedTransport server;
+  server.Reply(kGreeting).Reply("+OK\r\n").Reply("-ERR nope\r\n");
+  EXPECT_EQ(Call(state, server), results::kBadPassword);
+  EXPECT_EQ(Ini(), before);
+  EXPECT_EQ(state.LastMailNum, 1);
+}
+
+TEST_F(CheckMailCall, LoadErrorIsShownAndThePartlyLoadedSettingsAreNotWrittenBack) {
+  const std::string before = "Account=bob\r\nPassword=secret\r\nisPlay=on\r\nFilePlaying=C:\\ding.wav\r\n";
+  WriteIni(before);
+  ModuleState state;
+  ScriptedTransport server;
+  Mailbox(server);
+  EXPECT_EQ(Call(state, server), NewMail("2"));
+  EXPECT_EQ(load_errors_, Strings{"'on' は整数ではありません"});
+  EXPECT_EQ(Ini(), before);
+  EXPECT_EQ(state.LastMailNum, 2);  // remembered while the library stays loaded
+}
+
+TEST_F(CheckMailCall, SoundPlaysOnNewMailAndThePlayerIsClosedOnEveryPath) {
+  WriteIni("Account=bob\r\nPassword=secret\r\nisPlay=1\r\nFilePlaying=ding.wav\r\n");
+  player_.existing_ = {"ding.wav"};
+  ModuleState state;
+  ScriptedTransport server;
+  Mailbox(server);
+  EXPECT_EQ(Call(state, server), NewMail("2"));
+  EXPECT_EQ(player_.plays_, 1);
+  EXPECT_FALSE(player_.IsOpen());
+
+  ScriptedTransport failing;
+  failing.Silence();
+  EXPECT_EQ(Call(state, failing), results::kCannotConnect);
+  EXPECT_EQ(player_.opened_.size(), 2u);
+  EXPECT_EQ(player_.closes_, 2);
+  EXPECT_EQ(player_.plays_, 1);
+}
+
+TEST_F(CheckMailCall, UnwritableFileIsReportedAndTheResultStands) {
+  env_.ini_path = (dir_ / "missing-folder" / "epop.ini").string();
+  ModuleState state;
+  ScriptedTransport server;
+  server.Reply(kGreeting).Reply("+OK\r\n").Reply("+OK anyone has 0\r\n").Reply("+OK\r\n");
+  EXPECT_EQ(Call(state, server), results::kNoNewMail);
+  EXPECT_EQ(server.sent_[0], "USER \r\n");
+  EXPECT_EQ(save_errors_.size(), 1u);
+}
+
+TEST(PropertyPage, ResultStrings) {
+  EpopSettings s;
+  const std::string head = results::kPropertyPageHead;
+  s.CheckInterval = "15";
+  EXPECT_EQ(PropertyPageResult(mrOk, s, {}), head + "900 * * * * /15 Fennick 0 CheckMail");
+  s.CheckInterval = "";
+  EXPECT_EQ(PropertyPageResult(mrOk, s, {}), head + "900 * * * * / Fennick 0 CheckMail");
+  s.CheckInterval = std::string(2000, '5');
+  EXPECT_EQ(PropertyPageResult(mrOk, s, {}), head + "900 * * * * /" + s.CheckInterval + " Fennick 0 CheckMail");
+  s.isCheckMail = false;
+  EXPECT_EQ(PropertyPageResult(mrOk, s, {}), head + "900 * * * * /0 Fennick 0 CheckMail");
+
+  EXPECT_EQ(PropertyPageResult(mrCancel, s, {"", 3}), head + "000 ");
+  EXPECT_EQ(PropertyPageResult(0, s, {"", 3}), head + "000 ");
+  EXPECT_EQ(PropertyPageResult(mrRecheck, s, {"", 3}),
+            head + "000 3通のメールがきています． はやく受信しましょう．");
+  EXPECT_EQ(PropertyPageResult(mrRecheck, s, {"", -2}),
+            head + "000 -2通のメールがきています． はやく受信しましょう．");
+  EXPECT_EQ(PropertyPageResult(mrRecheck, s, {"", 0}), head + "000 メールは届いていません．");
+}
+
+TEST(PropertyPage, OnlyOkWritesTheFile) {
+  const auto dir = std::filesystem::temp_directory_path() / "popcore_propertypage";
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "epop.ini").string();
+  ASSERT_TRUE(fileio::WriteFileAtomic(path, "old\r\n"));
+  EpopSettings s;
+  s.Account = "new";
+  const ModuleState state{"<i@x>", 4};
+  std::string bytes;
+  for (int modal : {int(mrCancel), int(mrRecheck)}) {
+    FinishPropertyPage(modal, s, state, path);
+    ASSERT_TRUE(fileio::ReadFile(path, bytes));
+    EXPECT_EQ(bytes, "old\r\n");
+  }
+  std::string error;
+  EXPECT_EQ(FinishPropertyPage(mrOk, s, state, path, &error), PropertyPageResult(mrOk, s, state));
+  ASSERT_TRUE(fileio::ReadFile(path, bytes));
+  EXPECT_EQ(bytes, SaveEpop(s, state));
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace fennick
