@@ -104,24 +104,25 @@ void TSerifu::Attach(HWND character, const TCoolForm& character_picture, std::fu
 void TSerifu::RefreshSerifu() { queue_.RefreshSerifu(CurrentClock().Now()); }
 
 void TSerifu::PlaceFukidasi() {
+  if (!balloon_ || !character_) return;
   RECT c{};
   GetWindowRect(character_, &c);
-  if (c.top != placed_top_ || c.left != placed_left_) balloon_.Hide();
+  if (c.top != placed_top_ || c.left != placed_left_) balloon_->Hide();
   const FukidasiSpot spot =
       PlaceBeside(c.left, c.top, character_picture_->PictureWidth(), character_picture_->PictureHeight(),
-                  balloon_.CoolForm1.PictureWidth(), balloon_.CoolForm1.PictureHeight());
-  SetWindowPos(balloon_.Handle(), nullptr, spot.left, spot.top, 0, 0,
+                  balloon_->CoolForm1.PictureWidth(), balloon_->CoolForm1.PictureHeight());
+  SetWindowPos(balloon_->Handle(), nullptr, spot.left, spot.top, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (queue_.IsSpeaking() && (!is_shown_ || is_shown_()))
-    balloon_.Show();
+    balloon_->Show();
   else
-    balloon_.Hide();
+    balloon_->Hide();
   placed_top_ = c.top;
   placed_left_ = c.left;
 }
 
 void TSerifu::OnEnterSizeMove() {
-  if (queue_.IsSpeaking()) balloon_.Hide();
+  if (queue_.IsSpeaking() && balloon_) balloon_->Hide();
 }
 
 void TSerifu::OnExitSizeMove() {

@@ -61,10 +61,13 @@ class TForm4 : public Window {
 // AddSerifu, its Timer1 tick and its two move messages, and connects the tray icon's tip to OnTipText.
 class TSerifu : public SpeechView, public SpeechSink {
  public:
-  TSerifu(const HostSettings& settings, TForm4& balloon) : queue_(settings, *this), balloon_(balloon) {}
+  explicit TSerifu(const HostSettings& settings) : queue_(settings, *this) {}
 
   // The character window, its picture (whose size places the balloon) and its IsShown flag.
   void Attach(HWND character, const TCoolForm& character_picture, std::function<bool()> is_shown);
+  // The balloon is created after the character window; until then lines queue and pass unseen.
+  void SetBalloon(TForm4* balloon) { balloon_ = balloon; }
+  TForm4* Balloon() const { return balloon_; }
 
   void AddSerifu(const std::string& text) override { queue_.AddSerifu(text); }
   void RefreshSerifu();  // one tick of Timer1 at the current clock
@@ -81,14 +84,18 @@ class TSerifu : public SpeechView, public SpeechSink {
   std::function<void(const std::string&)> OnTipText;
 
  private:
-  void SetBalloonText(const std::string& text) override { balloon_.SetLabelText(text); }
-  void HideBalloon() override { balloon_.Hide(); }
+  void SetBalloonText(const std::string& text) override {
+    if (balloon_) balloon_->SetLabelText(text);
+  }
+  void HideBalloon() override {
+    if (balloon_) balloon_->Hide();
+  }
   void SetTipText(const std::string& text) override {
     if (OnTipText) OnTipText(text);
   }
 
   SpeechQueue queue_;
-  TForm4& balloon_;
+  TForm4* balloon_ = nullptr;
   HWND character_ = nullptr;
   const TCoolForm* character_picture_ = nullptr;
   std::function<bool()> is_shown_;

@@ -118,7 +118,8 @@ class PlacementTest : public BalloonTest {
     BalloonTest::SetUp();
     ASSERT_TRUE(balloon_.Create());
     balloon_.Hide();
-    serifu_ = std::make_unique<TSerifu>(settings_, balloon_);
+    serifu_ = std::make_unique<TSerifu>(settings_);
+    serifu_->SetBalloon(&balloon_);
     character_ = std::make_unique<Character>(*serifu_);
     serifu_->Attach(character_->Handle(), character_->picture, [this] { return character_->shown; });
   }
