@@ -71,11 +71,12 @@ TEST(Md5, Rfc1321SuiteForStringsAndByteArrays) {
 // Digests from an independent implementation, at the lengths where padding and block handling change.
 TEST(Md5, LengthsAroundPaddingAndWorkAreaLimits) {
   const std::vector<std::pair<std::size_t, std::string>> cases = {
+      {0, "d41d8cd98f00b204e9800998ecf8427e"},     // an empty file is one padding block
       {55, "52c0e574e1198de5fe3f8f11440dcb1b"},    // pads into one block
       {56, "46c9907fc908ee68b1e7b8e71286a518"},    // needs a second block
       {63, "a62f6d59e837867693f042f5b8f5a236"},
       {64, "7160b8fb5e9e4023d549c3971fbaeead"},
-      {4096, "d105289f5617c241f52a191c6b2fc809"},
+      {4096, "d105289f5617c241f52a191c6b2fc809"},  // a full file block, then padding alone
       {4151, "c51c3bbd473b00604e149c4f9cf5990d"},  // the most one work area can pad
       {4152, "461b3fc7f99bb6109dd381b9bc3b77f6"},  // beyond it: several passes
       {8192, "e7d9befc38280c62a9fa40eae7633c90"},
@@ -87,16 +88,6 @@ TEST(Md5, LengthsAroundPaddingAndWorkAreaLimits) {
     EXPECT_EQ(OfBytes(input), digest) << length;
     EXPECT_EQ(OfFile(input), digest) << length;
   }
-}
-
-TEST(Md5, FileOfOneFullBlockAndEmptyFile) {
-  EXPECT_EQ(OfFile(Pattern(4096)), OfString(Pattern(4096)));
-  EXPECT_EQ(OfFile(""), "d41d8cd98f00b204e9800998ecf8427e");
-}
-
-TEST(Md5, StringWithZeroBytesIsDigestedWhole) {
-  EXPECT_EQ(OfString(std::string("a\0b", 3)), OfBytes(std::string("a\0b", 3)));
-  EXPECT_NE(OfString(std::string("a\0b", 3)), OfString("a"));
 }
 
 TEST(Md5, RepeatedStringComputationsAgreeAndLengthFollowsTheString) {
@@ -126,21 +117,6 @@ TEST(Md5, MissingFileRaisesAndLeavesTheDigestAlone) {
   md5.DigestBuffer = digest;
   EXPECT_THROW(md5.ComputeDigest(), Md5InputError);
   for (unsigned char b : digest) EXPECT_EQ(b, 0xAB);
-}
-
-TEST(Md5, ByteArrayWithoutBufferOrWithNegativeLengthIsEmptyInput) {
-  TMD5 md5;
-  md5.InputType = SourceByteArray;
-  unsigned char digest[16];
-  md5.DigestBuffer = digest;
-  md5.InputLength = 5;  // no buffer
-  md5.ComputeDigest();
-  EXPECT_EQ(DigestToHex(digest), "d41d8cd98f00b204e9800998ecf8427e");
-  const unsigned char byte = 'a';
-  md5.InputBuffer = &byte;
-  md5.InputLength = -1;
-  md5.ComputeDigest();
-  EXPECT_EQ(DigestToHex(digest), "d41d8cd98f00b204e9800998ecf8427e");
 }
 
 }  // namespace
