@@ -1,0 +1,61 @@
+#include "UI1.h"
+
+#include "UI2.h"
+#include "win_text.h"
+
+namespace mokuna {
+
+namespace {
+
+const ControlSpec kForm1Controls[] = {
+    {TForm1::kEdit1, L"EDIT", "Edit1", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 8, 6, 235, 21, 0},
+    {TForm1::kButton2, L"BUTTON", "即時実行", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 8, 32, 113, 25, 0},
+    {TForm1::kButton1, L"BUTTON", "エントリ入力", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 130, 32, 113, 25, 0},
+};
+
+}  // namespace
+
+TForm1::~TForm1() {
+  if (Handle()) DestroyWindow(Handle());
+  if (font_) DeleteObject(font_);
+}
+
+bool TForm1::Create() {
+  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  if (!CreateWin(L"TForm1", WS_EX_CONTROLPARENT, style, 192, 106, 259, 89)) return false;
+  SetWindowTextW(Handle(), L"EventEntry(DEBUG)");
+  font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", 12);
+  CreateControls(Handle(), kForm1Controls, std::size(kForm1Controls), font_);
+  return true;
+}
+
+void TForm1::Show() {
+  ShowWindow(Handle(), SW_SHOW);
+  SetForegroundWindow(Handle());
+}
+
+// The text goes exactly as typed: no trimming, no check of its form, empty included.
+void TForm1::Button1Click() { scheduler_.AddEntry(ControlText(Control(kEdit1))); }
+
+void TForm1::Button2Click() { scheduler_.DirectAction(ControlText(Control(kEdit1))); }
+
+LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == kButton1) {
+        Button1Click();
+        return 0;
+      }
+      if (HIWORD(wp) == BN_CLICKED && LOWORD(wp) == kButton2) {
+        Button2Click();
+        return 0;
+      }
+      break;
+    case WM_CLOSE:  // closing only hides; the window lives until the program ends
+      ShowWindow(Handle(), SW_HIDE);
+      return 0;
+  }
+  return DefaultProc(msg, wp, lp);
+}
+
+}  // namespace mokuna

@@ -1,0 +1,36 @@
+// TForm1, the debug entry window "EventEntry(DEBUG)": a typed text goes to the scheduler library as a new
+// schedule entry or as an action carried out at once.
+#pragma once
+
+#include <windows.h>
+
+#include "Window.h"
+#include "dialog_ports.h"
+
+namespace mokuna {
+
+class TForm1 : public Window {
+ public:
+  enum : int { kEdit1 = 100, kButton1, kButton2 };
+
+  explicit TForm1(SchedulerPort& scheduler) : scheduler_(scheduler) {}
+  ~TForm1() override;
+
+  // Creates the window hidden at its place; Debug1Click of the character window shows it.
+  bool Create();
+  void Show();
+
+  void Button1Click();  // エントリ入力
+  void Button2Click();  // 即時実行
+
+  HWND Control(int id) const { return GetDlgItem(Handle(), id); }
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  SchedulerPort& scheduler_;
+  HFONT font_ = nullptr;
+};
+
+}  // namespace mokuna

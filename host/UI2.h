@@ -1,0 +1,101 @@
+// TForm2, the settings dialog "プロパティ", and the pieces its siblings share: the table of controls
+// created in code, the "拡張DLL" submenu builder.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Window.h"
+#include "settings_apply.h"
+
+namespace mokuna {
+
+// One child control at its pixel position. text is Shift-JIS. page: 0 none, else the tab page it is on.
+struct ControlSpec {
+  int id;
+  const wchar_t* window_class;
+  const char* text;
+  DWORD style;
+  DWORD ex_style;
+  int x, y, w, h;
+  int page;
+};
+
+// Creates the controls of table on parent with font; returns nothing, the controls are found by id.
+void CreateControls(HWND parent, const ControlSpec* table, std::size_t count, HFONT font);
+std::string ControlText(HWND control);  // Shift-JIS
+void SetControlText(HWND control, const std::string& sjis);
+
+// A font of the given pixel height; the caller deletes it.
+HFONT CreatePixelFont(const wchar_t* face, int pixel_height, bool bold = false, bool italic = false,
+                      bool underline = false);
+
+// Message boxes of the dialogs, replaceable so tests can watch them instead of blocking on them.
+// Arguments: owner, text and caption (Shift-JIS), MB_* flags.
+using MessageBoxFn = std::function<int(HWND, const std::string&, const std::string&, UINT)>;
+int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type);
+
+// Fills submenu with one item per entry of DllMenuCaptions(dll_list), replacing what it held. Item i gets
+// the command id first_id + i, its tag.
+void BuildDllSubmenu(HMENU submenu, const std::vector<std::string>& dll_list, UINT first_id);
+
+class TForm2 : public Window {
+ public:
+  enum : int {
+    kPageControl1 = 200,
+    kEserifu, kEfukidasi, kEevent, kEself, kEdit3, kEdit1, kButton4, kCheckBox1, kCheckBox2,
+    kListBox1, kEdit2, kButton5, kButton6,
+    kButton1, kButton2, kButton3,
+    kLabelFirst = 300,  // the unnamed labels
+  };
+
+  // target receives what applying copies; the controls are filled from values once, at creation.
+  TForm2(SettingsTarget& target, const SettingsValues& values);
+  ~TForm2() override;
+
+  // Creates the dialog hidden, centred on the screen.
+  bool Create(HWND owner = nullptr);
+  // Shows the dialog modally: the program's other windows are disabled until OK or キャンセル closes it.
+  // Timer and other messages keep being handled meanwhile. A second call while open only brings it forward.
+  void ShowModal();
+  bool IsModalOpen() const { return modal_; }
+
+  void Button1Click();  // キャンセル
+  void Button2Click();  // 適用
+  void Button3Click();  // OK
+  void Button4Click();  // 参照
+  void Button5Click();  // DLL追加
+  void Button6Click();  // DLL削除
+
+  HWND Control(int id) const { return GetDlgItem(Handle(), id); }
+  int ActivePage() const;
+
+  // Replaceable for tests.
+  MessageBoxFn message_box = ShowMessageBox;
+  std::function<void(const std::string&)> show_error = ShowGeneralError;
+  // Runs OpenDialog1 starting in initial_dir; true with the chosen file's full path.
+  std::function<bool(HWND, const std::wstring& initial_dir, std::wstring& path)> open_dialog;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  void FormCreate(const SettingsValues& values);
+  SettingsForm ReadForm() const;
+  void ApplySettings();
+  void Close();
+  void ShowPage(int page);
+
+  SettingsTarget& target_;
+  SettingsValues initial_;
+  HFONT font_ = nullptr;
+  HBRUSH pane_brush_ = nullptr;
+  COLORREF pane_colour_ = 0;
+  bool modal_ = false;
+  bool closing_ = false;
+};
+
+}  // namespace mokuna

@@ -1,0 +1,179 @@
+#include "UI5.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <string>
+
+#include "UI2.h"
+#include "about_text.h"
+#include "file_io.h"
+#include "win_text.h"
+
+namespace mokuna {
+
+namespace {
+
+constexpr int kClientWidth = 323;
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
+constexpr DWORD kMemoStyle = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i) text += "\r\n";
+    text += lines[i];
+  }
+  return text;
+}
+
+const wchar_t* RichEditClass() {
+  // The rich text control lives in its own library; without it the credits still show as plain text.
+  static const bool loaded = LoadLibraryW(L"riched20.dll") != nullptr;
+  return loaded ? L"RichEdit20W" : L"EDIT";
+}
+
+// Labels size themselves to their text, so a wider substitute font never cuts the link off.
+void FitLabelWidth(HWND label, HFONT font) {
+  const std::wstring text = WidenSjis(ControlText(label));
+  HDC dc = GetDC(label);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  SelectObject(dc, old);
+  ReleaseDC(label, dc);
+  RECT r;
+  GetWindowRect(label, &r);
+  // italic glyphs lean past their advance width
+  const int width = std::max<int>(r.right - r.left, extent.cx + extent.cy / 4);
+  SetWindowPos(label, nullptr, 0, 0, width, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void OpenWithShell(HWND parent, const char* address) {
+  // A failure to open the page is not reported.
+  ShellExecuteA(parent, "open", address, "", nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+TForm5::TForm5() : open_url(OpenWithShell) {}
+
+TForm5::~TForm5() {
+  if (Handle()) DestroyWindow(Handle());
+  for (HFONT f : {font_, link_font_, credit_font_})
+    if (f) DeleteObject(f);
+}
+
+bool TForm5::Create() {
+  RECT r{0, 0, kClientWidth, 495};
+  AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+  const int w = r.right - r.left;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - kAboutFoldedHeight) / 2;
+  if (!CreateWin(L"TForm5", kExStyle, kStyle, x, y, w, kAboutUnfoldedHeight)) return false;
+  SetWindowTextW(Handle(), L"About Mokuna");
+  font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", 12);
+  link_font_ = CreatePixelFont(L"ＭＳ Ｐ明朝", 16, true, true, true);
+  credit_font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", 11);
+
+  // Created in tab order; the credits lie under the two buttons that overlap their lower edge.
+  const ControlSpec controls[] = {
+      {kLabel1, L"STATIC", "Oribel開発プロジェクト", WS_VISIBLE | SS_LEFT, 0, 16, 8, 200, 14, 0},
+      {kLabel2, L"STATIC", "CodeName: Mokuna", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOTIFY, 0, 136, 32, 159, 16, 0},
+      {kButton1, L"BUTTON", "しめる", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 248, 280, 75, 25, 0},
+      {kMemo1, L"EDIT", "", kMemoStyle, WS_EX_CLIENTEDGE, 0, 56, 323, 113, 0},
+      {kRichEdit1, RichEditClass(), "", WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | ES_MULTILINE | ES_READONLY, 0, 0,
+       176, 323, 129, 0},
+      {kButton2, L"BUTTON", "つかいかた", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 171, 280, 75, 25, 0},
+      {kMemo2, L"EDIT", "", kMemoStyle, WS_EX_CLIENTEDGE, 0, 314, 321, 180, 0},
+  };
+  CreateControls(Handle(), controls, std::size(controls), font_);
+  SendMessageW(Control(kLabel2), WM_SETFONT, reinterpret_cast<WPARAM>(link_font_), FALSE);
+  FitLabelWidth(Control(kLabel2), link_font_);
+  HWND credits = Control(kRichEdit1);
+  SendMessageW(credits, WM_SETFONT, reinterpret_cast<WPARAM>(credit_font_), FALSE);
+  SendMessageW(credits, 0x0443 /* EM_SETBKGNDCOLOR */, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
+  SetWindowPos(credits, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  FormCreate();
+  return true;
+}
+
+void TForm5::FormCreate() {
+  SetHeight(kAboutFoldedHeight);
+  std::string bytes;
+  const bool have_notes = fileio::ReadFile("version.txt", bytes);
+  SetControlText(Control(kMemo1), JoinLines(VersionNoteLines(have_notes ? &bytes : nullptr)));
+  SetControlText(Control(kRichEdit1), JoinLines(CreditLines()));
+  SetControlText(Control(kMemo2), JoinLines(UserGuideLines()));
+}
+
+void TForm5::Show() {
+  ShowWindow(Handle(), SW_SHOW);
+  SetForegroundWindow(Handle());
+}
+
+int TForm5::Height() const {
+  RECT r;
+  GetWindowRect(Handle(), &r);
+  return r.bottom - r.top;
+}
+
+void TForm5::SetHeight(int height) {
+  RECT r;
+  GetWindowRect(Handle(), &r);
+  SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm5::Button1Click() { ShowWindow(Handle(), SW_HIDE); }
+
+void TForm5::Button2Click() {
+  const AboutFold next = ToggleAboutFold(Height());
+  SetControlText(Control(kButton2), next.button_caption);
+  SetHeight(next.height);
+}
+
+void TForm5::Label2Click() { open_url(Handle(), kHomePageAddress); }
+
+LRESULT TForm5::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (LOWORD(wp) == kButton1 && HIWORD(wp) == BN_CLICKED) {
+        Button1Click();
+        return 0;
+      }
+      if (LOWORD(wp) == kButton2 && HIWORD(wp) == BN_CLICKED) {
+        Button2Click();
+        return 0;
+      }
+      if (LOWORD(wp) == kLabel2 && HIWORD(wp) == STN_CLICKED) {
+        Label2Click();
+        return 0;
+      }
+      break;
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wp) == Control(kLabel2)) {
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
+    case WM_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(wp);
+      HWND control = reinterpret_cast<HWND>(lp);
+      if (control == Control(kMemo1) || control == Control(kMemo2)) {
+        // Read-only text keeps the white of ordinary text boxes.
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+      }
+      if (control == Control(kLabel2)) SetTextColor(dc, RGB(0, 0, 255));
+      SetBkMode(dc, TRANSPARENT);
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_CLOSE:  // the close button only hides the box
+      Button1Click();
+      return 0;
+  }
+  return DefaultProc(msg, wp, lp);
+}
+
+}  // namespace mokuna
