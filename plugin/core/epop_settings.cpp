@@ -1,5 +1,6 @@
 #include "epop_settings.h"
 
+#include <optional>
 #include <string>
 
 #include "config_file.h"
@@ -22,11 +23,15 @@ EpopLoadResult BadNumber(const char* key, const std::string& value) {
 EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleState& state,
                         SoundPlayer* player) {
   const config::KeyValueFile file(bytes);
-  // Reads key as a whole number into out; false (with the error filled in) when it is not one.
   EpopLoadResult result;
-  auto number = [&](const char* key, auto&& apply) {
+  // Applies key's whole number, or absent when the key is not there; false, with the error filled in,
+  // when the value is not a whole number.
+  auto number = [&](const char* key, std::optional<int> absent, auto&& apply) {
     const auto value = file.Find(key);
-    if (!value) return true;
+    if (!value) {
+      if (absent) apply(*absent);
+      return true;
+    }
     const auto n = config::ParseInt(*value);
     if (!n) {
       result = BadNumber(key, *value);
@@ -40,13 +45,13 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
     out = value ? *value : absent;
   };
 
-  if (!number("isCheckMail", [&](int n) { settings.isCheckMail = n == 1; })) return result;
+  if (!number("isCheckMail", 1, [&](int n) { settings.isCheckMail = n == 1; })) return result;
   text("CheckInterval", settings.CheckInterval, "0");
   text("Account", settings.Account, "");
   text("Password", settings.Password, "");
   text("POPServer", settings.POPServer, "127.0.0.1");
-  if (!number("isUseAPOP", [&](int n) { settings.isUseAPOP = n >= 1 ? 1 : n <= -1 ? -1 : 0; })) return result;
-  if (!number("isPlay", [&](int n) { settings.isPlay = n == 1; })) return result;
+  if (!number("isUseAPOP", 0, [&](int n) { settings.isUseAPOP = n >= 1 ? 1 : n <= -1 ? -1 : 0; })) return result;
+  if (!number("isPlay", 0, [&](int n) { settings.isPlay = n == 1; })) return result;
   text("FilePlaying", settings.FilePlaying, "");
 
   if (settings.isPlay && player && !settings.FilePlaying.empty() && player->FileExists(settings.FilePlaying)) {
@@ -60,7 +65,7 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
   }
 
   if (const auto id = file.Find("LastMessageID")) state.LastMessageID = *id;
-  number("LastMailNum", [&](int n) { state.LastMailNum = n; });
+  number("LastMailNum", std::nullopt, [&](int n) { state.LastMailNum = n; });
   return result;
 }
 
