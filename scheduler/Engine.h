@@ -1,0 +1,67 @@
+// The running library between initForm and freeForm: the timetable and kavrel.ini, the worker thread
+// that makes every plug-in call, and the queue of result strings.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "entry.h"
+#include "result_queue.h"
+#include "timetable.h"
+
+namespace kavrel {
+
+class TimetablePage;
+
+class Engine {
+ public:
+  Engine();
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // Loads kavrel.ini from the current directory and starts the worker.
+  void Start();
+  // Lets the call in progress finish (bounded), stops the worker, unloads the plug-ins, closes the
+  // settings page and saves the timetable.
+  void Stop();
+
+  // The seven exports, on the host's thread.
+  int ResultCount() const;
+  const char* NextResult();
+  void AddEntry(std::string_view text);
+  void DirectAction(std::string_view text);
+  void PropertyPage(std::string_view name);
+
+  // For the settings page.
+  std::vector<std::string> EntryTexts() const;
+  void RemoveEntry(const std::string& text);
+  void PageClosed(HWND page);
+
+  // What the worker and the host's thread share. The worker holds it too, so a worker that outlives the
+  // bounded wait in Stop still has everything it touches.
+  struct Shared;
+
+ private:
+  void Save(const char* function);
+  void Report(const char* function, const std::string& code_and_reason);
+  void NotifyPage();
+
+  std::shared_ptr<Shared> shared_;
+  HANDLE thread_ = nullptr;
+  DWORD thread_id_ = 0;
+  std::string path_;        // kavrel.ini, fixed at start so that a later change of folder does not move it
+  std::string saved_;       // what kavrel.ini holds (empty: no file, which also means no entries)
+  std::string current_;     // the string GetResults handed out last
+  std::mutex save_mutex_;
+  std::unique_ptr<TimetablePage> page_;
+};
+
+}  // namespace kavrel

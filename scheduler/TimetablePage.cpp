@@ -1,0 +1,156 @@
+#include "TimetablePage.h"
+
+#include "Engine.h"
+#include "win_text.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace kavrel {
+
+namespace {
+
+const wchar_t kClassName[] = L"KavrelTimetablePage";
+constexpr int kListId = 101, kRemoveId = 102, kCloseId = 103;
+constexpr int kClientWidth = 420, kClientHeight = 250;
+
+HINSTANCE Instance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+
+}  // namespace
+
+TimetablePage::~TimetablePage() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void TimetablePage::UnregisterWindowClass() { UnregisterClassW(kClassName, Instance()); }
+
+void TimetablePage::Show() {
+  if (!hwnd_) {
+    WNDCLASSEXW wc{};
+    if (!GetClassInfoExW(Instance(), kClassName, &wc)) {
+      wc.cbSize = sizeof wc;
+      wc.lpfnWndProc = StaticProc;
+      wc.hInstance = Instance();
+      wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+      wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+      wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+      wc.lpszClassName = kClassName;
+      if (!RegisterClassExW(&wc)) return;
+    }
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    RECT r{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&r, style, FALSE, 0);
+    CreateWindowExW(0, kClassName, L"Kavrel の予定表", style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
+                    r.bottom - r.top, nullptr, nullptr, Instance(), this);
+    if (!hwnd_) return;
+  }
+  Refresh();
+  ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+  SetForegroundWindow(hwnd_);
+}
+
+LRESULT CALLBACK TimetablePage::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  TimetablePage* self;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<TimetablePage*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<TimetablePage*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  try {
+    return self->HandleMessage(msg, wp, lp);
+  } catch (const std::exception&) {
+    // Nothing may unwind through user32; the page just stays as it was.
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+}
+
+LRESULT TimetablePage::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CREATE:
+      OnCreate();
+      return 0;
+    case kRefreshMessage:
+      Refresh();
+      return 0;
+    case WM_COMMAND:
+      switch (LOWORD(wp)) {
+        case kRemoveId:
+          RemoveClick();
+          return 0;
+        case kCloseId:
+          DestroyWindow(hwnd_);
+          return 0;
+        case kListId:
+          if (HIWORD(wp) == LBN_SELCHANGE) UpdateButtons();
+          return 0;
+      }
+      break;
+    case WM_NCDESTROY: {
+      const HWND hwnd = hwnd_;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      hwnd_ = label_ = list_ = remove_ = close_ = nullptr;
+      if (font_) DeleteObject(font_);
+      font_ = nullptr;
+      engine_.PageClosed(hwnd);
+      return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+  }
+  return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void TimetablePage::OnCreate() {
+  // A Japanese font by name and character set, so the captions show on a Windows of any locale.
+  font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
+  const HINSTANCE instance = Instance();
+  auto child = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex, int x, int y, int w, int h,
+                   int id) {
+    HWND c = CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    return c;
+  };
+  label_ = child(L"STATIC", L"", SS_LEFT, 0, 10, 10, 400, 18, 0);
+  list_ = child(L"LISTBOX", L"", WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                WS_EX_CLIENTEDGE, 10, 32, 400, 168, kListId);
+  remove_ = child(L"BUTTON", L"削除", WS_TABSTOP | BS_PUSHBUTTON, 0, 230, 212, 85, 26, kRemoveId);
+  close_ = child(L"BUTTON", L"閉じる", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 325, 212, 85, 26, kCloseId);
+}
+
+void TimetablePage::Refresh() {
+  if (!hwnd_) return;
+  // Keep the selection on the same entry when the list is filled anew.
+  std::string selected;
+  const LRESULT sel = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+  if (sel != LB_ERR && static_cast<std::size_t>(sel) < shown_.size()) selected = shown_[sel];
+
+  shown_ = engine_.EntryTexts();
+  SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+  for (std::size_t i = 0; i < shown_.size(); ++i) {
+    const std::wstring text = mokuna::WidenSjis(shown_[i]);
+    SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (!selected.empty() && shown_[i] == selected) SendMessageW(list_, LB_SETCURSEL, i, 0);
+  }
+  SendMessageW(list_, LB_SETHORIZONTALEXTENT, 1000, 0);
+  SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list_, nullptr, TRUE);
+  SetWindowTextW(label_, shown_.empty() ? L"予定はありません．"
+                                        : L"登録されている予定（月 日 曜日 時 分 DLL 引数 関数）:");
+  UpdateButtons();
+}
+
+void TimetablePage::UpdateButtons() {
+  EnableWindow(remove_, SendMessageW(list_, LB_GETCURSEL, 0, 0) != LB_ERR);
+}
+
+void TimetablePage::RemoveClick() {
+  const LRESULT sel = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+  if (sel == LB_ERR || static_cast<std::size_t>(sel) >= shown_.size()) return;
+  engine_.RemoveEntry(shown_[sel]);
+  Refresh();
+}
+
+}  // namespace kavrel
