@@ -286,13 +286,18 @@ bool TCoolForm::LoadMaskFromFile(const std::string& path) {
 
 std::string TCoolForm::SaveMask2() const {
   std::string out(4, '\0');
-  HRGN region = mask_->Region();
-  const DWORD n = region ? GetRegionData(region, 0, nullptr) : 0;
-  if (n == 0) return out;
+  if (!mask_->Region() || !parent_) return out;
+  // The applied region belongs to the window and may not be touched through its handle any more; the
+  // window hands out a copy of its outline instead.
+  HRGN copy = CreateRectRgn(0, 0, 0, 0);
+  if (!copy) return out;
+  const DWORD n = GetWindowRgn(parent_, copy) != ERROR ? GetRegionData(copy, 0, nullptr) : 0;
   std::vector<DWORD> data((n + 3) / 4);
-  if (GetRegionData(region, n, reinterpret_cast<RGNDATA*>(data.data())) != n) return out;
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(n >> (8 * i) & 0xFF);
-  out.append(reinterpret_cast<const char*>(data.data()), n);
+  if (n != 0 && GetRegionData(copy, n, reinterpret_cast<RGNDATA*>(data.data())) == n) {
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(n >> (8 * i) & 0xFF);
+    out.append(reinterpret_cast<const char*>(data.data()), n);
+  }
+  DeleteObject(copy);
   return out;
 }
 

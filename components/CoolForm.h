@@ -35,7 +35,7 @@ namespace mokuna {
 class TCoolForm;
 
 // Holder of the current mask region. Once a region has been applied to the parent window the window owns
-// it; the holder keeps only the handle and never deletes it.
+// it; the holder keeps only the handle (nullptr: no mask) and never deletes or reads it.
 class TRegionType {
  public:
   explicit TRegionType(TCoolForm* owner) : owner_(owner) {}
@@ -95,7 +95,8 @@ class TCoolForm {
   void SetMask(std::unique_ptr<TRegionType> holder);
 
   // "Mask2", the mask in its stored byte form: int32 N and N bytes of region data (the layout of a mask
-  // file), or four zero bytes when there is no mask region. LoadMask2 applies the bytes like
+  // file), or four zero bytes when there is no mask region. SaveMask2 reads the outline back from the
+  // window, which owns the applied region. LoadMask2 applies the bytes like
   // LoadMaskFromFile and gives false, applying nothing, for bytes that do not hold a well-formed mask.
   std::string SaveMask2() const;
   bool LoadMask2(std::string_view bytes);

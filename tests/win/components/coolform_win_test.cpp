@@ -1,0 +1,444 @@
+// The shaped-window component and the mask generator against GDI and user32 themselves (under Wine on Linux).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "CoolForm.h"
+#include "extMaskgenerator.h"
+#include "mask_reference.h"
+#include "mask_region.h"
+
+namespace {
+
+using mokuna::TCoolForm;
+using masktest::MakePicture;
+using masktest::ReadBytes;
+using masktest::ReferenceMaskFile;
+using masktest::WriteBytes;
+
+constexpr COLORREF kWhite = 0xFFFFFF;
+
+// A top-level window carrying one TCoolForm, forwarding its messages the way the program's windows do.
+struct Host {
+  HWND hwnd = nullptr;
+  TCoolForm form;
+  std::vector<std::string> events;
+  int menus_shown = 0;
+  int commands = 0;
+  int app_messages = 0;
+  POINT last_move{-1, -1};  // screen position of the last WM_MOUSEMOVE
+
+  static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    auto* host = reinterpret_cast<Host*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+    if (host) {
+      LRESULT result = 0;
+      if (host->form.HandleParentMessage(m, w, l, result)) return result;
+      if (m == WM_INITMENUPOPUP) ++host->menus_shown;
+      if (m == WM_COMMAND) ++host->commands;
+      if (m == WM_APP) ++host->app_messages;
+      if (m == WM_MOUSEMOVE) {
+        host->last_move = POINT{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
+        ClientToScreen(h, &host->last_move);
+      }
+    }
+    return DefWindowProcW(h, m, w, l);
+  }
+
+  explicit Host(int x = 120, int y = 120, int w = 200, int h = 150) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = L"CoolFormTestHost";
+    RegisterClassW(&wc);
+    hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"host", WS_OVERLAPPEDWINDOW, x, y, w, h, nullptr,
+                           nullptr, wc.hInstance, nullptr);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    form.SetParent(hwnd);
+    auto record = [this](const char* what) {
+      return [this, what](TCoolForm&, TCoolForm::TMouseButton b, TCoolForm::TShiftState, int x, int y) {
+        events.push_back(std::string(what) + " " + "LRM"[b] + " " + std::to_string(x) + "," + std::to_string(y));
+      };
+    };
+    form.OnMouseDown = record("down");
+    form.OnMouseUp = record("up");
+  }
+  ~Host() { DestroyWindow(hwnd); }
+
+  RECT WindowRect() const {
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    return r;
+  }
+  // The window's current region as region data, empty when it has none.
+  std::string RegionData() const {
+    HRGN r = CreateRectRgn(0, 0, 0, 0);
+    std::string out;
+    if (GetWindowRgn(hwnd, r) != ERROR) {
+      const DWORD n = GetRegionData(r, 0, nullptr);
+      out.resize(n);
+      GetRegionData(r, n, reinterpret_cast<RGNDATA*>(&out[0]));
+    }
+    DeleteObject(r);
+    return out;
+  }
+};
+
+// Handles messages until done() holds, at most timeout_ms.
+template <class F>
+bool PumpUntil(F done, DWORD timeout_ms = 5000) {
+  const ULONGLONG end = GetTickCount64() + timeout_ms;
+  while (!done()) {
+    if (GetTickCount64() > end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return true;
+}
+
+void SendMouse(DWORD flags, int screen_x = 0, int screen_y = 0) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  if (flags & MOUSEEVENTF_MOVE) {
+    in.mi.dx = screen_x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = screen_y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    flags |= MOUSEEVENTF_ABSOLUTE;
+  }
+  in.mi.dwFlags = flags;
+  SendInput(1, &in, sizeof in);
+}
+
+class CoolFormWin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    dir_ = std::wstring(tmp) + L"mokuna-coolform-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(dir_.c_str(), nullptr);
+    SetCurrentDirectoryW(dir_.c_str());
+  }
+  void TearDown() override {
+    for (const wchar_t* f : {L"a.msk", L"b.msk", L"chara.bmp", L"chara.bmp.msk", L"big.msk"}) DeleteFileW(f);
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    SetCurrentDirectoryW(tmp);
+    RemoveDirectoryW(dir_.c_str());
+  }
+  std::wstring dir_;
+};
+
+std::string GeneratedFile(HBITMAP bitmap, COLORREF transparent) {
+  DeleteFileW(L"a.msk");
+  mokuna::GenerateMaskFile(bitmap, transparent, "a.msk");
+  return ReadBytes(L"a.msk");
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Generation
+
+TEST_F(CoolFormWin, GeneratedFileEqualsTheRegionRouteByteForByte) {
+  struct Case {
+    const char* name;
+    int w, h;
+    std::function<COLORREF(int, int)> colour;
+  };
+  const std::vector<Case> shapes = {
+      {"all transparent", 9, 4, [](int, int) { return kWhite; }},
+      {"all opaque", 7, 5, [](int, int) { return RGB(200, 10, 10); }},
+      {"one column", 1, 6, [](int, int y) { return y % 2 ? kWhite : RGB(1, 2, 3); }},
+      {"two columns", 2, 4, [](int x, int y) { return (x + y) % 2 ? kWhite : RGB(1, 2, 3); }},
+      {"one row", 12, 1, [](int x, int) { return x % 3 ? RGB(9, 9, 9) : kWhite; }},
+      {"disk", 64, 48,
+       [](int x, int y) { return (x - 32) * (x - 32) + (y - 24) * (y - 24) < 400 ? RGB(255, 0, 0) : kWhite; }},
+      {"stripes and bands", 40, 30,
+       [](int x, int y) { return ((x / 3) % 2 && (y / 5) % 2) || x == 39 ? RGB(0, 128, 0) : kWhite; }},
+      {"near white is opaque", 10, 3, [](int x, int) { return x % 2 ? RGB(255, 255, 254) : kWhite; }},
+  };
+  for (const Case& c : shapes)
+    for (int bpp : {8, 16, 24, 32}) {
+      HBITMAP bitmap = MakePicture(c.w, c.h, bpp, c.colour);
+      ASSERT_NE(nullptr, bitmap);
+      const std::string expected = ReferenceMaskFile(bitmap, kWhite);
+      ASSERT_FALSE(expected.empty());
+      EXPECT_EQ(expected, GeneratedFile(bitmap, kWhite)) << c.name << " at " << bpp << " bits";
+      DeleteObject(bitmap);
+    }
+
+  std::mt19937 rng(7);
+  for (int round = 0; round < 60; ++round) {
+    const int w = 1 + static_cast<int>(rng() % 90);
+    const int h = 1 + static_cast<int>(rng() % 70);
+    const unsigned density = rng() % 6;
+    const COLORREF key = rng() % 2 ? kWhite : RGB(rng() % 256, rng() % 256, rng() % 256);
+    std::vector<COLORREF> pixels(static_cast<std::size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        pixels[y * w + x] = y > 0 && rng() % 4 == 0 ? pixels[(y - 1) * w + x]
+                            : rng() % 6 < density  ? RGB(rng() % 4, 100, 200)
+                                                   : key;
+    const int bpp = round % 3 == 0 ? 24 : 32;
+    HBITMAP bitmap = MakePicture(w, h, bpp, [&](int x, int y) { return pixels[y * w + x]; });
+    ASSERT_NE(nullptr, bitmap);
+    const std::string expected = ReferenceMaskFile(bitmap, key);
+    ASSERT_EQ(expected, GeneratedFile(bitmap, key)) << "round " << round << " " << w << "x" << h;
+    // The region made in one go is the same region.
+    HRGN made = mokuna::CreateMaskRegion(bitmap, key);
+    ASSERT_NE(nullptr, made);
+    std::string data(GetRegionData(made, 0, nullptr), '\0');
+    GetRegionData(made, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(&data[0]));
+    EXPECT_EQ(expected.substr(4), data);
+    DeleteObject(made);
+    DeleteObject(bitmap);
+  }
+}
+
+TEST_F(CoolFormWin, GenerationReportsAFileThatCannotBeCreatedAndReplacesAWholeOldFile) {
+  HBITMAP bitmap = MakePicture(8, 8, 24, [](int x, int) { return x > 3 ? RGB(1, 1, 1) : kWhite; });
+  try {
+    mokuna::GenerateMaskFile(bitmap, kWhite, "no-such-folder\\a.msk");
+    ADD_FAILURE() << "no error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ("ファイル no-such-folder\\a.msk を作成できません", e.what());
+  }
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"no-such-folder\\a.msk"));
+
+  ASSERT_TRUE(WriteBytes(L"a.msk", std::string(5000, 'x')));
+  mokuna::GenerateMaskFile(bitmap, kWhite, "a.msk");
+  EXPECT_EQ(ReferenceMaskFile(bitmap, kWhite), ReadBytes(L"a.msk"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"a.msk.~tmp"));
+  DeleteObject(bitmap);
+}
+
+TEST_F(CoolFormWin, GenerationHandlesWaitingMessagesWhileItRuns) {
+  Host host;
+  HBITMAP bitmap = MakePicture(2000, 1500, 32, [](int x, int y) { return (x ^ y) & 64 ? RGB(9, 9, 9) : kWhite; });
+  ASSERT_NE(nullptr, bitmap);
+  PostMessageW(host.hwnd, WM_APP, 0, 0);
+  mokuna::GenerateMaskFile(bitmap, kWhite, "big.msk");
+  EXPECT_EQ(1, host.app_messages);
+  DeleteObject(bitmap);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Loading masks
+
+std::string Le32(std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
+
+TEST_F(CoolFormWin, LoadingGoodEmptyAndHostileMaskFiles) {
+  Host host;
+  const std::vector<mask::Rect> rects{{1, 0, 30, 10}, {5, 10, 20, 20}, {40, 10, 50, 20}};
+  const std::string good = mask::EncodeMaskFile(rects);
+  ASSERT_TRUE(WriteBytes(L"a.msk", good));
+  EXPECT_FALSE(host.form.LoadMaskFromFile("missing.msk"));
+  ASSERT_TRUE(host.form.LoadMaskFromFile("a.msk"));
+  const HRGN applied = host.form.Mask()->Region();
+  ASSERT_NE(nullptr, applied);
+  EXPECT_EQ(good.substr(4), host.RegionData());
+  EXPECT_EQ(good, host.form.SaveMask2());
+
+  const std::string header_ok = Le32(32) + Le32(1) + Le32(1) + Le32(16) + std::string(16, '\0');
+  const struct {
+    const char* what;
+    std::string bytes;
+  } hostile[] = {
+      {"empty file", ""},
+      {"two bytes", "\x30\x00"},
+      {"cut short", good.substr(0, good.size() - 3)},
+      {"negative N", Le32(0xFFFFFFD0) + header_ok + std::string(16, '\0')},
+      {"N beyond the file", Le32(0x7FFFFFF0) + header_ok + std::string(16, '\0')},
+      {"header size", Le32(48) + Le32(40) + header_ok.substr(4) + std::string(16, '\0')},
+      {"region type", Le32(48) + Le32(32) + Le32(2) + header_ok.substr(8) + std::string(16, '\0')},
+      {"count against N", Le32(48) + Le32(32) + Le32(1) + Le32(2) + Le32(32) + std::string(32, '\0')},
+      {"list size against count", Le32(48) + Le32(32) + Le32(1) + Le32(1) + Le32(20) + std::string(32, '\0')},
+      {"N smaller than a header", Le32(16) + std::string(16, '\0')},
+  };
+  for (const auto& h : hostile) {
+    ASSERT_TRUE(WriteBytes(L"b.msk", h.bytes));
+    EXPECT_FALSE(host.form.LoadMaskFromFile("b.msk")) << h.what;
+    EXPECT_EQ(applied, host.form.Mask()->Region()) << h.what;
+    EXPECT_EQ(good.substr(4), host.RegionData()) << h.what;
+    EXPECT_FALSE(host.form.LoadMask2(h.bytes)) << h.what;
+  }
+
+  // N = 0: success, no mask region, and the outline stays.
+  ASSERT_TRUE(WriteBytes(L"b.msk", Le32(0)));
+  EXPECT_TRUE(host.form.LoadMaskFromFile("b.msk"));
+  EXPECT_EQ(nullptr, host.form.Mask()->Region());
+  EXPECT_EQ(good.substr(4), host.RegionData());
+  EXPECT_EQ(Le32(0), host.form.SaveMask2());
+}
+
+TEST_F(CoolFormWin, Mask2BytesCarryAMaskFromOneWindowToAnother) {
+  Host first, second(340, 120);
+  const std::string file = mask::EncodeMaskFile({{1, 0, 9, 4}, {2, 4, 3, 6}});
+  ASSERT_TRUE(first.form.LoadMask2(file));
+  const std::string saved = first.form.SaveMask2();
+  EXPECT_EQ(file, saved);
+  ASSERT_TRUE(second.form.LoadMask2(saved));
+  EXPECT_EQ(file.substr(4), second.RegionData());
+  // A new picture forgets the handle but not the outline.
+  second.form.SetPictureBitmap(MakePicture(4, 4, 24, [](int, int) { return kWhite; }));
+  EXPECT_EQ(nullptr, second.form.Mask()->Region());
+  EXPECT_EQ(Le32(0), second.form.SaveMask2());
+  EXPECT_EQ(file.substr(4), second.RegionData());
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The shaped-window set-up
+
+COLORREF Character(int x, int y) {
+  const int dx = x - 30, dy = y - 25;
+  if (dx * dx + dy * dy < 22 * 22) return (dx * dx + (dy + 6) * (dy + 6) < 25) ? RGB(0, 0, 0) : RGB(230, 80, 40);
+  return RGB(0, 255, 0);
+}
+
+TEST_F(CoolFormWin, SetUpCutsTheWindowAndKeepsAnExistingMaskFile) {
+  Host host;
+  ASSERT_TRUE(WriteBytes(L"chara.bmp", masktest::BitmapFileBytes(61, 51, Character)));
+  host.form.SetUpShape("chara.bmp", "chara.bmp.msk");
+
+  RECT client;
+  GetClientRect(host.hwnd, &client);
+  EXPECT_EQ(62, client.right);
+  EXPECT_EQ(52, client.bottom);
+  EXPECT_EQ(0, GetWindowLongW(host.hwnd, GWL_STYLE) & WS_CAPTION);
+  EXPECT_EQ(static_cast<std::int32_t>(RGB(0, 255, 0)), host.form.PixelColor(0, 0));
+  const std::string made = ReadBytes(L"chara.bmp.msk");
+  EXPECT_EQ(ReferenceMaskFile(host.form.PictureBitmap(), RGB(0, 255, 0)), made);
+  EXPECT_EQ(made.substr(4), host.RegionData());
+
+  // A changed picture keeps the old mask file; deleting the file makes it again.
+  ASSERT_TRUE(WriteBytes(L"chara.bmp", masktest::BitmapFileBytes(61, 51, [](int x, int y) {
+                           return x < 20 ? RGB(0, 255, 0) : Character(x, y);
+                         })));
+  host.form.SetUpShape("chara.bmp", "chara.bmp.msk");
+  EXPECT_EQ(made, ReadBytes(L"chara.bmp.msk"));
+  DeleteFileW(L"chara.bmp.msk");
+  host.form.SetUpShape("chara.bmp", "chara.bmp.msk");
+  const std::string remade = ReadBytes(L"chara.bmp.msk");
+  EXPECT_NE(made, remade);
+  EXPECT_EQ(remade.substr(4), host.RegionData());
+}
+
+TEST_F(CoolFormWin, PictureErrorsStopTheSetUp) {
+  Host host;
+  const auto message = [&](const std::string& image) {
+    try {
+      host.form.SetUpShape(image, "chara.bmp.msk");
+    } catch (const std::runtime_error& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_EQ("拡張子 .gif の画像形式は処理できません", message("chara.gif"));
+  EXPECT_EQ("ファイル missing.bmp は開けません", message("missing.bmp"));
+  ASSERT_TRUE(WriteBytes(L"chara.bmp", "BM not really a bitmap"));
+  EXPECT_EQ("ファイル chara.bmp は開けません", message("chara.bmp"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"chara.bmp.msk"));
+}
+
+TEST_F(CoolFormWin, ControlSitsAtTheTopLeftAndPaintsWithoutErasing) {
+  Host host;
+  host.form.SetTop(40);
+  host.form.SetLeft(-7);
+  EXPECT_EQ(0, host.form.Top());
+  EXPECT_EQ(0, host.form.Left());
+  EXPECT_EQ(1, SendMessageW(host.hwnd, WM_ERASEBKGND, 0, 0));
+
+  // Painting: the picture at 0, 0, then OnPaint.
+  host.form.SetPictureBitmap(MakePicture(10, 10, 24, [](int x, int) { return x < 5 ? RGB(255, 0, 0) : RGB(0, 0, 255); }));
+  bool painted_over = false;
+  host.form.OnPaint = [&](HDC) { painted_over = true; };
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP target = CreateCompatibleBitmap(screen, 50, 50);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, target);
+  SendMessageW(host.hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc, 1, 1));
+  EXPECT_EQ(RGB(0, 0, 255), GetPixel(dc, 9, 9));
+  EXPECT_TRUE(painted_over);
+  SelectObject(dc, old);
+  DeleteObject(target);
+  DeleteDC(dc);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Mouse
+
+class CoolFormMouse : public CoolFormWin {
+ protected:
+  void SetUp() override {
+    CoolFormWin::SetUp();
+    ShowWindow(host_.hwnd, SW_SHOW);
+    SetForegroundWindow(host_.hwnd);
+    UpdateWindow(host_.hwnd);
+  }
+  // Waits until a mouse move to (x, y) on the window has been handled: input arrives in order, so every
+  // input sent before it has been handled too.
+  void Settle(int x, int y) {
+    SendMouse(MOUSEEVENTF_MOVE, x, y);
+    ASSERT_TRUE(PumpUntil([&] { return host_.last_move.x == x && host_.last_move.y == y; }));
+  }
+  Host host_;
+};
+
+TEST_F(CoolFormMouse, LeftClickReportsPressThenExactlyOneReleaseAndDoesNotMove) {
+  const RECT before = host_.WindowRect();
+  const int x = before.left + 20, y = before.top + 15;
+  Settle(x, y);
+  SendMouse(MOUSEEVENTF_LEFTDOWN);
+  SendMouse(MOUSEEVENTF_LEFTUP);
+  ASSERT_TRUE(PumpUntil([&] { return host_.events.size() >= 2; })) << host_.events.size();
+  Settle(x + 1, y + 1);
+  EXPECT_EQ((std::vector<std::string>{"down L 20,15", "up L 20,15"}), host_.events);
+  const RECT after = host_.WindowRect();
+  EXPECT_EQ(before.left, after.left);
+  EXPECT_EQ(before.top, after.top);
+}
+
+TEST_F(CoolFormMouse, LeftDragMovesTheWindowAndReportsOneRelease) {
+  const RECT before = host_.WindowRect();
+  const int x = before.left + 30, y = before.top + 30;
+  Settle(x, y);
+  SendMouse(MOUSEEVENTF_LEFTDOWN);
+  SendMouse(MOUSEEVENTF_MOVE, x + 10, y + 5);
+  SendMouse(MOUSEEVENTF_MOVE, x + 40, y + 25);
+  SendMouse(MOUSEEVENTF_LEFTUP);
+  ASSERT_TRUE(PumpUntil([&] { return host_.events.size() >= 2; }));
+  Settle(x + 41, y + 26);
+  EXPECT_EQ((std::vector<std::string>{"down L 30,30", "up L 30,30"}), host_.events);
+  const RECT after = host_.WindowRect();
+  EXPECT_EQ(before.left + 40, after.left);
+  EXPECT_EQ(before.top + 25, after.top);
+}
+
+TEST_F(CoolFormMouse, RightClickReportsBothAndOpensThePopupMenu) {
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, 101, L"item");
+  host_.form.PopupMenu = menu;
+  // Closes the menu from inside its own loop, once it is open.
+  SetTimer(host_.hwnd, 1, 50, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+  const RECT r = host_.WindowRect();
+  Settle(r.left + 12, r.top + 8);
+  SendMouse(MOUSEEVENTF_RIGHTDOWN);
+  SendMouse(MOUSEEVENTF_RIGHTUP);
+  ASSERT_TRUE(PumpUntil([&] { return host_.menus_shown > 0 && host_.events.size() >= 2; }));
+  KillTimer(host_.hwnd, 1);
+  EXPECT_EQ((std::vector<std::string>{"down R 12,8", "up R 12,8"}), host_.events);
+  EXPECT_EQ(0, host_.commands);
+  const RECT after = host_.WindowRect();
+  EXPECT_EQ(r.left, after.left);
+  DestroyMenu(menu);
+}
+
+}  // namespace
