@@ -5,6 +5,8 @@
 
 namespace mokuna {
 
+TForm1* Form1 = nullptr;
+
 namespace {
 
 const ControlSpec kForm1Controls[] = {
@@ -16,6 +18,7 @@ const ControlSpec kForm1Controls[] = {
 }  // namespace
 
 TForm1::~TForm1() {
+  if (Form1 == this) Form1 = nullptr;
   if (Handle()) DestroyWindow(Handle());
   if (font_) DeleteObject(font_);
 }

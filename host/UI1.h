@@ -33,4 +33,7 @@ class TForm1 : public Window {
   HFONT font_ = nullptr;
 };
 
+// The TForm1 of the process (null before start-up creates it).
+extern TForm1* Form1;
+
 }  // namespace mokuna

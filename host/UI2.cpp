@@ -8,6 +8,8 @@
 
 namespace mokuna {
 
+TForm2* Form2 = nullptr;
+
 // ---- shared control helpers ----
 
 void CreateControls(HWND parent, const ControlSpec* table, std::size_t count, HFONT font) {
@@ -163,10 +165,11 @@ void SetListItems(HWND list, const std::vector<std::string>& items, int selected
 
 }  // namespace
 
-TForm2::TForm2(SettingsTarget& target, const SettingsValues& values)
+TForm2::TForm2(SettingsTarget& target, const HostSettings& values)
     : open_dialog(RunBitmapOpenDialog), target_(target), initial_(values) {}
 
 TForm2::~TForm2() {
+  if (Form2 == this) Form2 = nullptr;
   if (Handle()) DestroyWindow(Handle());
   if (font_) DeleteObject(font_);
   if (pane_brush_) DeleteObject(pane_brush_);
@@ -206,7 +209,7 @@ bool TForm2::Create(HWND owner) {
   return true;
 }
 
-void TForm2::FormCreate(const SettingsValues& values) {
+void TForm2::FormCreate(const HostSettings& values) {
   const SettingsForm f = FormFromValues(values);
   SetControlText(Control(kEdit1), f.edit1);
   SetControlText(Control(kEself), f.eself);

@@ -53,7 +53,7 @@ class TForm2 : public Window {
   };
 
   // target receives what applying copies; the controls are filled from values once, at creation.
-  TForm2(SettingsTarget& target, const SettingsValues& values);
+  TForm2(SettingsTarget& target, const HostSettings& values);
   ~TForm2() override;
 
   // Creates the dialog hidden, centred on the screen.
@@ -83,19 +83,22 @@ class TForm2 : public Window {
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
-  void FormCreate(const SettingsValues& values);
+  void FormCreate(const HostSettings& values);
   SettingsForm ReadForm() const;
   void ApplySettings();
   void Close();
   void ShowPage(int page);
 
   SettingsTarget& target_;
-  SettingsValues initial_;
+  HostSettings initial_;
   HFONT font_ = nullptr;
   HBRUSH pane_brush_ = nullptr;
   COLORREF pane_colour_ = 0;
   bool modal_ = false;
   bool closing_ = false;
 };
+
+// The TForm2 of the process (null before start-up creates it).
+extern TForm2* Form2;
 
 }  // namespace mokuna

@@ -12,6 +12,8 @@
 
 namespace mokuna {
 
+TForm5* Form5 = nullptr;
+
 namespace {
 
 constexpr int kClientWidth = 323;
@@ -60,6 +62,7 @@ void OpenWithShell(HWND parent, const char* address) {
 TForm5::TForm5() : open_url(OpenWithShell) {}
 
 TForm5::~TForm5() {
+  if (Form5 == this) Form5 = nullptr;
   if (Handle()) DestroyWindow(Handle());
   for (HFONT f : {font_, link_font_, credit_font_})
     if (f) DeleteObject(f);

@@ -41,4 +41,7 @@ class TForm5 : public Window {
   HFONT font_ = nullptr, link_font_ = nullptr, credit_font_ = nullptr;
 };
 
+// The TForm5 of the process (null before start-up creates it).
+extern TForm5* Form5;
+
 }  // namespace mokuna

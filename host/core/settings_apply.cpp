@@ -15,17 +15,17 @@ int WholeNumber(const std::string& text) {
 
 }  // namespace
 
-SettingsForm FormFromValues(const SettingsValues& v) {
+SettingsForm FormFromValues(const HostSettings& v) {
   SettingsForm f;
-  f.eself = std::to_string(v.local_polling);
-  f.eserifu = std::to_string(v.serifu_interval);
-  f.efukidasi = std::to_string(v.fukidasi_interval);
-  f.eevent = std::to_string(v.event_polling);
-  f.edit1 = v.mokuna_image;
-  f.edit3 = std::to_string(v.max_speaking);
-  f.list_box1 = v.dll_list;
-  f.check_box1 = v.show_calender;
-  f.check_box2 = v.show_time;
+  f.eself = std::to_string(v.LocalPolling);
+  f.eserifu = std::to_string(v.SerifuInterval);
+  f.efukidasi = std::to_string(v.FukidasiInterval);
+  f.eevent = std::to_string(v.EventPolling);
+  f.edit1 = v.MokunaImage;
+  f.edit3 = std::to_string(v.MaxSpeaking);
+  f.list_box1 = v.DllList;
+  f.check_box1 = v.ShowCalender;
+  f.check_box2 = v.ShowTime;
   return f;
 }
 

@@ -5,20 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace mokuna {
+#include "host_settings.h"
 
-// The values the dialog shows, as the running program holds them.
-struct SettingsValues {
-  int local_polling = 500;  // Timer1, ms
-  int serifu_interval = 3;
-  int fukidasi_interval = 5;
-  int event_polling = 500;  // Timer2, ms
-  std::string mokuna_image = "climon.bmp";
-  int max_speaking = 7;
-  std::vector<std::string> dll_list{"Kavrel"};
-  bool show_calender = false;
-  bool show_time = false;
-};
+namespace mokuna {
 
 // The dialog's controls. The numeric edits hold text as typed.
 struct SettingsForm {
@@ -30,7 +19,8 @@ struct SettingsForm {
   bool check_box2 = false;                        // ShowTime
 };
 
-SettingsForm FormFromValues(const SettingsValues& values);
+// The controls as filled from the running program's settings (timer intervals included).
+SettingsForm FormFromValues(const HostSettings& values);
 
 // What applying changes in the program, one call per step. The program's implementation makes the timer
 // intervals effective at once, shows or hides the calendar and the clock, and rebuilds the plug-in

@@ -29,16 +29,16 @@ class RecordingTarget : public SettingsTarget {
 };
 
 SettingsForm SampleForm() {
-  SettingsValues v;
-  v.local_polling = 250;
-  v.serifu_interval = 2;
-  v.fukidasi_interval = 9;
-  v.event_polling = 1000;
-  v.mokuna_image = "キャラ.bmp";
-  v.max_speaking = 4;
-  v.dll_list = {"Kavrel", "Fennick", "Fennick", ""};
-  v.show_calender = true;
-  v.show_time = false;
+  HostSettings v;
+  v.LocalPolling = 250;
+  v.SerifuInterval = 2;
+  v.FukidasiInterval = 9;
+  v.EventPolling = 1000;
+  v.MokunaImage = "キャラ.bmp";
+  v.MaxSpeaking = 4;
+  v.DllList = {"Kavrel", "Fennick", "Fennick", ""};
+  v.ShowCalender = true;
+  v.ShowTime = false;
   return FormFromValues(v);
 }
 

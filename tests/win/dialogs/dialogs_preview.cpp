@@ -39,9 +39,9 @@ int main(int argc, char** argv) {
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
   NoTarget target;
   NoScheduler scheduler;
-  mokuna::SettingsValues values;
-  values.dll_list = {"Kavrel", "Fennick"};
-  values.show_calender = true;
+  mokuna::HostSettings values;
+  values.DllList = {"Kavrel", "Fennick"};
+  values.ShowCalender = true;
   mokuna::TForm2 settings(target, values);
   mokuna::TForm5 about;
   mokuna::TForm1 debug(scheduler);

@@ -46,13 +46,13 @@ class RecordingTarget : public SettingsTarget {
 
 class SettingsDialog : public ::testing::Test {
  protected:
-  static SettingsValues Initial() {
-    SettingsValues v;
-    v.local_polling = 300;
-    v.event_polling = 700;
-    v.mokuna_image = "climon.bmp";
-    v.dll_list = {"Kavrel", "Fennick"};
-    v.show_calender = true;
+  static HostSettings Initial() {
+    HostSettings v;
+    v.LocalPolling = 300;
+    v.EventPolling = 700;
+    v.MokunaImage = "climon.bmp";
+    v.DllList = {"Kavrel", "Fennick"};
+    v.ShowCalender = true;
     return v;
   }
   void SetUp() override {
@@ -80,7 +80,7 @@ class SettingsDialog : public ::testing::Test {
   void Select(int i) { SendMessageW(form.Control(TForm2::kListBox1), LB_SETCURSEL, i, 0); }
 
   ScratchDir dir;
-  SettingsValues values = Initial();
+  HostSettings values = Initial();
   RecordingTarget target;
   TForm2 form{target, values};
   std::vector<Box> boxes;
