@@ -6,6 +6,8 @@
 namespace mokuna {
 
 void ShowGeneralError(const std::string& sjis_text) {
+  // Also for a debugger (and the end-to-end tests, which cannot read a message box's text).
+  OutputDebugStringA((std::string(kApplicationTitle) + ": " + sjis_text + "\n").c_str());
   MessageBoxW(nullptr, WidenSjis(sjis_text).c_str(), WidenSjis(kApplicationTitle).c_str(),
               MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
@@ -55,6 +57,68 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCDESTROY) self->hwnd_ = nullptr;
   // A handler that failed still answers the message the way the system expects by default.
   return handled ? result : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void WindowTimer::Attach(HWND window) {
+  if (running_ && window_) KillTimer(window_, id_);
+  running_ = false;
+  window_ = window;
+  Update();
+}
+
+void WindowTimer::SetInterval(int ms) {
+  if (ms == interval_) return;
+  interval_ = ms;
+  if (running_) {
+    KillTimer(window_, id_);
+    running_ = false;
+  }
+  Update();
+}
+
+void WindowTimer::SetEnabled(bool enabled) {
+  enabled_ = enabled;
+  Update();
+}
+
+void WindowTimer::Update() {
+  // An interval of 0 (or below) stops the ticks, as it does for a timer component.
+  const bool want = enabled_ && interval_ > 0 && window_ && IsWindow(window_);
+  if (want && !running_) {
+    running_ = SetTimer(window_, id_, static_cast<UINT>(interval_), nullptr) != 0;
+  } else if (!want && running_) {
+    if (IsWindow(window_)) KillTimer(window_, id_);
+    running_ = false;
+  }
+}
+
+TApplication Application;
+
+void TApplication::Initialize() {
+  if (Handle()) return;
+  CreateWin(L"MokunaApplication", 0, WS_POPUP, 0, 0, 0, 0);
+  SetTitle(kApplicationTitle);
+}
+
+void TApplication::SetTitle(const std::string& sjis_title) {
+  if (Handle()) SetWindowTextW(Handle(), WidenSjis(sjis_title).c_str());
+}
+
+int TApplication::Run() {
+  MSG msg;
+  while (main_window_ && IsWindow(main_window_)) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0 || got == -1) break;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+LRESULT TApplication::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  // Never shown and never closed by the user: only the main window ends the program.
+  if (msg == WM_CLOSE) return 0;
+  return DefaultProc(msg, wp, lp);
 }
 
 }  // namespace mokuna

@@ -1,0 +1,323 @@
+#include "UI3.h"
+
+#include <string>
+
+#include "DLLHead.h"
+#include "file_io.h"
+#include "host_error.h"
+#include "win_text.h"
+
+namespace mokuna {
+
+TForm3* Form3 = nullptr;
+
+namespace {
+
+constexpr int kDesignLeft = 894;
+constexpr int kDesignTop = 393;
+
+int AskRetryBox(HWND owner, const std::string& text) {
+  OutputDebugStringA((std::string(kApplicationTitle) + ": " + text + "\n").c_str());
+  return MessageBoxW(owner, WidenSjis(text).c_str(), WidenSjis(kApplicationTitle).c_str(),
+                     MB_RETRYCANCEL | MB_ICONWARNING | MB_TASKMODAL);
+}
+
+// The full path of a file in the current folder, for messages that name it.
+std::string FullPath(const std::string& name) {
+  wchar_t buffer[MAX_PATH * 2];
+  const DWORD n = GetFullPathNameW(WidenSjis(name).c_str(), MAX_PATH * 2, buffer, nullptr);
+  if (n == 0 || n >= MAX_PATH * 2) return name;
+  return NarrowToSjis(std::wstring_view(buffer, n));
+}
+
+bool FileExists(const std::string& name) {
+  return GetFileAttributesW(WidenSjis(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+TForm3::TForm3() : AskRetry(AskRetryBox) {
+  CoolForm1.OnMouseDown = [this](TCoolForm&, TCoolForm::TMouseButton button, TCoolForm::TShiftState shift, int x,
+                                 int y) { CoolForm1MouseDown(button, shift, x, y); };
+  CoolForm1.OnMouseUp = [this](TCoolForm&, TCoolForm::TMouseButton button, TCoolForm::TShiftState shift, int x,
+                               int y) { CoolForm1MouseUp(button, shift, x, y); };
+}
+
+TForm3::~TForm3() {
+  if (Form3 == this) Form3 = nullptr;
+  if (PopupMenu1) DestroyMenu(PopupMenu1);
+}
+
+bool TForm3::Create(HWND owner) {
+  // Borderless and always on top. Owned by the application window, so it has no task-bar button.
+  if (!CreateWin(L"TForm3", WS_EX_TOPMOST, WS_POPUP | WS_CLIPCHILDREN, kDesignLeft, kDesignTop,
+                 kDesignClientWidth, kDesignClientHeight, owner)) {
+    return false;
+  }
+  CoolForm1.SetParent(Handle());
+  Timer1.Attach(Handle());
+  Timer2.Attach(Handle());
+  WatchTimer.Attach(Handle());
+  CreatePopupMenu1();
+  CoolForm1.PopupMenu = PopupMenu1;
+
+  // A failing step ends the creation handler only; the window then shows as designed.
+  GuardHandler([this] { FormCreate(); });
+  ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+  UpdateWindow(Handle());
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------- start-up
+
+void TForm3::FormCreate() {
+  // 1. The scheduler library comes first of all, before edll.ini is read.
+  initForm();
+
+  // 2.-3. Speech state. The speech queue and the balloon's lines start empty here.
+  IsSpeaking = false;
+  IsShown = true;
+
+  // 4. Defaults of the host settings; the clock is off from process start.
+  Settings = HostSettings{};
+  WatchTimer.SetEnabled(false);
+  SetTimeLabelVisible(false);
+
+  // 5.-6. edll.ini, key by key; a bad value ends the handler here.
+  ReadHostSettings();
+
+  // 7. The plug-in submenu.
+  BuildPluginMenu();
+
+  // 8.-14. The picture and the outline: hourglass, picture, transparent colour from pixel (0, 0), window =
+  // picture + 1, mask file made when missing, outline cut, default cursor, repaint.
+  CoolForm1.SetUpShape(Settings.MokunaImage, Settings.MokunaImage + ".msk");
+
+  // 15. From here on the speech refresh and the result poll run.
+  Timer1.SetEnabled(true);
+  Timer2.SetEnabled(true);
+
+  // 16. The tray icon.
+  SetTrayIconRegistered(true);
+
+  // 17. A moment long past, so the first click cannot complete a double click.
+  LastClickTime = 0;
+}
+
+void TForm3::ReadHostSettings() {
+  if (!FileExists(kHostIniName)) return;
+  std::string text;
+  // An edll.ini that exists but cannot be read is reported; reading on with defaults would overwrite the
+  // user's settings at exit without them ever having been seen.
+  if (!fileio::ReadFile(kHostIniName, text)) throw HostError(std::string("ファイル ") + kHostIniName + " は開けません");
+  ReadHostIni(text, Settings, [this](HostKey key) { HostKeyApplied(key); });
+}
+
+// The values that live in window objects take effect as soon as their key is read, so that a bad value
+// further down leaves everything before it in force.
+void TForm3::HostKeyApplied(HostKey key) {
+  switch (key) {
+    case HostKey::EventPolling: Timer2.SetInterval(Settings.EventPolling); break;
+    case HostKey::LocalPolling: Timer1.SetInterval(Settings.LocalPolling); break;
+    case HostKey::Top: MoveTo(CurrentSettings().Left, Settings.Top); break;
+    case HostKey::Left: MoveTo(Settings.Left, CurrentSettings().Top); break;
+    case HostKey::ShowCalender: SetN5Caption(Settings.ShowCalender); break;
+    case HostKey::ShowTime:
+      WatchTimer.SetEnabled(Settings.ShowTime);
+      SetTimeLabelVisible(Settings.ShowTime);
+      break;
+    default: break;
+  }
+}
+
+void TForm3::CreatePopupMenu1() {
+  struct Item {
+    UINT id;
+    const char* caption;  // nullptr: separator
+  };
+  static const Item kItems[] = {
+      {kDebug1, "デバッグ窓"}, {kN4, "ログ吐き出し"}, {kN2, nullptr},          {kDLL1, "拡張DLL"},
+      {kN1, "UI 設定..."},     {kN5, "カレンダー表示"}, {kN3, nullptr},          {kAbout1, "About..."},
+      {kHide1, "隠す"},        {kExit1, "終了"},
+  };
+  PopupMenu1 = CreatePopupMenu();
+  DLL1 = CreatePopupMenu();
+  for (const Item& item : kItems) {
+    if (!item.caption) {
+      AppendMenuW(PopupMenu1, MF_SEPARATOR | (item.id == kN2 ? MF_GRAYED : 0), item.id, nullptr);
+    } else if (item.id == kDLL1) {
+      AppendMenuW(PopupMenu1, MF_POPUP, reinterpret_cast<UINT_PTR>(DLL1), WidenSjis(item.caption).c_str());
+    } else {
+      AppendMenuW(PopupMenu1, MF_STRING, item.id, WidenSjis(item.caption).c_str());
+    }
+  }
+}
+
+void TForm3::SetN5Caption(bool calendar_shown) {
+  // The caption names what the item does next.
+  const char* caption = calendar_shown ? "カレンダー非表示" : "カレンダー表示";
+  ModifyMenuW(PopupMenu1, kN5, MF_BYCOMMAND | MF_STRING, kN5, WidenSjis(caption).c_str());
+}
+
+void TForm3::BuildPluginMenu() {
+  // Fills DLL1 from Settings.DllList: item i gets the command kFirstDllItem + i.
+}
+
+void TForm3::SetTimeLabelVisible(bool /*visible*/) {
+  // TimeLabel, the clock over the character, is shown exactly while ShowTime is on.
+}
+
+void TForm3::SetTrayIconRegistered(bool /*registered*/) {
+  // TaskTray1.Registered: the icon in the notification area.
+}
+
+void TForm3::MoveTo(int left, int top) {
+  SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm3::FormShow() {
+  // The application window would be the task-bar button; the program is reached through the character,
+  // its menu and the tray icon only.
+  if (Application.Handle()) ShowWindow(Application.Handle(), SW_HIDE);
+}
+
+// ---------------------------------------------------------------------------------------- shutdown
+
+HostSettings TForm3::CurrentSettings() const {
+  HostSettings s = Settings;
+  RECT r;
+  if (Handle() && GetWindowRect(Handle(), &r)) {
+    s.Left = r.left;
+    s.Top = r.top;
+  }
+  s.LocalPolling = Timer1.Interval();
+  s.EventPolling = Timer2.Interval();
+  // The calendar's place is where the window stands now, not where it started.
+  if (CalendarWindow && IsWindow(CalendarWindow) && GetWindowRect(CalendarWindow, &r)) {
+    s.CalX = r.left;
+    s.CalY = r.top;
+  }
+  return s;
+}
+
+bool TForm3::SaveHostSettings() {
+  const std::string bytes = WriteHostIni(CurrentSettings());
+  for (;;) {
+    std::string reason;
+    if (fileio::WriteFileAtomic(kHostIniName, bytes, &reason)) return true;
+    const std::string text = "設定ファイル " + FullPath(kHostIniName) + " に書き込めません。\r\n" + reason +
+                             "\r\n\r\n再試行すると、もう一度書き込みます。キャンセルすると、設定を保存せずに終了します。";
+    if (AskRetry(Handle(), text) != IDRETRY) return false;
+  }
+}
+
+void TForm3::FormClose() {
+  if (closing_) return;
+  closing_ = true;
+  // 1. edll.ini. After Cancel the program still ends, without saving.
+  SaveHostSettings();
+  // 2. The tray icon.
+  SetTrayIconRegistered(false);
+  // 3. The scheduler library goes last; no call into it follows.
+  Timer1.SetEnabled(false);
+  Timer2.SetEnabled(false);
+  freeForm();
+}
+
+// ---------------------------------------------------------------------------------- running program
+
+void TForm3::RefreshSerifu() {
+  // Timer1: at most one speech line per tick into the balloon; clears it after its linger time.
+}
+
+void TForm3::DispatchResultString() {
+  // Timer2: every waiting result string from the scheduler library, dispatched.
+}
+
+void TForm3::WatchTimerTimer() {
+  // WatchTimer: the clock text over the character.
+}
+
+void TForm3::CoolForm1MouseDown(TCoolForm::TMouseButton, TCoolForm::TShiftState, int, int) {}
+void TForm3::CoolForm1MouseUp(TCoolForm::TMouseButton, TCoolForm::TShiftState, int, int) {}
+
+void TForm3::Debug1Click() {}
+void TForm3::N4Click() {}
+void TForm3::N1Click() {}
+void TForm3::N5Click() {}
+void TForm3::About1Click() {}
+void TForm3::Hide1Click() {}
+void TForm3::SubMenu1Click(int /*index*/) {}
+void TForm3::TaskTray1DblClick() {}
+
+void TForm3::Exit1Click() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
+
+void TForm3::OnTimer(UINT_PTR id) {
+  switch (id) {
+    case kTimer1: RefreshSerifu(); break;
+    case kTimer2: DispatchResultString(); break;
+    case kWatchTimer: WatchTimerTimer(); break;
+    default: break;
+  }
+}
+
+void TForm3::OnCommand(UINT id) {
+  switch (id) {
+    case kDebug1: Debug1Click(); break;
+    case kN4: N4Click(); break;
+    case kN1: N1Click(); break;
+    case kN5: N5Click(); break;
+    case kAbout1: About1Click(); break;
+    case kHide1: Hide1Click(); break;
+    case kExit1: Exit1Click(); break;
+    default:
+      if (id >= kFirstDllItem) SubMenu1Click(static_cast<int>(id - kFirstDllItem));
+      break;
+  }
+}
+
+void TForm3::OnEnterSizeMove() {
+  // The balloon hides while the character is dragged.
+}
+
+void TForm3::OnExitSizeMove() {
+  // The balloon is placed beside the character's new position.
+}
+
+LRESULT TForm3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  if (CoolForm1.HandleParentMessage(msg, wp, lp, result)) return result;
+  switch (msg) {
+    case WM_TIMER:
+      OnTimer(wp);
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wp) == 0) OnCommand(LOWORD(wp));
+      return 0;
+    case WM_SHOWWINDOW:
+      if (wp) FormShow();
+      break;
+    case WM_ENTERSIZEMOVE:
+      OnEnterSizeMove();
+      return 0;
+    case WM_EXITSIZEMOVE:
+      OnExitSizeMove();
+      return 0;
+    case WM_CLOSE:
+      if (closing_) return 0;  // a second close while the first one asks about a failed save
+      FormClose();
+      DestroyWindow(Handle());
+      return 0;
+    case WM_ENDSESSION:
+      // Windows is ending: keep the settings as a normal exit would.
+      if (wp) FormClose();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default: break;
+  }
+  return DefaultProc(msg, wp, lp);
+}
+
+}  // namespace mokuna

@@ -1,0 +1,125 @@
+// TForm3, the character window: the main window of the program. It shows the character picture cut to
+// its outline, owns the host settings, drives the program with its timers and ends the program when it
+// closes.
+//
+// Where things go:
+//   FormCreate   the creation handler, one numbered step per line; a failing step ends it (the general
+//                error handler shows the message and the window stays as designed).
+//   FormClose    shutdown: edll.ini, tray icon, freeForm, in that order.
+//   OnTimer      Timer1 -> RefreshSerifu, Timer2 -> DispatchResultString, WatchTimer -> WatchTimerTimer.
+//   OnCommand    the PopupMenu1 items (kDebug1 ... kExit1) and the plug-in submenu (kFirstDllItem + i).
+//   HandleMessage every other message, each to a handler of its own.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "CoolForm.h"
+#include "Window.h"
+#include "host_settings.h"
+#include "settings_apply.h"
+
+namespace mokuna {
+
+class TForm3 : public Window {
+ public:
+  // Timer identifiers (WM_TIMER wParam) and menu command identifiers (WM_COMMAND).
+  enum : UINT_PTR { kTimer1 = 1, kTimer2 = 2, kWatchTimer = 3 };
+  enum : UINT {
+    kDebug1 = 100, kN4, kN2, kDLL1, kN1, kN5, kN3, kAbout1, kHide1, kExit1,
+    kFirstDllItem = 1000,  // the plug-in submenu: item i has the command kFirstDllItem + i
+  };
+  // The window as designed, before the picture gives it its size.
+  static constexpr int kDesignClientWidth = 117;
+  static constexpr int kDesignClientHeight = 103;
+
+  TForm3();
+  ~TForm3() override;
+
+  // Creates the window, runs FormCreate and shows it. The first window created is the main window.
+  bool Create(HWND owner);
+
+  // --- Process-wide state of the unit ---------------------------------------------------------------
+  // The host settings. Top, Left, LocalPolling and EventPolling here are the values read at start-up;
+  // while the program runs they live in the window and its timers (see CurrentSettings).
+  HostSettings Settings;
+  bool IsSpeaking = false;  // something is being said (speech refresh)
+  bool IsShown = true;      // false while the user has hidden the character
+  double LastClickTime = 0; // last left release that did not announce (date-time)
+  // The calendar window once it exists; its place is written at exit.
+  HWND CalendarWindow = nullptr;
+
+  // The settings as they are now: the host settings with the window's position, the timers' intervals
+  // and the calendar's place. This is what shutdown writes.
+  HostSettings CurrentSettings() const;
+
+  // --- Components -------------------------------------------------------------------------------------
+  TCoolForm CoolForm1;
+  HMENU PopupMenu1 = nullptr;
+  HMENU DLL1 = nullptr;  // the plug-in submenu under "拡張DLL"
+  WindowTimer Timer1{kTimer1, 500};
+  WindowTimer Timer2{kTimer2, 500};
+  WindowTimer WatchTimer{kWatchTimer, 100};
+
+  // --- Handlers -----------------------------------------------------------------------------------------
+  void FormCreate();
+  void FormShow();
+  // Shutdown. Runs once; the window is destroyed afterwards and the message loop ends.
+  void FormClose();
+
+  void RefreshSerifu();         // Timer1: speech lines into the balloon
+  void DispatchResultString();  // Timer2: result strings from the scheduler library
+  void WatchTimerTimer();       // WatchTimer: the clock over the character
+
+  void CoolForm1MouseDown(TCoolForm::TMouseButton button, TCoolForm::TShiftState shift, int x, int y);
+  void CoolForm1MouseUp(TCoolForm::TMouseButton button, TCoolForm::TShiftState shift, int x, int y);
+
+  void Debug1Click();
+  void N4Click();
+  void N1Click();
+  void N5Click();
+  void About1Click();
+  void Hide1Click();
+  void Exit1Click();
+  void SubMenu1Click(int index);  // an item of the plug-in submenu
+  void TaskTray1DblClick();
+
+  // What the settings dialog (UI2) applies to: the host settings, the timers, the calendar window with
+  // the N5 caption, the clock and the plug-in submenu, which is rebuilt from the new DllList.
+  SettingsTarget& SettingsLink();
+
+  // Writes edll.ini from CurrentSettings. On failure asks Retry or Cancel; false after Cancel.
+  bool SaveHostSettings();
+  // Asks whether to retry a failed save: the message (Shift-JIS) in a Retry/Cancel box; gives IDRETRY or
+  // IDCANCEL. Replaceable for tests.
+  std::function<int(HWND owner, const std::string& text)> AskRetry;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  void ReadHostSettings();
+  void HostKeyApplied(HostKey key);
+  void CreatePopupMenu1();
+  void BuildPluginMenu();
+  void SetN5Caption(bool calendar_shown);
+  void SetTimeLabelVisible(bool visible);
+  void SetTrayIconRegistered(bool registered);
+  void MoveTo(int left, int top);
+  void OnTimer(UINT_PTR id);
+  void OnCommand(UINT id);
+  void OnEnterSizeMove();
+  void OnExitSizeMove();
+
+  bool closing_ = false;  // shutdown has begun
+  class SettingsLinkImpl;
+  std::unique_ptr<SettingsTarget> settings_link_;
+};
+
+// The character window of the process (null before start-up creates it).
+extern TForm3* Form3;
+
+}  // namespace mokuna
