@@ -127,7 +127,7 @@ class CoolFormWin : public ::testing::Test {
     SetCurrentDirectoryW(dir_.c_str());
   }
   void TearDown() override {
-    for (const wchar_t* f : {L"a.msk", L"b.msk", L"chara.bmp", L"chara.bmp.msk", L"big.msk"}) DeleteFileW(f);
+    for (const wchar_t* f : {L"a.msk", L"b.msk", L"chara.bmp", L"chara.bmp.msk", L"big.msk", L"pic.ico"}) DeleteFileW(f);
     wchar_t tmp[MAX_PATH];
     GetTempPathW(MAX_PATH, tmp);
     SetCurrentDirectoryW(tmp);
@@ -135,6 +135,8 @@ class CoolFormWin : public ::testing::Test {
   }
   std::wstring dir_;
 };
+
+std::string Le32(std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
 
 std::string GeneratedFile(HBITMAP bitmap, COLORREF transparent) {
   DeleteFileW(L"a.msk");
@@ -230,8 +232,6 @@ TEST_F(CoolFormWin, GenerationHandlesWaitingMessagesWhileItRuns) {
 
 // ---------------------------------------------------------------------------------------------------------
 // Loading masks
-
-std::string Le32(std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
 
 TEST_F(CoolFormWin, LoadingGoodEmptyAndHostileMaskFiles) {
   Host host;
@@ -344,6 +344,17 @@ TEST_F(CoolFormWin, PictureErrorsStopTheSetUp) {
   ASSERT_TRUE(WriteBytes(L"chara.bmp", "BM not really a bitmap"));
   EXPECT_EQ("ファイル chara.bmp は開けません", message("chara.bmp"));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"chara.bmp.msk"));
+
+  // An icon loads as a picture but has no bitmap to read the transparent colour from.
+  std::string icon = std::string("\0\0\1\0\1\0", 6) + std::string("\x10\x10\0\0\1\0\x20\0", 8) +
+                     Le32(40 + 1024 + 64) + Le32(22);
+  icon += Le32(40) + Le32(16) + Le32(32) + std::string("\1\0\x20\0", 4) + std::string(24, '\0');
+  icon += std::string(1024, '\x7F') + std::string(64, '\0');
+  ASSERT_TRUE(WriteBytes(L"pic.ico", icon));
+  EXPECT_EQ("ビットマップを持っている時のみイメージの変更が可能です", message("pic.ico"));
+  EXPECT_TRUE(host.form.HasPicture());
+  EXPECT_EQ(16, host.form.PictureWidth());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"chara.bmp.msk"));
 }
 
 TEST_F(CoolFormWin, ControlSitsAtTheTopLeftAndPaintsWithoutErasing) {
@@ -375,49 +386,63 @@ TEST_F(CoolFormWin, ControlSitsAtTheTopLeftAndPaintsWithoutErasing) {
 // ---------------------------------------------------------------------------------------------------------
 // Mouse
 
-class CoolFormMouse : public CoolFormWin {
+// One shown window for all mouse tests: under Wine, closing an active window waits seconds for the focus
+// to settle.
+class CoolFormMouse : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() {
+    host = new Host;
+    ShowWindow(host->hwnd, SW_SHOW);
+    SetForegroundWindow(host->hwnd);
+    UpdateWindow(host->hwnd);
+  }
+  static void TearDownTestSuite() {
+    delete host;
+    host = nullptr;
+  }
   void SetUp() override {
-    CoolFormWin::SetUp();
-    ShowWindow(host_.hwnd, SW_SHOW);
-    SetForegroundWindow(host_.hwnd);
-    UpdateWindow(host_.hwnd);
+    SetWindowPos(host->hwnd, nullptr, 120, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    host->form.PopupMenu = nullptr;
+    host->events.clear();
+    host->menus_shown = host->commands = 0;
   }
   // Waits until a mouse move to (x, y) on the window has been handled: input arrives in order, so every
   // input sent before it has been handled too.
   void Settle(int x, int y) {
     SendMouse(MOUSEEVENTF_MOVE, x, y);
-    ASSERT_TRUE(PumpUntil([&] { return host_.last_move.x == x && host_.last_move.y == y; }));
+    ASSERT_TRUE(PumpUntil([&] { return host->last_move.x == x && host->last_move.y == y; }));
   }
-  Host host_;
+  static Host* host;
 };
 
+Host* CoolFormMouse::host = nullptr;
+
 TEST_F(CoolFormMouse, LeftClickReportsPressThenExactlyOneReleaseAndDoesNotMove) {
-  const RECT before = host_.WindowRect();
+  const RECT before = host->WindowRect();
   const int x = before.left + 20, y = before.top + 15;
   Settle(x, y);
   SendMouse(MOUSEEVENTF_LEFTDOWN);
   SendMouse(MOUSEEVENTF_LEFTUP);
-  ASSERT_TRUE(PumpUntil([&] { return host_.events.size() >= 2; })) << host_.events.size();
+  ASSERT_TRUE(PumpUntil([&] { return host->events.size() >= 2; })) << host->events.size();
   Settle(x + 1, y + 1);
-  EXPECT_EQ((std::vector<std::string>{"down L 20,15", "up L 20,15"}), host_.events);
-  const RECT after = host_.WindowRect();
+  EXPECT_EQ((std::vector<std::string>{"down L 20,15", "up L 20,15"}), host->events);
+  const RECT after = host->WindowRect();
   EXPECT_EQ(before.left, after.left);
   EXPECT_EQ(before.top, after.top);
 }
 
 TEST_F(CoolFormMouse, LeftDragMovesTheWindowAndReportsOneRelease) {
-  const RECT before = host_.WindowRect();
+  const RECT before = host->WindowRect();
   const int x = before.left + 30, y = before.top + 30;
   Settle(x, y);
   SendMouse(MOUSEEVENTF_LEFTDOWN);
   SendMouse(MOUSEEVENTF_MOVE, x + 10, y + 5);
   SendMouse(MOUSEEVENTF_MOVE, x + 40, y + 25);
   SendMouse(MOUSEEVENTF_LEFTUP);
-  ASSERT_TRUE(PumpUntil([&] { return host_.events.size() >= 2; }));
+  ASSERT_TRUE(PumpUntil([&] { return host->events.size() >= 2; }));
   Settle(x + 41, y + 26);
-  EXPECT_EQ((std::vector<std::string>{"down L 30,30", "up L 30,30"}), host_.events);
-  const RECT after = host_.WindowRect();
+  EXPECT_EQ((std::vector<std::string>{"down L 30,30", "up L 30,30"}), host->events);
+  const RECT after = host->WindowRect();
   EXPECT_EQ(before.left + 40, after.left);
   EXPECT_EQ(before.top + 25, after.top);
 }
@@ -425,18 +450,18 @@ TEST_F(CoolFormMouse, LeftDragMovesTheWindowAndReportsOneRelease) {
 TEST_F(CoolFormMouse, RightClickReportsBothAndOpensThePopupMenu) {
   HMENU menu = CreatePopupMenu();
   AppendMenuW(menu, MF_STRING, 101, L"item");
-  host_.form.PopupMenu = menu;
+  host->form.PopupMenu = menu;
   // Closes the menu from inside its own loop, once it is open.
-  SetTimer(host_.hwnd, 1, 50, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
-  const RECT r = host_.WindowRect();
+  SetTimer(host->hwnd, 1, 50, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+  const RECT r = host->WindowRect();
   Settle(r.left + 12, r.top + 8);
   SendMouse(MOUSEEVENTF_RIGHTDOWN);
   SendMouse(MOUSEEVENTF_RIGHTUP);
-  ASSERT_TRUE(PumpUntil([&] { return host_.menus_shown > 0 && host_.events.size() >= 2; }));
-  KillTimer(host_.hwnd, 1);
-  EXPECT_EQ((std::vector<std::string>{"down R 12,8", "up R 12,8"}), host_.events);
-  EXPECT_EQ(0, host_.commands);
-  const RECT after = host_.WindowRect();
+  ASSERT_TRUE(PumpUntil([&] { return host->menus_shown > 0 && host->events.size() >= 2; }));
+  KillTimer(host->hwnd, 1);
+  EXPECT_EQ((std::vector<std::string>{"down R 12,8", "up R 12,8"}), host->events);
+  EXPECT_EQ(0, host->commands);
+  const RECT after = host->WindowRect();
   EXPECT_EQ(r.left, after.left);
   DestroyMenu(menu);
 }
