@@ -39,8 +39,12 @@ void TimetablePage::Show() {
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     RECT r{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&r, style, FALSE, 0);
-    CreateWindowExW(0, kClassName, L"Kavrel の予定表", style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
-                    r.bottom - r.top, nullptr, nullptr, Instance(), this);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    RECT work{0, 0, 800, 600};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    CreateWindowExW(0, kClassName, L"Kavrel の予定表", style, work.left + (work.right - work.left - width) / 2,
+                    work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr, Instance(),
+                    this);
     if (!hwnd_) return;
   }
   Refresh();
@@ -129,12 +133,21 @@ void TimetablePage::Refresh() {
   shown_ = engine_.EntryTexts();
   SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+  // The widest entry sets the horizontal scroll range, so a long one can still be read whole.
+  HDC dc = GetDC(list_);
+  const HGDIOBJ old_font = SelectObject(dc, font_);
+  int widest = 0;
   for (std::size_t i = 0; i < shown_.size(); ++i) {
     const std::wstring text = mokuna::WidenSjis(shown_[i]);
     SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     if (!selected.empty() && shown_[i] == selected) SendMessageW(list_, LB_SETCURSEL, i, 0);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    if (size.cx > widest) widest = size.cx;
   }
-  SendMessageW(list_, LB_SETHORIZONTALEXTENT, 1000, 0);
+  SelectObject(dc, old_font);
+  ReleaseDC(list_, dc);
+  SendMessageW(list_, LB_SETHORIZONTALEXTENT, widest + 8, 0);
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_, nullptr, TRUE);
   SetWindowTextW(label_, shown_.empty() ? L"予定はありません．"
