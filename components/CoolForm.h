@@ -121,7 +121,8 @@ class TCoolForm {
   // --- Mask -------------------------------------------------------------------------------------------
   // Reads a mask file and cuts the parent window to it. False, with mask and outline unchanged, when the
   // file cannot be opened or read or does not hold a well-formed mask. A file with N = 0 gives true, leaves
-  // the control without a mask region and the outline unchanged.
+  // the control without a mask region and the outline unchanged. Without a parent there is nothing to cut:
+  // false.
   bool LoadMaskFromFile(const std::string& path);
 
   // The set-up both shaped windows run at creation: double-buffered painting and the hourglass, load

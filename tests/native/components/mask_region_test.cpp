@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -23,24 +22,6 @@ std::vector<Rect> Build(const std::vector<std::string>& rows) {
     builder.AddRow(pixels.data(), T);
   }
   return builder.Rects();
-}
-
-// The generator's per-row scan written out literally, one pixel at a time, as coverage.
-std::vector<std::vector<bool>> LiteralCoverage(const std::vector<std::vector<std::uint32_t>>& rows, int w) {
-  std::vector<std::vector<bool>> cover(rows.size(), std::vector<bool>(w + 2, false));
-  for (std::size_t y = 0; y < rows.size(); ++y) {
-    if (w < 2) continue;
-    auto opaque = [&](int x) { return x == w || rows[y][x] != T; };
-    int x = 0;
-    for (;;) {
-      const int start = x;
-      x = x + 1;
-      while (x <= w && opaque(x)) x = x + 1;
-      for (int c = start + 1; c < x; ++c) cover[y][c] = true;
-      if (!(x < w - 1)) break;
-    }
-  }
-  return cover;
 }
 
 TEST(MaskBuilder, RowEdges) {
@@ -72,63 +53,6 @@ TEST(MaskBuilder, BandsMergeOnlyIdenticalTouchingRows) {
   EXPECT_EQ((std::vector<Rect>{{1, 0, 3, 1}, {1, 2, 3, 3}}), Build({".##.", "....", ".##."}));
   // Same number of runs, different places.
   EXPECT_EQ((std::vector<Rect>{{1, 0, 2, 1}, {2, 1, 3, 2}}), Build({".#..", "..#."}));
-}
-
-TEST(MaskBuilder, RandomPicturesCoverExactlyTheLiteralScanInCanonicalBands) {
-  std::mt19937 rng(20261207);
-  for (int round = 0; round < 300; ++round) {
-    const int w = 1 + static_cast<int>(rng() % 24);
-    const int h = 1 + static_cast<int>(rng() % 12);
-    const unsigned density = rng() % 5;  // from mostly transparent to mostly opaque
-    std::vector<std::vector<std::uint32_t>> rows(h, std::vector<std::uint32_t>(w));
-    for (int y = 0; y < h; ++y) {
-      // Repeat rows often, so bands of several rows occur.
-      if (y > 0 && rng() % 3 == 0) {
-        rows[y] = rows[y - 1];
-        continue;
-      }
-      for (int x = 0; x < w; ++x) rows[y][x] = rng() % 5 < density ? O + (rng() % 3) : T;
-    }
-    mask::MaskBuilder builder(w);
-    for (const auto& row : rows) builder.AddRow(row.data(), T | 0x5A000000);  // high byte ignored
-    const std::vector<Rect>& rects = builder.Rects();
-
-    std::vector<std::vector<bool>> cover(h, std::vector<bool>(w + 2, false));
-    for (std::size_t i = 0; i < rects.size(); ++i) {
-      const Rect& r = rects[i];
-      ASSERT_LT(r.left, r.right);
-      ASSERT_LT(r.top, r.bottom);
-      ASSERT_GE(r.left, 1);
-      ASSERT_LE(r.right, w + 1);
-      if (i > 0) {
-        const Rect& p = rects[i - 1];
-        if (p.top == r.top) {
-          ASSERT_EQ(p.bottom, r.bottom);
-          ASSERT_LT(p.right, r.left);  // runs of one band never touch
-        } else {
-          ASSERT_GE(r.top, p.bottom);
-        }
-      }
-      for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x) cover[y][x] = true;
-    }
-    ASSERT_EQ(LiteralCoverage(rows, w), cover) << "round " << round;
-
-    // Touching bands must differ, or they would have been one.
-    struct Band {
-      int top, bottom;
-      std::vector<std::pair<int, int>> spans;
-    };
-    std::vector<Band> bands;
-    for (const Rect& r : rects) {
-      if (bands.empty() || bands.back().top != r.top) bands.push_back(Band{r.top, r.bottom, {}});
-      bands.back().spans.emplace_back(r.left, r.right);
-    }
-    for (std::size_t i = 1; i < bands.size(); ++i)
-      if (bands[i].top == bands[i - 1].bottom) {
-        ASSERT_NE(bands[i - 1].spans, bands[i].spans) << "round " << round;
-      }
-  }
 }
 
 std::string Le32(std::uint32_t v) {

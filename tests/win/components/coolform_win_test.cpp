@@ -251,15 +251,10 @@ TEST_F(CoolFormWin, LoadingGoodEmptyAndHostileMaskFiles) {
     std::string bytes;
   } hostile[] = {
       {"empty file", ""},
-      {"two bytes", "\x30\x00"},
       {"cut short", good.substr(0, good.size() - 3)},
       {"negative N", Le32(0xFFFFFFD0) + header_ok + std::string(16, '\0')},
       {"N beyond the file", Le32(0x7FFFFFF0) + header_ok + std::string(16, '\0')},
-      {"header size", Le32(48) + Le32(40) + header_ok.substr(4) + std::string(16, '\0')},
-      {"region type", Le32(48) + Le32(32) + Le32(2) + header_ok.substr(8) + std::string(16, '\0')},
       {"count against N", Le32(48) + Le32(32) + Le32(1) + Le32(2) + Le32(32) + std::string(32, '\0')},
-      {"list size against count", Le32(48) + Le32(32) + Le32(1) + Le32(1) + Le32(20) + std::string(32, '\0')},
-      {"N smaller than a header", Le32(16) + std::string(16, '\0')},
   };
   for (const auto& h : hostile) {
     ASSERT_TRUE(WriteBytes(L"b.msk", h.bytes));
@@ -268,6 +263,11 @@ TEST_F(CoolFormWin, LoadingGoodEmptyAndHostileMaskFiles) {
     EXPECT_EQ(good.substr(4), host.RegionData()) << h.what;
     EXPECT_FALSE(host.form.LoadMask2(h.bytes)) << h.what;
   }
+
+  // Rectangles the platform has to sort out itself (unordered, overlapping, extreme) still load.
+  const std::string odd = mask::EncodeMaskFile({{50, 50, 60, 60}, {-2147483647 - 1, 0, 2147483647, 5}, {1, 1, 3, 3}});
+  EXPECT_TRUE(host.form.LoadMask2(odd));
+  ASSERT_TRUE(host.form.LoadMask2(good));
 
   // N = 0: success, no mask region, and the outline stays.
   ASSERT_TRUE(WriteBytes(L"b.msk", Le32(0)));
