@@ -3,6 +3,9 @@
 //   action: <DLL> <arg> <function>
 // Fields are separated by runs of blanks (any byte 1-32). A time field is "*" (any), a decimal number
 // (that value; weekday 0 = Sunday) or "/n" (every n units); "/0" in any field switches the entry off.
+// Values: month 1-12, day 1-31, weekday 0-6, hour 0-23, minute 0-59. "/n" in the minute field is an
+// interval of any n from 1; elsewhere a multiple test with n from 1 to the field's top value. <arg> is a
+// signed 32-bit decimal. Anything else is refused whole, with a reason.
 #pragma once
 
 #include <cstdint>

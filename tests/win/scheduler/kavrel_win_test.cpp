@@ -226,6 +226,24 @@ TEST_F(Kavrel, FreeFormWaitsForTheCallInProgressAndLeavesNothingBehind) {
   EXPECT_EQ((Strings{"Tplug Echo 000 2"}), Results(1));
 }
 
+TEST_F(Kavrel, FreeFormGivesUpOnACallThatWillNotEndAndStartsAfresh) {
+  DirectAction("Tplug 12500 Block");
+  ASSERT_TRUE(WaitFor([] { return GetModuleHandleW(L"Tplug.dll") != nullptr; }));
+  const DWORD start = GetTickCount();
+  freeForm();
+  const DWORD waited = GetTickCount() - start;
+  EXPECT_GE(waited, 9000u);
+  EXPECT_LT(waited, 12000u);
+  EXPECT_NE(nullptr, GetModuleHandleW(L"Tplug.dll"));  // still running: not unloaded under its feet
+
+  initForm();
+  DirectAction("Tplug 3 Echo");
+  EXPECT_EQ((Strings{"Tplug Echo 000 3"}), Results(1));
+  // The old call ends later; its result belongs to the finished session and does not show up here.
+  ASSERT_TRUE(WaitFor([&] { return Tplug("Log").find("Block:12500") != std::string::npos; }, 5000));
+  EXPECT_FALSE(WaitFor([] { return isResult() != 0; }, 300));
+}
+
 TEST_F(Kavrel, FreeFormClosesAPluginWindowLeftOpen) {
   DirectAction("Tplug 0 Modal");
   HWND box = nullptr;
