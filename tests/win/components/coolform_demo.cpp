@@ -1,9 +1,11 @@
 // Shows a shaped window cut to a generated character picture over a patterned desktop window, for a look
-// (or a screenshot) under Wine. Usage: coolform_demo [seconds]
+// (or a screenshot) under Wine. Usage: coolform_demo [seconds] [picture.bmp]
+// Without a picture it draws its own; the mask file is made afresh beside the picture either way.
 #include <windows.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 #include "CoolForm.h"
@@ -65,8 +67,9 @@ int main(int argc, char** argv) {
   CreateWindowExW(0, back.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr, instance,
                   nullptr);
 
-  masktest::WriteBytes(L"demo.bmp", masktest::BitmapFileBytes(121, 113, Character));
-  DeleteFileW(L"demo.bmp.msk");
+  std::string picture = argc > 2 ? argv[2] : "demo.bmp";
+  if (argc <= 2) masktest::WriteBytes(L"demo.bmp", masktest::BitmapFileBytes(121, 113, Character));
+  DeleteFileA((picture + ".msk").c_str());
 
   WNDCLASSW wc{};
   wc.lpfnWndProc = ShapedProc;
@@ -79,7 +82,12 @@ int main(int argc, char** argv) {
   HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"shaped", WS_OVERLAPPEDWINDOW, 100, 60, 300, 300,
                               nullptr, nullptr, instance, nullptr);
   form.SetParent(hwnd);
-  form.SetUpShape("demo.bmp", "demo.bmp.msk");
+  try {
+    form.SetUpShape(picture, picture + ".msk");
+  } catch (const std::exception& e) {
+    MessageBoxA(nullptr, e.what(), "coolform_demo", MB_OK);
+    return 1;
+  }
   ShowWindow(hwnd, SW_SHOW);
   SetTimer(hwnd, 1, static_cast<UINT>(seconds * 1000), [](HWND h, UINT, UINT_PTR, DWORD) { DestroyWindow(h); });
   MSG msg;
