@@ -95,13 +95,19 @@ LRESULT TForm4::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   return DefaultProc(msg, wp, lp);
 }
 
-void TSerifu::Attach(HWND character, const TCoolForm& character_picture, std::function<bool()> is_shown) {
+void TSerifu::Attach(HWND character, const TCoolForm& character_picture, std::function<bool()> is_shown,
+                     bool* is_speaking) {
   character_ = character;
   character_picture_ = &character_picture;
   is_shown_ = std::move(is_shown);
+  is_speaking_ = is_speaking;
+  MirrorSpeaking();
 }
 
-void TSerifu::RefreshSerifu() { queue_.RefreshSerifu(CurrentClock().Now()); }
+void TSerifu::RefreshSerifu() {
+  queue_.RefreshSerifu(CurrentClock().Now());
+  MirrorSpeaking();
+}
 
 void TSerifu::PlaceFukidasi() {
   if (!balloon_ || !character_) return;

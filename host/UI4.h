@@ -63,13 +63,18 @@ class TSerifu : public SpeechView, public SpeechSink {
  public:
   explicit TSerifu(const HostSettings& settings) : queue_(settings, *this) {}
 
-  // The character window, its picture (whose size places the balloon) and its IsShown flag.
-  void Attach(HWND character, const TCoolForm& character_picture, std::function<bool()> is_shown);
+  // The character window, its picture (whose size places the balloon), its IsShown flag, and optionally
+  // a flag of its own that is kept equal to IsSpeaking for the window's other handlers.
+  void Attach(HWND character, const TCoolForm& character_picture, std::function<bool()> is_shown,
+              bool* is_speaking = nullptr);
   // The balloon is created after the character window; until then lines queue and pass unseen.
   void SetBalloon(TForm4* balloon) { balloon_ = balloon; }
   TForm4* Balloon() const { return balloon_; }
 
-  void AddSerifu(const std::string& text) override { queue_.AddSerifu(text); }
+  void AddSerifu(const std::string& text) override {
+    queue_.AddSerifu(text);
+    MirrorSpeaking();
+  }
   void RefreshSerifu();  // one tick of Timer1 at the current clock
   void PlaceFukidasi() override;
   void OnEnterSizeMove();  // WM_ENTERSIZEMOVE of the character window
@@ -94,7 +99,12 @@ class TSerifu : public SpeechView, public SpeechSink {
     if (OnTipText) OnTipText(text);
   }
 
+  void MirrorSpeaking() {
+    if (is_speaking_) *is_speaking_ = queue_.IsSpeaking();
+  }
+
   SpeechQueue queue_;
+  bool* is_speaking_ = nullptr;
   TForm4* balloon_ = nullptr;
   HWND character_ = nullptr;
   const TCoolForm* character_picture_ = nullptr;

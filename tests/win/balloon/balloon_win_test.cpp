@@ -121,7 +121,7 @@ class PlacementTest : public BalloonTest {
     serifu_ = std::make_unique<TSerifu>(settings_);
     serifu_->SetBalloon(&balloon_);
     character_ = std::make_unique<Character>(*serifu_);
-    serifu_->Attach(character_->Handle(), character_->picture, [this] { return character_->shown; });
+    serifu_->Attach(character_->Handle(), character_->picture, [this] { return character_->shown; }, &speaking_);
   }
   void TearDown() override {
     character_.reset();
@@ -133,6 +133,7 @@ class PlacementTest : public BalloonTest {
   }
 
   HostSettings settings_;
+  bool speaking_ = true;  // the character window's copy of IsSpeaking
   TForm4 balloon_;
   std::unique_ptr<TSerifu> serifu_;
   std::unique_ptr<Character> character_;
@@ -173,7 +174,9 @@ TEST_F(PlacementTest, VisibleOnlyWhileSpeakingAndShown) {
 }
 
 TEST_F(PlacementTest, LinesComeAndTheBalloonGoes) {
+  EXPECT_FALSE(speaking_);
   serifu_->AddSerifu("はじめの行");
+  EXPECT_TRUE(speaking_);
   serifu_->AddSerifu("つぎの行");
   Tick();
   EXPECT_TRUE(balloon_.Visible());
@@ -187,6 +190,7 @@ TEST_F(PlacementTest, LinesComeAndTheBalloonGoes) {
   EXPECT_EQ("\r\nはじめの行\r\nつぎの行", balloon_.LabelText());
   for (int i = 0; i < 20 && serifu_->IsSpeaking(); ++i) Tick();
   EXPECT_FALSE(serifu_->IsSpeaking());
+  EXPECT_FALSE(speaking_);
   EXPECT_FALSE(balloon_.Visible());
   EXPECT_EQ("", balloon_.LabelText());
 }
