@@ -3,6 +3,13 @@
 #include <string>
 
 #include "DLLHead.h"
+#include "announcement.h"
+#include "clock.h"
+#include "UI1.h"
+#include "UI2.h"
+#include "UI5.h"
+#include "dialog_ports.h"
+#include "dll_list.h"
 #include "file_io.h"
 #include "host_error.h"
 #include "win_text.h"
@@ -45,6 +52,7 @@ TForm3::TForm3() : AskRetry(AskRetryBox) {
 
 TForm3::~TForm3() {
   if (Form3 == this) Form3 = nullptr;
+  TTaskTray::MenuDestroyed(PopupMenu1);
   if (PopupMenu1) DestroyMenu(PopupMenu1);
 }
 
@@ -60,6 +68,8 @@ bool TForm3::Create(HWND owner) {
   WatchTimer.Attach(Handle());
   CreatePopupMenu1();
   CoolForm1.PopupMenu = PopupMenu1;
+  TimeLabel.Create(Handle());
+  SetUpTaskTray1();
 
   // A failing step ends the creation handler only; the window then shows as designed.
   GuardHandler([this] { FormCreate(); });
@@ -160,15 +170,31 @@ void TForm3::SetN5Caption(bool calendar_shown) {
 }
 
 void TForm3::BuildPluginMenu() {
-  // Fills DLL1 from Settings.DllList: item i gets the command kFirstDllItem + i.
+  // Item i gets the command kFirstDllItem + i; at most 31 items.
+  BuildDllSubmenu(DLL1, Settings.DllList, kFirstDllItem);
 }
 
-void TForm3::SetTimeLabelVisible(bool /*visible*/) {
+void TForm3::SetTimeLabelVisible(bool visible) {
   // TimeLabel, the clock over the character, is shown exactly while ShowTime is on.
+  if (visible) TimeLabel.SetText(ClockText(CurrentClock().Now()));
+  TimeLabel.SetVisible(visible);
 }
 
-void TForm3::SetTrayIconRegistered(bool /*registered*/) {
-  // TaskTray1.Registered: the icon in the notification area.
+void TForm3::SetTrayIconRegistered(bool registered) { TaskTray1.SetRegistered(registered); }
+
+void TForm3::SetUpTaskTray1() {
+  TaskTray1.SetOwner(Handle());
+  TaskTray1.SetPopupMenuR(PopupMenu1);
+  // Either button's double click brings the windows back.
+  TaskTray1.OnDblClick = [this](TTaskTray&, TrayButton) { TaskTray1DblClick(); };
+  TTaskTray::SetErrorHandler(ShowGeneralError);
+  const int size = GetSystemMetrics(SM_CXSMICON);
+  HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+  if (icon) {
+    TaskTray1.SetIcon(icon);  // the component keeps its own copy
+    DestroyIcon(icon);
+  }
+  TaskTray1.Loaded();
 }
 
 void TForm3::MoveTo(int left, int top) {
@@ -234,23 +260,122 @@ void TForm3::DispatchResultString() {
   // Timer2: every waiting result string from the scheduler library, dispatched.
 }
 
-void TForm3::WatchTimerTimer() {
-  // WatchTimer: the clock text over the character.
+void TForm3::WatchTimerTimer() { TimeLabel.SetText(ClockText(CurrentClock().Now())); }
+
+// ------------------------------------------------------------------------------- character commands
+
+void TForm3::CoolForm1MouseDown(TCoolForm::TMouseButton, TCoolForm::TShiftState, int, int) {
+  RECT r;
+  GetWindowRect(Handle(), &r);
+  DownLeft = r.left;
+  DownTop = r.top;
 }
 
-void TForm3::CoolForm1MouseDown(TCoolForm::TMouseButton, TCoolForm::TShiftState, int, int) {}
-void TForm3::CoolForm1MouseUp(TCoolForm::TMouseButton, TCoolForm::TShiftState, int, int) {}
+// The component fires this after the window move a left press starts, so a drag shows as a new place.
+void TForm3::CoolForm1MouseUp(TCoolForm::TMouseButton button, TCoolForm::TShiftState, int, int) {
+  if (button != TCoolForm::mbLeft) return;
+  RECT r;
+  GetWindowRect(Handle(), &r);
+  const bool moved = r.left != DownLeft || r.top != DownTop;
+  if (DoubleClickRelease(moved, ToDateTime(CurrentClock().Now()), LastClickTime)) Announce();
+}
 
-void TForm3::Debug1Click() {}
+void TForm3::Announce() {
+  const auto lines = AnnouncementLines(CurrentClock().Now());
+  if (!Speech) return;
+  Speech->AddSerifu(lines.first);
+  Speech->AddSerifu(lines.second);
+}
+
+void TForm3::N5Click() {
+  Settings.ShowCalender = !Settings.ShowCalender;
+  SetN5Caption(Settings.ShowCalender);
+  if (CalendarWindow && IsWindow(CalendarWindow))
+    ShowWindow(CalendarWindow, Settings.ShowCalender ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+void TForm3::Hide1Click() {
+  // ShowCalender stays: the calendar comes back with the character.
+  ShowWindow(Handle(), SW_HIDE);
+  if (BalloonWindow) ShowWindow(BalloonWindow, SW_HIDE);
+  if (CalendarWindow) ShowWindow(CalendarWindow, SW_HIDE);
+  IsShown = false;
+}
+
+void TForm3::TaskTray1DblClick() {
+  ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+  if (Settings.ShowCalender && CalendarWindow) ShowWindow(CalendarWindow, SW_SHOWNOACTIVATE);
+  IsShown = true;
+  // The balloon shows only while something is being said.
+  if (BalloonWindow) ShowWindow(BalloonWindow, IsSpeaking ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
 void TForm3::N4Click() {}
-void TForm3::N1Click() {}
-void TForm3::N5Click() {}
-void TForm3::About1Click() {}
-void TForm3::Hide1Click() {}
-void TForm3::SubMenu1Click(int /*index*/) {}
-void TForm3::TaskTray1DblClick() {}
 
 void TForm3::Exit1Click() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
+
+// ------------------------------------ settings dialog, debug window, About box, plug-in submenu
+
+namespace {
+
+SchedulerPort& Kavrel() {
+  static FunctionSchedulerPort port(isResult, GetResults, AddEntry, DirectAction, PropertyPage);
+  return port;
+}
+
+}  // namespace
+
+class TForm3::SettingsLinkImpl final : public SettingsTarget {
+ public:
+  explicit SettingsLinkImpl(TForm3& form) : f_(form) {}
+  void SetLocalPolling(int ms) override { f_.Timer1.SetInterval(ms); }
+  void SetSerifuInterval(int seconds) override { f_.Settings.SerifuInterval = seconds; }
+  void SetFukidasiInterval(int seconds) override { f_.Settings.FukidasiInterval = seconds; }
+  void SetEventPolling(int ms) override { f_.Timer2.SetInterval(ms); }
+  void SetMokunaImage(const std::string& path) override { f_.Settings.MokunaImage = path; }
+  void SetMaxSpeaking(int lines) override { f_.Settings.MaxSpeaking = lines; }
+  void SetDllList(const std::vector<std::string>& names) override {
+    f_.Settings.DllList = names;
+    // Rebuilt at once, so that every item passes its own entry.
+    f_.BuildPluginMenu();
+  }
+  void SetShowCalender(bool show) override {
+    f_.Settings.ShowCalender = show;
+    // The calendar follows the box both ways, and the menu names what its item will do next.
+    if (f_.CalendarWindow && IsWindow(f_.CalendarWindow))
+      ShowWindow(f_.CalendarWindow, show ? SW_SHOWNOACTIVATE : SW_HIDE);
+    f_.SetN5Caption(show);
+  }
+  void SetShowTime(bool show) override {
+    f_.Settings.ShowTime = show;
+    f_.WatchTimer.SetEnabled(show);
+    f_.SetTimeLabelVisible(show);
+  }
+
+ private:
+  TForm3& f_;
+};
+
+SettingsTarget& TForm3::SettingsLink() {
+  if (!settings_link_) settings_link_ = std::make_unique<SettingsLinkImpl>(*this);
+  return *settings_link_;
+}
+
+void TForm3::Debug1Click() {
+  if (Form1) Form1->Show();
+}
+
+void TForm3::N1Click() {
+  if (Form2) Form2->ShowModal();
+}
+
+void TForm3::About1Click() {
+  if (Form5) Form5->Show();
+}
+
+void TForm3::SubMenu1Click(int index) { mokuna::SubMenu1Click(index, Settings.DllList, Kavrel()); }
+
+// ------------------------------------------------------------------------------------------------------
 
 void TForm3::OnTimer(UINT_PTR id) {
   switch (id) {
@@ -294,6 +419,9 @@ LRESULT TForm3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (HIWORD(wp) == 0) OnCommand(LOWORD(wp));
       return 0;
+    case WM_SIZE:
+      TimeLabel.ParentResized(LOWORD(lp), HIWORD(lp));  // anchored to the bottom edge
+      break;
     case WM_SHOWWINDOW:
       if (wp) FormShow();
       break;

@@ -1,7 +1,12 @@
 // The program entry: the application object, the windows in their fixed order, the message loop.
 #include <windows.h>
 
+#include "DLLHead.h"
+#include "UI1.h"
+#include "UI2.h"
+#include "CalUnit.h"
 #include "UI3.h"
+#include "UI5.h"
 #include "Window.h"
 #include "host_error.h"
 
@@ -20,12 +25,26 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   Application.SetMainWindow(form3.Handle());
 
   // 3. TForm4, the balloon window.
-  // 4. TForm1, the debug entry window.
-  // 5. TForm5, the About box.
-  // 6. TCalForm, the calendar window (at CalX, CalY; shown when ShowCalender); then
-  //    form3.CalendarWindow := its handle.
+  // 4. TForm1, the debug entry window, hidden.
+  FunctionSchedulerPort kavrel(isResult, GetResults, AddEntry, DirectAction, PropertyPage);
+  TForm1 form1(kavrel);
+  Form1 = &form1;
+  form1.Create();
+
+  // 5. TForm5, the About box, hidden.
+  TForm5 form5;
+  Form5 = &form5;
+  form5.Create();
+
+  // 6. TCalForm, the calendar window (at CalX, CalY; shown when ShowCalender); its place is written at exit.
+  TCalForm cal_form;
+  cal_form.FormCreate(form3.Settings.CalX, form3.Settings.CalY, form3.Settings.ShowCalender);
+  form3.CalendarWindow = cal_form.Handle();
   // 7. Hide the balloon window.
-  // 8. TForm2, the settings dialog, hidden.
+  // 8. TForm2, the settings dialog, hidden; filled from the settings as the character window now holds them.
+  TForm2 form2(form3.SettingsLink(), form3.CurrentSettings());
+  Form2 = &form2;
+  form2.Create(form3.Handle());
 
   // 9. The message loop, until the main window has closed.
   return Application.Run();
