@@ -1,0 +1,413 @@
+#include "POP1.h"
+
+#include <commdlg.h>
+
+#include <string>
+#include <vector>
+
+#include "WinsockTransport.h"
+#include "mail_check.h"
+#include "win_text.h"
+
+namespace fennick {
+namespace {
+
+constexpr wchar_t kClassName[] = L"FennickTForm1";
+constexpr char kCaption[] = "メール取得の設定";
+constexpr int kClientWidth = 290;
+constexpr int kClientHeight = 260;
+// Panel1 in client pixels; its controls are placed relative to it.
+constexpr RECT kPanel1 = {8, 126, 8 + 273, 126 + 57};
+
+enum Kind { kLabel, kEdit, kPassword, kButton, kCheckBox, kGroup, kRadioFirst, kRadio };
+
+struct ControlSpec {
+  int id;
+  Kind kind;
+  const char* text;  // Shift-JIS
+  int x, y, w, h;    // client pixels; w = 0 sizes a label to its text
+  bool in_panel;
+};
+
+// In tab order: creation order is the order Tab walks. Labels take no focus and come first.
+const ControlSpec kControls[] = {
+    {kIdLabel1, kLabel, "分おき", 237, 57, 0, 0, false},
+    {kIdLabel2, kLabel, "POPアカウント", 3, 82, 0, 0, false},
+    {kIdLabel3, kLabel, "POPパスワード", 2, 106, 0, 0, false},
+    {kIdLabel4, kLabel, "POPサーバ", 8, 13, 0, 0, true},
+    {kIdLabel5, kLabel, "プロトコル", 12, 35, 0, 0, true},
+    {kIdEdit1, kEdit, "", 80, 78, 193, 20, false},
+    {kIdEdit2, kPassword, "", 80, 102, 193, 20, false},
+    {kIdEdit3, kEdit, "127.0.0.1", 72, 8, 193, 20, true},
+    {kIdRadioGroup1, kGroup, "", 72, 23, 193, 33, true},
+    // The two items of RadioGroup1 in two columns of (193 - 10) / 2 pixels.
+    {kIdRadioPop, kRadioFirst, "POP", 72 + 8, 23 + 12, 85, 16, true},
+    {kIdRadioApop, kRadio, "APOP", 72 + 8 + 91, 23 + 12, 85, 16, true},
+    {kIdButton1, kButton, "キャンセル", 136, 233, 75, 25, false},
+    {kIdButton2, kButton, "OK", 214, 233, 75, 25, false},
+    {kIdCheckBox1, kCheckBox, "メールチェックする", 32, 54, 121, 17, false},
+    {kIdEdit5, kEdit, "0", 176, 54, 57, 20, false},
+    {kIdCheckBox2, kCheckBox, "音を出す", 32, 188, 73, 17, false},
+    {kIdEdit6, kEdit, "", 80, 206, 169, 20, false},
+    {kIdButton3, kButton, "参照", 250, 206, 40, 19, false},
+    {kIdButton4, kButton, "直前の受信を再確認", 79, 4, 132, 45, false},
+};
+
+HMODULE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
+}
+
+std::wstring WindowText(HWND hwnd) {
+  const int n = GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, &text[0], n + 1)));
+  return text;
+}
+
+std::wstring CurrentDirectory() {
+  std::wstring dir(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(dir.size()), &dir[0]);
+    if (n == 0) return std::wstring();
+    if (n < dir.size()) {
+      dir.resize(n);
+      return dir;
+    }
+    dir.resize(n);
+  }
+}
+
+// A path goes into epop.ini as Shift-JIS; a name with characters outside it is stored by its short name,
+// which the file system keeps in plain letters, so the sound still opens.
+std::wstring StorablePath(const std::wstring& path) {
+  if (mokuna::WidenSjis(mokuna::NarrowToSjis(path)) == path) return path;
+  std::wstring short_path(MAX_PATH, L'\0');
+  const DWORD n = GetShortPathNameW(path.c_str(), &short_path[0], static_cast<DWORD>(short_path.size()));
+  if (n == 0 || n >= short_path.size()) return path;
+  short_path.resize(n);
+  return short_path;
+}
+
+}  // namespace
+
+void ShowErrorMessageBox(HWND owner, const std::string& text) {
+  MessageBoxW(owner, mokuna::WidenSjis(text).c_str(), mokuna::WidenSjis(kCaption).c_str(),
+              MB_OK | MB_ICONERROR | (owner ? 0u : MB_TASKMODAL));
+}
+
+bool RunSoundFileDialog(HWND owner, std::wstring& path) {
+  std::wstring filter = mokuna::WidenSjis("おと(*.wav)");
+  filter.push_back(L'\0');
+  filter += L"*.wav";
+  filter.push_back(L'\0');
+  const std::wstring title = mokuna::WidenSjis("おとファイルを開く");
+  std::vector<wchar_t> file(32768, L'\0');
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrTitle = title.c_str();
+  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+  if (!GetOpenFileNameW(&ofn)) return false;
+  path = file.data();
+  return true;
+}
+
+UiHooks& Hooks() {
+  static UiHooks hooks{ShowErrorMessageBox, RunSoundFileDialog};
+  return hooks;
+}
+
+TForm1::TForm1(ModuleState& state) : state_(state) {
+  const EpopLoadResult load = LoadEpopFile(kEpopFileName, settings_, state_, &player_);
+  if (!load.ok() && Hooks().show_error) Hooks().show_error(nullptr, load.message);
+}
+
+TForm1::~TForm1() {
+  if (hwnd_) DestroyWindow(hwnd_);
+  if (font_) DeleteObject(font_);
+  player_.Close();
+}
+
+int TForm1::ShowModal() {
+  const HMODULE module = ThisModule();
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = WndProc;
+  wc.hInstance = module;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  RegisterClassExW(&wc);  // fails harmlessly when a previous call left it registered
+
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
+  const DWORD ex_style = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+  RECT frame = {0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+
+  // The caller's window stays disabled while ours is up, as with any modal window.
+  HWND owner = GetActiveWindow();
+  modal_result_ = 0;
+  if (!CreateWindowExW(ex_style, kClassName, mokuna::WidenSjis(kCaption).c_str(), style, x, y, width, height,
+                       owner, nullptr, module, this)) {
+    UnregisterClassW(kClassName, module);
+    return mrCancel;
+  }
+  CreateControls();
+  ApplyEnabling();
+  if (owner) EnableWindow(owner, FALSE);
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  SetForegroundWindow(hwnd_);
+  // Focus on the first control in tab order that takes it.
+  SetFocus(GetNextDlgTabItem(hwnd_, nullptr, FALSE));
+
+  MSG msg;
+  while (modal_result_ == 0) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {  // the program is ending: hand the quit on to the caller's loop
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      modal_result_ = mrCancel;
+      break;
+    }
+    if (got == -1) {
+      modal_result_ = mrCancel;
+      break;
+    }
+    if (!IsDialogMessageW(hwnd_, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  CollectSettings();
+  // Enabled again before ours goes, so the activation returns to the owner.
+  if (owner) EnableWindow(owner, TRUE);
+  ShowWindow(hwnd_, SW_HIDE);
+  DestroyWindow(hwnd_);
+  UnregisterClassW(kClassName, module);
+  return modal_result_;
+}
+
+void TForm1::CreateControls() {
+  font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                      mokuna::WidenSjis("ＭＳ Ｐゴシック").c_str());
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ old_font = SelectObject(dc, font_);
+  const HINSTANCE module = ThisModule();
+  for (const ControlSpec& c : kControls) {
+    const std::wstring text = mokuna::WidenSjis(c.text);
+    const wchar_t* cls = L"BUTTON";
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    DWORD ex_style = 0;
+    int x = c.x, y = c.y, w = c.w, h = c.h;
+    if (c.in_panel) {
+      x += kPanel1.left;
+      y += kPanel1.top;
+    }
+    switch (c.kind) {
+      case kLabel: {
+        cls = L"STATIC";
+        style |= SS_LEFT | SS_NOPREFIX;
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        TEXTMETRICW tm{};
+        GetTextMetricsW(dc, &tm);
+        w = extent.cx;
+        h = tm.tmHeight;
+        break;
+      }
+      case kEdit:
+      case kPassword:
+        cls = L"EDIT";
+        style |= WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL | (c.kind == kPassword ? ES_PASSWORD : 0);
+        ex_style = WS_EX_CLIENTEDGE;
+        break;
+      case kButton: style |= WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON; break;
+      case kCheckBox: style |= WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX; break;
+      case kGroup: style |= BS_GROUPBOX; break;
+      case kRadioFirst: style |= WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON; break;
+      case kRadio: style |= BS_AUTORADIOBUTTON; break;
+    }
+    HWND control = CreateWindowExW(ex_style, cls, text.c_str(), style, x, y, w, h, hwnd_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    if (c.kind == kEdit || c.kind == kPassword) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
+    if (c.kind == kPassword) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
+  }
+  SelectObject(dc, old_font);
+  ReleaseDC(hwnd_, dc);
+
+  // The loaded settings into the controls.
+  CheckDlgButton(hwnd_, kIdCheckBox1, settings_.isCheckMail ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(hwnd_, kIdCheckBox2, settings_.isPlay ? BST_CHECKED : BST_UNCHECKED);
+  SetWindowTextW(Item(kIdEdit5), mokuna::WidenSjis(settings_.CheckInterval).c_str());
+  SetWindowTextW(Item(kIdEdit1), mokuna::WidenSjis(settings_.Account).c_str());
+  SetWindowTextW(Item(kIdEdit2), mokuna::WidenSjis(settings_.Password).c_str());
+  SetWindowTextW(Item(kIdEdit3), mokuna::WidenSjis(settings_.POPServer).c_str());
+  SetWindowTextW(Item(kIdEdit6), mokuna::WidenSjis(settings_.FilePlaying).c_str());
+  if (settings_.isUseAPOP == 0) CheckDlgButton(hwnd_, kIdRadioPop, BST_CHECKED);
+  if (settings_.isUseAPOP >= 1) CheckDlgButton(hwnd_, kIdRadioApop, BST_CHECKED);
+}
+
+void TForm1::ApplyEnabling() {
+  const bool checking = IsDlgButtonChecked(hwnd_, kIdCheckBox1) == BST_CHECKED;
+  const bool sound = checking && IsDlgButtonChecked(hwnd_, kIdCheckBox2) == BST_CHECKED;
+  for (int id : {kIdEdit1, kIdEdit2, kIdEdit3, kIdEdit5, kIdRadioGroup1, kIdRadioPop, kIdRadioApop, kIdCheckBox2})
+    EnableWindow(Item(id), checking);
+  for (int id : {kIdEdit6, kIdButton3}) EnableWindow(Item(id), sound);
+}
+
+void TForm1::CheckBox1Click() { ApplyEnabling(); }
+
+// CheckBox2 can be clicked only while CheckBox1 is checked, so the one rule serves both.
+void TForm1::CheckBox2Click() { ApplyEnabling(); }
+
+void TForm1::Button3Click() {
+  // The dialog may move the current directory to the sound's folder; epop.ini must stay where it was.
+  const std::wstring saved = CurrentDirectory();
+  std::wstring path;
+  const bool chosen = Hooks().choose_sound_file && Hooks().choose_sound_file(hwnd_, path);
+  if (!saved.empty()) SetCurrentDirectoryW(saved.c_str());
+  if (chosen) SetWindowTextW(Item(kIdEdit6), StorablePath(path).c_str());
+}
+
+void TForm1::EndModal(int result) {
+  modal_result_ = result;
+  // A click that came as a sent message leaves GetMessage waiting: give the loop a message to wake on.
+  PostMessageW(hwnd_, WM_NULL, 0, 0);
+}
+
+void TForm1::CollectSettings() {
+  // A field the user left alone keeps its bytes, even ones that do not survive the way through UTF-16.
+  auto text = [&](int id, std::string& field) {
+    const std::wstring now = WindowText(Item(id));
+    if (now != mokuna::WidenSjis(field)) field = mokuna::NarrowToSjis(now);
+  };
+  settings_.isCheckMail = IsDlgButtonChecked(hwnd_, kIdCheckBox1) == BST_CHECKED;
+  settings_.isPlay = IsDlgButtonChecked(hwnd_, kIdCheckBox2) == BST_CHECKED;
+  text(kIdEdit5, settings_.CheckInterval);
+  text(kIdEdit1, settings_.Account);
+  text(kIdEdit2, settings_.Password);
+  text(kIdEdit3, settings_.POPServer);
+  text(kIdEdit6, settings_.FilePlaying);
+  if (IsDlgButtonChecked(hwnd_, kIdRadioPop) == BST_CHECKED)
+    settings_.isUseAPOP = 0;
+  else if (IsDlgButtonChecked(hwnd_, kIdRadioApop) == BST_CHECKED)
+    settings_.isUseAPOP = 1;
+  else
+    settings_.isUseAPOP = -1;
+}
+
+LRESULT CALLBACK TForm1::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  TForm1* self;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  LRESULT result;
+  try {
+    result = self->HandleMessage(msg, wp, lp);
+  } catch (...) {  // nothing may unwind through user32
+    result = DefWindowProcW(hwnd, msg, wp, lp);
+  }
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+  }
+  return result;
+}
+
+LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (HIWORD(wp) != BN_CLICKED) break;
+      switch (LOWORD(wp)) {
+        case kIdButton2: EndModal(mrOk); return 0;
+        case kIdButton1:
+        case IDCANCEL:  // Escape
+          EndModal(mrCancel);
+          return 0;
+        case kIdButton4: EndModal(mrRecheck); return 0;
+        case kIdButton3: Button3Click(); return 0;
+        case kIdCheckBox1: CheckBox1Click(); return 0;
+        case kIdCheckBox2: CheckBox2Click(); return 0;
+      }
+      break;
+    case WM_CLOSE:  // Alt+F4: closed some other way than OK or the recheck button
+      EndModal(mrCancel);
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd_, &ps);
+      RECT panel = kPanel1;
+      DrawEdge(dc, &panel, BDR_RAISEDINNER, BF_RECT);
+      EndPaint(hwnd_, &ps);
+      return 0;
+    }
+  }
+  return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+std::string RunCheckMail(ModuleState& state) {
+  WinsockTransport transport;
+  MciSound player;
+  CheckMailEnv env;
+  env.transport = &transport;
+  env.player = &player;
+  env.on_load_error = [](const EpopLoadResult& load) {
+    if (Hooks().show_error) Hooks().show_error(nullptr, load.message);
+  };
+  return CheckMail(state, env);
+}
+
+std::string RunPropertyPage(ModuleState& state) {
+  std::string result;
+  std::string save_error;
+  {
+    TForm1 form(state);
+    const int modal_result = form.ShowModal();
+    result = FinishPropertyPage(modal_result, form.Settings(), state, kEpopFileName, &save_error);
+  }
+  if (!save_error.empty() && Hooks().show_error)
+    Hooks().show_error(GetActiveWindow(), "設定を epop.ini に保存できませんでした．\r\n" + save_error);
+  return result;
+}
+
+}  // namespace fennick
+
+namespace {
+fennick::ModuleState g_state;
+// Each export's result lives here until that export is called again; a result of any length is kept whole.
+std::string g_check_mail_result;
+std::string g_property_page_result;
+}  // namespace
+
+extern "C" const char* __cdecl CheckMail(int) {
+  try {
+    g_check_mail_result = fennick::RunCheckMail(g_state);
+  } catch (...) {  // out of memory: nothing may unwind into the caller
+    g_check_mail_result = fennick::results::kCannotConnect;
+  }
+  return g_check_mail_result.c_str();
+}
+
+extern "C" const char* __cdecl PropertyPage(int) {
+  try {
+    g_property_page_result = fennick::RunPropertyPage(g_state);
+  } catch (...) {
+    g_property_page_result = std::string(fennick::results::kPropertyPageHead) + "000 ";
+  }
+  return g_property_page_result.c_str();
+}

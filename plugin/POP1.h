@@ -1,0 +1,101 @@
+// POP1: the mail checker's settings window TForm1 and the plug-in's two exports. The window is built anew
+// by every call: building it loads epop.ini (settings, module state, sound player); PropertyPage shows it
+// modally, CheckMail only uses what it loaded.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "MciSound.h"
+#include "epop_settings.h"
+
+extern "C" {
+// The plug-in's exports. The argument is not read; the result belongs to the plug-in and stays unchanged
+// until its next call.
+const char* __cdecl CheckMail(int unused);
+const char* __cdecl PropertyPage(int unused);
+}
+
+namespace fennick {
+
+// Control identifiers of TForm1 (the tests find the controls by them).
+enum ControlId : int {
+  kIdButton1 = 1001,  // キャンセル
+  kIdButton2,         // OK
+  kIdButton3,         // 参照
+  kIdButton4,         // 直前の受信を再確認
+  kIdCheckBox1,
+  kIdCheckBox2,
+  kIdEdit1,
+  kIdEdit2,
+  kIdEdit3,
+  kIdEdit5,
+  kIdEdit6,
+  kIdRadioGroup1,
+  kIdRadioPop,
+  kIdRadioApop,
+  kIdLabel1,
+  kIdLabel2,
+  kIdLabel3,
+  kIdLabel4,
+  kIdLabel5,
+};
+
+// The two things of the plug-in that wait for the user besides the window itself. Tests replace them.
+struct UiHooks {
+  // Reports an error (Shift-JIS text) in a message box.
+  std::function<void(HWND owner, const std::string& text)> show_error;
+  // Runs the file-open dialog for the sound file; true with the chosen full path when the user chose one.
+  std::function<bool(HWND owner, std::wstring& path)> choose_sound_file;
+};
+UiHooks& Hooks();
+// The real ones, for tests that replace only one hook.
+void ShowErrorMessageBox(HWND owner, const std::string& text);
+bool RunSoundFileDialog(HWND owner, std::wstring& path);
+
+class TForm1 {
+ public:
+  // Builds the window object and runs FormCreate: epop.ini into the settings, state and MediaPlayer1. A
+  // load error is shown to the user; the object keeps what was loaded before it.
+  explicit TForm1(ModuleState& state);
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // Creates the window (298 x 287, centred), applies the enabling rule, runs it modally on this thread and
+  // returns its modal result (1 OK, 2 cancel, 6 recheck). The settings then hold what the controls held.
+  int ShowModal();
+
+  const EpopSettings& Settings() const { return settings_; }
+  MciSound& MediaPlayer1() { return player_; }
+  // The window while it is shown, else null.
+  HWND Handle() const { return hwnd_; }
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void CreateControls();
+  void ApplyEnabling();
+  void CollectSettings();
+  HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+
+  void CheckBox1Click();
+  void CheckBox2Click();
+  void Button3Click();
+  void EndModal(int result);
+
+  ModuleState& state_;
+  EpopSettings settings_;
+  MciSound player_;
+  HWND hwnd_ = nullptr;
+  HFONT font_ = nullptr;
+  int modal_result_ = 0;
+};
+
+// The work of the exports, for tests that run them with a module state of their own.
+std::string RunCheckMail(ModuleState& state);
+std::string RunPropertyPage(ModuleState& state);
+
+}  // namespace fennick

@@ -1,0 +1,31 @@
+// The mail check's connection over Winsock: one blocking TCP client connection whose every wait and read
+// is bounded by the time-out the conversation passes in.
+#pragma once
+
+#include <winsock2.h>
+
+#include "pop_transport.h"
+
+namespace fennick {
+
+class WinsockTransport final : public PopTransport {
+ public:
+  WinsockTransport();
+  ~WinsockTransport() override;
+  WinsockTransport(const WinsockTransport&) = delete;
+  WinsockTransport& operator=(const WinsockTransport&) = delete;
+
+  bool Connect(const std::string& host, int port) override;
+  WaitResult WaitReadable(int timeout_ms) override;
+  std::ptrdiff_t Read(char* buffer, std::size_t max, int timeout_ms) override;
+  bool Send(std::string_view bytes) override;
+  void Close() override;
+
+  bool IsOpen() const { return socket_ != INVALID_SOCKET; }
+
+ private:
+  bool started_ = false;
+  SOCKET socket_ = INVALID_SOCKET;
+};
+
+}  // namespace fennick

@@ -1,0 +1,168 @@
+// Pieces the plug-in's Win32 tests share: a scratch working folder, a loopback server that plays one
+// side of a conversation on its own thread, and a transport that sends the mail check to that server.
+#pragma once
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "WinsockTransport.h"
+#include "file_io.h"
+
+namespace fennick_test {
+
+// A fresh folder that is the current directory while the object lives.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    // Process ids repeat under Wine and a killed run leaves its folder: take the first name that is free.
+    static int counter = 0;
+    do {
+      path_ = std::wstring(tmp) + L"fennick-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+              std::to_wstring(++counter);
+    } while (!CreateDirectoryW(path_.c_str(), nullptr) && counter < 10000);
+    wchar_t old[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, old);
+    old_ = old;
+    SetCurrentDirectoryW(path_.c_str());
+  }
+  ~ScratchFolder() {
+    SetCurrentDirectoryW(old_.c_str());
+    RemoveTree(path_);
+  }
+  const std::wstring& Path() const { return path_; }
+
+  static std::wstring CurrentDirectory() {
+    wchar_t dir[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, dir);
+    return dir;
+  }
+
+ private:
+  static void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring full = dir + L"\\" + name;
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+          RemoveTree(full);
+        else
+          DeleteFileW(full.c_str());
+      } while (FindNextFileW(h, &found));
+      FindClose(h);
+    }
+    RemoveDirectoryW(dir.c_str());
+  }
+  std::wstring path_, old_;
+};
+
+inline std::string ReadAll(const std::string& path) {
+  std::string bytes;
+  return fileio::ReadFile(path, bytes) ? bytes : std::string("<missing>");
+}
+
+// Listens on 127.0.0.1 at a free port; Serve runs script on the first connection on a thread of its own.
+class LoopbackServer {
+ public:
+  LoopbackServer() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 4);
+    int length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+  }
+  ~LoopbackServer() {
+    closesocket(listener_);  // also ends an accept that never got its client
+    if (thread_.joinable()) thread_.join();
+    WSACleanup();
+  }
+  int Port() const { return port_; }
+  // Waits for the script to finish (the client must have connected).
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+  void Serve(std::function<void(SOCKET)> script) {
+    thread_ = std::thread([this, script] {
+      SOCKET client = accept(listener_, nullptr, nullptr);
+      if (client == INVALID_SOCKET) return;
+      script(client);
+      closesocket(client);
+    });
+  }
+
+  static void Send(SOCKET s, const std::string& text) { send(s, text.data(), static_cast<int>(text.size()), 0); }
+
+  // One line from the client (without CR LF), or "" when nothing comes within two seconds.
+  static std::string ReadLine(SOCKET s) {
+    std::string line;
+    char c;
+    for (;;) {
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(s, &readable);
+      timeval limit{2, 0};
+      if (select(0, &readable, nullptr, nullptr, &limit) != 1 || recv(s, &c, 1, 0) != 1) return line;
+      if (c == '\n') break;
+      line += c;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  }
+
+  // Waits (bounded) until the client has closed its side.
+  static void WaitForClose(SOCKET s) {
+    char c;
+    for (int i = 0; i < 50; ++i) {
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(s, &readable);
+      timeval limit{0, 100000};
+      if (select(0, &readable, nullptr, nullptr, &limit) == 1 && recv(s, &c, 1, 0) <= 0) return;
+    }
+  }
+
+ private:
+  SOCKET listener_ = INVALID_SOCKET;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+// The real Winsock transport with the mail check's fixed port 110 sent to the test server instead.
+class RedirectedTransport final : public fennick::PopTransport {
+ public:
+  explicit RedirectedTransport(int port) : port_(port) {}
+  bool Connect(const std::string& host, int) override { return inner_.Connect(host, port_); }
+  WaitResult WaitReadable(int ms) override { return inner_.WaitReadable(ms); }
+  std::ptrdiff_t Read(char* b, std::size_t n, int ms) override { return inner_.Read(b, n, ms); }
+  bool Send(std::string_view bytes) override { return inner_.Send(bytes); }
+  void Close() override { inner_.Close(); }
+  bool IsOpen() const { return inner_.IsOpen(); }
+
+ private:
+  fennick::WinsockTransport inner_;
+  int port_;
+};
+
+inline long long MsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace fennick_test

@@ -1,0 +1,381 @@
+// The settings window driven by its messages from a second thread while PropertyPage runs its modal loop
+// on the test's thread, as the scheduler would call it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "POP1.h"
+#include "mail_check.h"
+#include "plugin_test_support.h"
+#include "win_text.h"
+
+namespace {
+
+using namespace fennick;
+using fennick_test::ReadAll;
+using fennick_test::ScratchFolder;
+
+const std::string kDefaultFile =
+    "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=\r\nPassword=\r\nPOPServer=127.0.0.1\r\n"
+    "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\n";
+
+// The first visible top-level window of this process with the given class, within a few seconds.
+HWND WaitForWindow(const wchar_t* class_name, const std::wstring& title = L"") {
+  struct Search {
+    const wchar_t* cls;
+    std::wstring title;
+    HWND found = nullptr;
+  } search{class_name, title};
+  for (int i = 0; i < 500 && !search.found; ++i) {
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(p);
+          DWORD pid = 0;
+          GetWindowThreadProcessId(w, &pid);
+          wchar_t cls[64] = {}, text[128] = {};
+          GetClassNameW(w, cls, 64);
+          GetWindowTextW(w, text, 128);
+          if (pid == GetCurrentProcessId() && IsWindowVisible(w) && lstrcmpiW(cls, s->cls) == 0 &&
+              (s->title.empty() || s->title == text)) {
+            s->found = w;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found) Sleep(20);
+  }
+  return search.found;
+}
+
+HWND Item(HWND w, int id) { return GetDlgItem(w, id); }
+bool Enabled(HWND w, int id) { return IsWindowEnabled(Item(w, id)) != FALSE; }
+bool Checked(HWND w, int id) { return SendMessageW(Item(w, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+void Click(HWND w, int id) { SendMessageW(Item(w, id), BM_CLICK, 0, 0); }
+std::wstring Text(HWND w, int id) {
+  wchar_t text[4096] = {};
+  SendMessageW(Item(w, id), WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+void Type(HWND w, int id, const std::string& sjis) {
+  SendMessageW(Item(w, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(mokuna::WidenSjis(sjis).c_str()));
+}
+std::string Sjis(const std::wstring& wide) { return mokuna::NarrowToSjis(wide); }
+
+class SettingsWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_hooks_ = Hooks();
+    Hooks().show_error = [this](HWND, const std::string& text) { errors_.push_back(text); };
+  }
+  void TearDown() override { Hooks() = saved_hooks_; }
+
+  // PropertyPage on this thread; script acts on the window from another. Whatever the script does, the
+  // window is closed afterwards, so a failing script cannot hang the test.
+  std::string RunPage(const std::function<void(HWND)>& script) {
+    std::atomic<bool> seen{false};
+    std::thread driver([&] {
+      HWND w = WaitForWindow(L"FennickTForm1");
+      if (!w) return;
+      seen = true;
+      script(w);
+      if (IsWindow(w)) PostMessageW(w, WM_CLOSE, 0, 0);
+    });
+    std::string result = RunPropertyPage(state_);
+    driver.join();
+    EXPECT_TRUE(seen) << "the settings window did not appear";
+    return result;
+  }
+
+  ScratchFolder folder_;
+  ModuleState state_;
+  UiHooks saved_hooks_;
+  std::vector<std::string> errors_;
+};
+
+struct Layout {
+  int id, x, y, w, h;
+};
+const Layout kLayout[] = {
+    {kIdButton4, 79, 4, 132, 45},   {kIdCheckBox1, 32, 54, 121, 17}, {kIdEdit5, 176, 54, 57, 20},
+    {kIdEdit1, 80, 78, 193, 20},    {kIdEdit2, 80, 102, 193, 20},    {kIdEdit3, 80, 134, 193, 20},
+    {kIdRadioGroup1, 80, 149, 193, 33}, {kIdCheckBox2, 32, 188, 73, 17}, {kIdEdit6, 80, 206, 169, 20},
+    {kIdButton3, 250, 206, 40, 19}, {kIdButton1, 136, 233, 75, 25},  {kIdButton2, 214, 233, 75, 25},
+};
+
+TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem) {
+  struct Seen {
+    std::wstring caption;
+    RECT client{};
+    LONG style = 0;
+    std::vector<RECT> rects;
+    bool checking = false, pop = false, apop = false, sound = false;
+    std::wstring interval, server, account;
+    bool edit1 = false, edit5 = false, radio = false, check2 = false, edit6 = true, button3 = true;
+    wchar_t password_char = 0;
+    std::wstring label1;
+    POINT label1_at{};
+  } seen;
+  const std::string result = RunPage([&](HWND w) {
+    wchar_t caption[64] = {};
+    GetWindowTextW(w, caption, 64);
+    seen.caption = caption;
+    GetClientRect(w, &seen.client);
+    seen.style = GetWindowLongW(w, GWL_STYLE);
+    for (const Layout& l : kLayout) {
+      RECT r;
+      GetWindowRect(Item(w, l.id), &r);
+      MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
+      seen.rects.push_back(r);
+    }
+    RECT label;
+    GetWindowRect(Item(w, kIdLabel1), &label);
+    MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&label), 2);
+    seen.label1_at = {label.left, label.top};
+    seen.label1 = Text(w, kIdLabel1);
+    seen.checking = Checked(w, kIdCheckBox1);
+    seen.pop = Checked(w, kIdRadioPop);
+    seen.apop = Checked(w, kIdRadioApop);
+    seen.sound = Checked(w, kIdCheckBox2);
+    seen.interval = Text(w, kIdEdit5);
+    seen.server = Text(w, kIdEdit3);
+    seen.account = Text(w, kIdEdit1);
+    seen.edit1 = Enabled(w, kIdEdit1);
+    seen.edit5 = Enabled(w, kIdEdit5);
+    seen.radio = Enabled(w, kIdRadioApop);
+    seen.check2 = Enabled(w, kIdCheckBox2);
+    seen.edit6 = Enabled(w, kIdEdit6);
+    seen.button3 = Enabled(w, kIdButton3);
+    seen.password_char = static_cast<wchar_t>(SendMessageW(Item(w, kIdEdit2), EM_GETPASSWORDCHAR, 0, 0));
+    Click(w, kIdButton2);
+  });
+  EXPECT_EQ(mokuna::WidenSjis("メール取得の設定"), seen.caption);
+  EXPECT_EQ(290, seen.client.right);
+  EXPECT_EQ(260, seen.client.bottom);
+  EXPECT_FALSE(seen.style & WS_SYSMENU) << "no title-bar buttons";
+  ASSERT_EQ(std::size(kLayout), seen.rects.size());
+  for (std::size_t i = 0; i < seen.rects.size(); ++i) {
+    const RECT& r = seen.rects[i];
+    const Layout& l = kLayout[i];
+    EXPECT_EQ(l.x, r.left) << "control " << l.id;
+    EXPECT_EQ(l.y, r.top) << "control " << l.id;
+    EXPECT_EQ(l.w, r.right - r.left) << "control " << l.id;
+    EXPECT_EQ(l.h, r.bottom - r.top) << "control " << l.id;
+  }
+  EXPECT_EQ(mokuna::WidenSjis("分おき"), seen.label1);
+  EXPECT_EQ(237, seen.label1_at.x);
+  EXPECT_EQ(57, seen.label1_at.y);
+  EXPECT_TRUE(seen.checking);
+  EXPECT_TRUE(seen.pop);
+  EXPECT_FALSE(seen.apop);
+  EXPECT_FALSE(seen.sound);
+  EXPECT_EQ(L"0", seen.interval);
+  EXPECT_EQ(L"127.0.0.1", seen.server);
+  EXPECT_EQ(L"", seen.account);
+  EXPECT_TRUE(seen.edit1 && seen.edit5 && seen.radio && seen.check2);
+  EXPECT_FALSE(seen.edit6);
+  EXPECT_FALSE(seen.button3);
+  EXPECT_EQ(L'*', seen.password_char);
+
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
+  EXPECT_EQ(kDefaultFile, ReadAll("epop.ini"));
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(SettingsWindow, EnablingFollowsBothCheckBoxes) {
+  std::vector<std::vector<bool>> states;
+  auto record = [&](HWND w) {
+    states.push_back({Enabled(w, kIdEdit1), Enabled(w, kIdEdit2), Enabled(w, kIdEdit3), Enabled(w, kIdEdit5),
+                      Enabled(w, kIdRadioPop), Enabled(w, kIdCheckBox2), Enabled(w, kIdEdit6),
+                      Enabled(w, kIdButton3)});
+  };
+  RunPage([&](HWND w) {
+    Click(w, kIdCheckBox2);  // sound on
+    record(w);
+    Click(w, kIdCheckBox1);  // checking off
+    record(w);
+    Click(w, kIdCheckBox1);  // checking on again, sound still on
+    record(w);
+    Click(w, kIdCheckBox2);  // sound off
+    record(w);
+    Click(w, kIdButton1);
+  });
+  ASSERT_EQ(4u, states.size());
+  const std::vector<bool> all(8, true), none(8, false);
+  const std::vector<bool> no_sound = {true, true, true, true, true, true, false, false};
+  EXPECT_EQ(all, states[0]);
+  EXPECT_EQ(none, states[1]);
+  EXPECT_EQ(all, states[2]);
+  EXPECT_EQ(no_sound, states[3]);
+}
+
+TEST_F(SettingsWindow, LoadedSettingsShowAndOkWritesWhatTheWindowHolds) {
+  ASSERT_TRUE(fileio::WriteFileAtomic(
+      "epop.ini",
+      "ISCHECKMAIL=1\r\nCheckInterval=5\r\nAccount=ユーザ\r\nPassword=a=b\r\nPOPServer=mail.example\r\n"
+      "isUseAPOP=5\r\nisPlay=1\r\nFilePlaying=C:\\no\\such.wav\r\nLastMessageID=<x@y>\r\nLastMailNum=3\r\n"
+      "Account =ignored\r\n"));
+  std::wstring account, password, server, sound_file;
+  bool apop = false, edit6 = false;
+  const std::string result = RunPage([&](HWND w) {
+    account = Text(w, kIdEdit1);
+    password = Text(w, kIdEdit2);
+    server = Text(w, kIdEdit3);
+    sound_file = Text(w, kIdEdit6);
+    apop = Checked(w, kIdRadioApop);
+    edit6 = Enabled(w, kIdEdit6);
+    Type(w, kIdEdit5, "15");
+    Click(w, kIdButton2);
+  });
+  EXPECT_EQ(mokuna::WidenSjis("ユーザ"), account);
+  EXPECT_EQ(L"a=b", password);
+  EXPECT_EQ(L"mail.example", server);
+  EXPECT_EQ(L"C:\\no\\such.wav", sound_file);
+  EXPECT_TRUE(apop);
+  EXPECT_TRUE(edit6);
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /15 Fennick 0 CheckMail", result);
+  EXPECT_EQ(
+      "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=15\r\nAccount=ユーザ\r\nPassword=a=b\r\n"
+      "POPServer=mail.example\r\nisUseAPOP=1\r\nFilePlaying=C:\\no\\such.wav\r\nLastMessageID=<x@y>\r\n"
+      "LastMailNum=3\r\n",
+      ReadAll("epop.ini"));
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(SettingsWindow, CheckingOffSchedulesZeroButKeepsTheDisabledFields) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "CheckInterval=15\r\nAccount=me\r\nisUseAPOP=-3\r\n"));
+  bool pop = true, apop = true;
+  const std::string result = RunPage([&](HWND w) {
+    pop = Checked(w, kIdRadioPop);
+    apop = Checked(w, kIdRadioApop);
+    Click(w, kIdCheckBox1);
+    Click(w, kIdButton2);
+  });
+  EXPECT_FALSE(pop || apop) << "-3 marks no choice";
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
+  EXPECT_EQ(
+      "isCheckMail=0\r\nisPlay=0\r\nCheckInterval=15\r\nAccount=me\r\nPassword=\r\nPOPServer=127.0.0.1\r\n"
+      "isUseAPOP=-1\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\n",
+      ReadAll("epop.ini"));
+}
+
+TEST_F(SettingsWindow, CancelEscapeAndCloseLeaveTheFileAlone) {
+  const std::string file = "CheckInterval=15\r\nAccount=me\r\n";
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", file));
+  EXPECT_EQ("Fennick PropertyPage 000 ", RunPage([](HWND w) {
+              Type(w, kIdEdit1, "changed");
+              Click(w, kIdCheckBox1);
+              Click(w, kIdButton1);
+            }));
+  EXPECT_EQ("Fennick PropertyPage 000 ", RunPage([](HWND w) {
+              Type(w, kIdEdit1, "changed");
+              SendMessageW(w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);  // Escape
+            }));
+  EXPECT_EQ("Fennick PropertyPage 000 ", RunPage([](HWND w) { SendMessageW(w, WM_CLOSE, 0, 0); }));
+  EXPECT_EQ(file, ReadAll("epop.ini"));
+}
+
+TEST_F(SettingsWindow, RecheckRepeatsTheLastCountWithoutWriting) {
+  const std::string file = "LastMessageID=<a@b>\r\nLastMailNum=3\r\n";
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", file));
+  EXPECT_EQ("Fennick PropertyPage 000 3通のメールがきています． はやく受信しましょう．",
+            RunPage([](HWND w) { Click(w, kIdButton4); }));
+  EXPECT_EQ(file, ReadAll("epop.ini"));
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "LastMailNum=0\r\n"));
+  EXPECT_EQ("Fennick PropertyPage 000 メールは届いていません．", RunPage([](HWND w) { Click(w, kIdButton4); }));
+}
+
+TEST_F(SettingsWindow, LoadErrorIsShownAndStopsLoadingThere) {
+  ASSERT_TRUE(fileio::WriteFileAtomic(
+      "epop.ini", "Account=me\r\nisUseAPOP=APOP\r\nisPlay=1\r\nLastMailNum=7\r\n"));
+  std::wstring account;
+  bool sound = true;
+  const std::string result = RunPage([&](HWND w) {
+    account = Text(w, kIdEdit1);
+    sound = Checked(w, kIdCheckBox2);
+    Click(w, kIdButton4);
+  });
+  ASSERT_EQ(1u, errors_.size());
+  EXPECT_NE(std::string::npos, errors_[0].find("APOP")) << errors_[0];
+  EXPECT_EQ(L"me", account);
+  EXPECT_FALSE(sound) << "keys after the bad one keep their initial states";
+  EXPECT_EQ("Fennick PropertyPage 000 メールは届いていません．", result) << "LastMailNum was not applied";
+}
+
+TEST_F(SettingsWindow, BrowsingElsewhereStillWritesTheFileWhereItWas) {
+  const std::wstring sounds = folder_.Path() + L"\\" + mokuna::WidenSjis("おと");
+  ASSERT_TRUE(CreateDirectoryW(sounds.c_str(), nullptr));
+  const std::wstring wav = sounds + L"\\chime.wav";
+  HANDLE h = CreateFileW(wav.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  CloseHandle(h);
+
+  // The real dialog runs; should it leave the current directory alone, move it ourselves, so the test
+  // always sees the case the restore exists for.
+  bool dialog_chose = false;
+  Hooks().choose_sound_file = [&](HWND owner, std::wstring& path) {
+    dialog_chose = RunSoundFileDialog(owner, path);
+    SetCurrentDirectoryW(sounds.c_str());
+    return dialog_chose;
+  };
+  std::wstring chosen;
+  bool dialog_seen = false;
+  const std::string result = RunPage([&](HWND w) {
+    Click(w, kIdCheckBox2);
+    PostMessageW(Item(w, kIdButton3), BM_CLICK, 0, 0);  // the dialog runs its own loop: do not wait on it
+    HWND dialog = WaitForWindow(L"#32770", mokuna::WidenSjis("おとファイルを開く"));
+    if (!dialog) return;
+    dialog_seen = true;
+    // The file name field: a combo box in the newer dialog, an edit field in the older.
+    HWND name = GetDlgItem(dialog, 0x47c);
+    if (!name) name = GetDlgItem(dialog, 0x480);
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wav.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    for (int i = 0; i < 250 && IsWindow(dialog); ++i) Sleep(20);
+    if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    chosen = Text(w, kIdEdit6);
+    Click(w, kIdButton2);
+  });
+  ASSERT_TRUE(dialog_seen);
+  EXPECT_TRUE(dialog_chose);
+  EXPECT_EQ(0, lstrcmpiW(wav.c_str(), chosen.c_str())) << Sjis(chosen);
+  EXPECT_EQ(folder_.Path(), ScratchFolder::CurrentDirectory());
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
+  EXPECT_NE(std::string::npos, ReadAll("epop.ini").find("FilePlaying=" + Sjis(chosen) + "\r\n"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((sounds + L"\\epop.ini").c_str()));
+}
+
+TEST_F(SettingsWindow, CancelledDialogKeepsTheFieldAndTheDirectory) {
+  Hooks().choose_sound_file = [&](HWND, std::wstring&) {
+    SetCurrentDirectoryW(L"C:\\");
+    return false;
+  };
+  std::wstring field;
+  RunPage([&](HWND w) {
+    Click(w, kIdCheckBox2);
+    Type(w, kIdEdit6, "keep.wav");
+    Click(w, kIdButton3);
+    field = Text(w, kIdEdit6);
+    Click(w, kIdButton1);
+  });
+  EXPECT_EQ(L"keep.wav", field);
+  EXPECT_EQ(folder_.Path(), ScratchFolder::CurrentDirectory());
+}
+
+TEST_F(SettingsWindow, UnwritableFileIsReportedAndTheResultStillReturned) {
+  const std::string file = "CheckInterval=15\r\n";
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", file));
+  ASSERT_TRUE(SetFileAttributesW(L"epop.ini", FILE_ATTRIBUTE_READONLY));
+  const std::string result = RunPage([](HWND w) { Click(w, kIdButton2); });
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /15 Fennick 0 CheckMail", result);
+  ASSERT_EQ(1u, errors_.size());
+  EXPECT_EQ(0u, errors_[0].find("設定を epop.ini に保存できませんでした．")) << errors_[0];
+  EXPECT_GT(errors_[0].size(), std::string("設定を epop.ini に保存できませんでした．\r\n").size()) << "and why";
+  EXPECT_EQ(file, ReadAll("epop.ini"));
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+// The Winsock transport against a server thread on the loopback interface, alone and under the mail check.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "WinsockTransport.h"
+#include "mail_check.h"
+#include "plugin_test_support.h"
+
+namespace {
+
+using fennick::PopTransport;
+using fennick::WinsockTransport;
+using fennick_test::LoopbackServer;
+using fennick_test::MsSince;
+using Clock = std::chrono::steady_clock;
+
+// A port on which nothing listens: bound once, then closed.
+int DeadPort() {
+  LoopbackServer server;
+  return server.Port();
+}
+
+TEST(WinsockTransport, ConnectsReadsSendsAndSeesThePeerClose) {
+  LoopbackServer server;
+  std::string received;
+  server.Serve([&](SOCKET s) {
+    LoopbackServer::Send(s, "+OK hello\r\n");
+    received = LoopbackServer::ReadLine(s);
+  });
+  WinsockTransport t;
+  ASSERT_TRUE(t.Connect("127.0.0.1", server.Port()));
+  ASSERT_EQ(PopTransport::WaitResult::Readable, t.WaitReadable(2000));
+  char buffer[64] = {};
+  ASSERT_EQ(11, t.Read(buffer, sizeof buffer - 1, 2000));
+  EXPECT_STREQ("+OK hello\r\n", buffer);
+  EXPECT_TRUE(t.Send("USER someone\r\n"));
+
+  // The server closes after the line: the connection turns readable and a read yields nothing at once.
+  const auto start = Clock::now();
+  EXPECT_EQ(PopTransport::WaitResult::Readable, t.WaitReadable(5000));
+  EXPECT_EQ(0, t.Read(buffer, sizeof buffer, 5000));
+  EXPECT_LT(MsSince(start), 3000);
+  EXPECT_EQ("USER someone", received);
+  t.Close();
+  t.Close();  // twice is harmless
+  EXPECT_EQ(-1, t.Read(buffer, sizeof buffer, 10));
+}
+
+TEST(WinsockTransport, SilentServerTimesOutAfterTheGivenWait) {
+  LoopbackServer server;
+  server.Serve([](SOCKET s) { LoopbackServer::WaitForClose(s); });
+  WinsockTransport t;
+  ASSERT_TRUE(t.Connect("127.0.0.1", server.Port()));
+  auto start = Clock::now();
+  EXPECT_EQ(PopTransport::WaitResult::TimedOut, t.WaitReadable(200));
+  EXPECT_GE(MsSince(start), 150);
+  EXPECT_LT(MsSince(start), 3000);
+  char buffer[16];
+  start = Clock::now();
+  EXPECT_EQ(0, t.Read(buffer, sizeof buffer, 200));
+  EXPECT_GE(MsSince(start), 150);
+  EXPECT_LT(MsSince(start), 3000);
+}
+
+TEST(WinsockTransport, NoConnectionForRefusalEmptyTextOrUnknownName) {
+  WinsockTransport t;
+  EXPECT_FALSE(t.Connect("127.0.0.1", DeadPort()));
+  EXPECT_FALSE(t.IsOpen());
+  EXPECT_FALSE(t.Connect("", 110));
+  EXPECT_FALSE(t.Connect("no-such-host.invalid", 110));
+  EXPECT_FALSE(t.IsOpen());
+  EXPECT_EQ(PopTransport::WaitResult::Error, t.WaitReadable(10));
+  EXPECT_FALSE(t.Send("x"));
+}
+
+TEST(WinsockTransport, HostNameIsLookedUp) {
+  LoopbackServer server;
+  server.Serve([](SOCKET s) { LoopbackServer::Send(s, "+OK\r\n"); });
+  WinsockTransport t;
+  ASSERT_TRUE(t.Connect("localhost", server.Port()));
+  char buffer[8] = {};
+  EXPECT_EQ(5, t.Read(buffer, sizeof buffer - 1, 2000));
+}
+
+TEST(WinsockTransport, LargeSendArrivesWhole) {
+  LoopbackServer server;
+  std::string text(3 * 1024 * 1024, 'x');
+  for (std::size_t i = 0; i < text.size(); i += 997) text[i] = static_cast<char>('a' + i % 26);
+  std::string got;
+  server.Serve([&](SOCKET s) {
+    char buffer[65536];
+    int n;
+    while (got.size() < text.size() && (n = recv(s, buffer, sizeof buffer, 0)) > 0) got.append(buffer, n);
+  });
+  WinsockTransport t;
+  ASSERT_TRUE(t.Connect("127.0.0.1", server.Port()));
+  EXPECT_TRUE(t.Send(text));
+  t.Close();
+  server.Join();
+  EXPECT_TRUE(got == text);
+}
+
+// The whole conversation over real sockets, with waits shortened to keep the failing paths quick.
+class ConversationOverWinsock : public ::testing::Test {
+ protected:
+  fennick::ConversationOutcome Run(fennick_test::RedirectedTransport& transport) {
+    settings_.Account = "user";
+    settings_.Password = "pw";
+    fennick::PopTimeouts timeouts;
+    timeouts.wait_ms = 300;
+    timeouts.read_ms = 300;
+    return fennick::RunConversation(settings_, state_, transport, nullptr, timeouts);
+  }
+  fennick::EpopSettings settings_;
+  fennick::ModuleState state_;
+};
+
+TEST_F(ConversationOverWinsock, NewMailThenQuit) {
+  LoopbackServer server;
+  std::string commands;
+  server.Serve([&](SOCKET s) {
+    LoopbackServer::Send(s, "+OK ready <1.2@host>\r\n");
+    commands += LoopbackServer::ReadLine(s) + "|";
+    LoopbackServer::Send(s, "+OK\r\n");
+    commands += LoopbackServer::ReadLine(s) + "|";
+    LoopbackServer::Send(s, "+OK user has 2 messages\r\n");
+    commands += LoopbackServer::ReadLine(s) + "|";
+    LoopbackServer::Send(s, "+OK\r\nSubject: x\r\nMessage-ID: <ABC@host>\r\n\r\nbody\r\n.\r\n");
+    commands += LoopbackServer::ReadLine(s) + "|";
+    LoopbackServer::Send(s, "+OK bye\r\n");
+    LoopbackServer::WaitForClose(s);
+  });
+  fennick_test::RedirectedTransport transport(server.Port());
+  const auto outcome = Run(transport);
+  EXPECT_TRUE(outcome.success);
+  EXPECT_EQ(std::string(fennick::results::kNewMailHead) + "2" + fennick::results::kNewMailTail, outcome.result);
+  EXPECT_EQ("<abc@host>", state_.LastMessageID);
+  EXPECT_EQ(2, state_.LastMailNum);
+  EXPECT_FALSE(transport.IsOpen());
+  server.Join();
+  EXPECT_EQ("USER user|PASS pw|RETR 2|QUIT|", commands);
+}
+
+TEST_F(ConversationOverWinsock, ServerFallingSilentIsCannotConnectWithinTheWait) {
+  LoopbackServer server;
+  server.Serve([](SOCKET s) {
+    LoopbackServer::Send(s, "+OK ready\r\n");
+    LoopbackServer::ReadLine(s);  // USER, never answered
+    LoopbackServer::WaitForClose(s);
+  });
+  fennick_test::RedirectedTransport transport(server.Port());
+  const auto start = Clock::now();
+  const auto outcome = Run(transport);
+  EXPECT_LT(MsSince(start), 5000);
+  EXPECT_FALSE(outcome.success);
+  EXPECT_EQ(fennick::results::kCannotConnect, outcome.result);
+  EXPECT_FALSE(transport.IsOpen());
+}
+
+TEST_F(ConversationOverWinsock, PeerClosingBeforeTheGreetingIsReceiveFailed) {
+  LoopbackServer server;
+  server.Serve([](SOCKET) {});
+  fennick_test::RedirectedTransport transport(server.Port());
+  const auto outcome = Run(transport);
+  EXPECT_EQ(fennick::results::kReceiveFailed, outcome.result);
+  EXPECT_FALSE(transport.IsOpen());
+}
+
+TEST_F(ConversationOverWinsock, RefusedOrUnnamedServerIsCannotConnect) {
+  fennick_test::RedirectedTransport refused(DeadPort());
+  EXPECT_EQ(fennick::results::kCannotConnect, Run(refused).result);
+  settings_.POPServer = "";
+  fennick_test::RedirectedTransport empty(DeadPort());
+  EXPECT_EQ(fennick::results::kCannotConnect, Run(empty).result);
+  EXPECT_EQ(0, state_.LastMailNum);
+}
+
+}  // namespace
