@@ -18,8 +18,11 @@
 #include <string>
 
 #include "CoolForm.h"
+#include "TaskTray.h"
+#include "TimeLabel.h"
 #include "Window.h"
 #include "host_settings.h"
+#include "result_dispatch.h"
 #include "settings_apply.h"
 
 namespace mokuna {
@@ -63,6 +66,14 @@ class TForm3 : public Window {
   WindowTimer Timer1{kTimer1, 500};
   WindowTimer Timer2{kTimer2, 500};
   WindowTimer WatchTimer{kWatchTimer, 100};
+  TTimeLabel TimeLabel;            // the clock over the character
+  TTaskTray TaskTray1{nullptr};    // the tray icon; right button: PopupMenu1
+
+  // --- Character commands: clicks, announcement, hide and show again ---------------------------------
+  int DownLeft = 0, DownTop = 0;   // the window's place at the last press on the character
+  SpeechSink* Speech = nullptr;    // where the announcement's lines go (AddSerifu)
+  HWND BalloonWindow = nullptr;    // the balloon, hidden and shown with the character
+  void Announce();                 // today's date and the time as two speech lines
 
   // --- Handlers -----------------------------------------------------------------------------------------
   void FormCreate();
@@ -108,6 +119,7 @@ class TForm3 : public Window {
   void SetN5Caption(bool calendar_shown);
   void SetTimeLabelVisible(bool visible);
   void SetTrayIconRegistered(bool registered);
+  void SetUpTaskTray1();
   void MoveTo(int left, int top);
   void OnTimer(UINT_PTR id);
   void OnCommand(UINT id);
