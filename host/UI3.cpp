@@ -3,6 +3,8 @@
 #include <string>
 
 #include "DLLHead.h"
+#include "announcement.h"
+#include "clock.h"
 #include "UI1.h"
 #include "UI2.h"
 #include "UI5.h"
@@ -50,6 +52,7 @@ TForm3::TForm3() : AskRetry(AskRetryBox) {
 
 TForm3::~TForm3() {
   if (Form3 == this) Form3 = nullptr;
+  TTaskTray::MenuDestroyed(PopupMenu1);
   if (PopupMenu1) DestroyMenu(PopupMenu1);
 }
 
@@ -65,6 +68,8 @@ bool TForm3::Create(HWND owner) {
   WatchTimer.Attach(Handle());
   CreatePopupMenu1();
   CoolForm1.PopupMenu = PopupMenu1;
+  TimeLabel.Create(Handle());
+  SetUpTaskTray1();
 
   // A failing step ends the creation handler only; the window then shows as designed.
   GuardHandler([this] { FormCreate(); });
@@ -169,12 +174,27 @@ void TForm3::BuildPluginMenu() {
   BuildDllSubmenu(DLL1, Settings.DllList, kFirstDllItem);
 }
 
-void TForm3::SetTimeLabelVisible(bool /*visible*/) {
+void TForm3::SetTimeLabelVisible(bool visible) {
   // TimeLabel, the clock over the character, is shown exactly while ShowTime is on.
+  if (visible) TimeLabel.SetText(ClockText(CurrentClock().Now()));
+  TimeLabel.SetVisible(visible);
 }
 
-void TForm3::SetTrayIconRegistered(bool /*registered*/) {
-  // TaskTray1.Registered: the icon in the notification area.
+void TForm3::SetTrayIconRegistered(bool registered) { TaskTray1.SetRegistered(registered); }
+
+void TForm3::SetUpTaskTray1() {
+  TaskTray1.SetOwner(Handle());
+  TaskTray1.SetPopupMenuR(PopupMenu1);
+  // Either button's double click brings the windows back.
+  TaskTray1.OnDblClick = [this](TTaskTray&, TrayButton) { TaskTray1DblClick(); };
+  TTaskTray::SetErrorHandler(ShowGeneralError);
+  const int size = GetSystemMetrics(SM_CXSMICON);
+  HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+  if (icon) {
+    TaskTray1.SetIcon(icon);  // the component keeps its own copy
+    DestroyIcon(icon);
+  }
+  TaskTray1.Loaded();
 }
 
 void TForm3::MoveTo(int left, int top) {
@@ -240,17 +260,57 @@ void TForm3::DispatchResultString() {
   // Timer2: every waiting result string from the scheduler library, dispatched.
 }
 
-void TForm3::WatchTimerTimer() {
-  // WatchTimer: the clock text over the character.
+void TForm3::WatchTimerTimer() { TimeLabel.SetText(ClockText(CurrentClock().Now())); }
+
+// ------------------------------------------------------------------------------- character commands
+
+void TForm3::CoolForm1MouseDown(TCoolForm::TMouseButton, TCoolForm::TShiftState, int, int) {
+  RECT r;
+  GetWindowRect(Handle(), &r);
+  DownLeft = r.left;
+  DownTop = r.top;
 }
 
-void TForm3::CoolForm1MouseDown(TCoolForm::TMouseButton, TCoolForm::TShiftState, int, int) {}
-void TForm3::CoolForm1MouseUp(TCoolForm::TMouseButton, TCoolForm::TShiftState, int, int) {}
+// The component fires this after the window move a left press starts, so a drag shows as a new place.
+void TForm3::CoolForm1MouseUp(TCoolForm::TMouseButton button, TCoolForm::TShiftState, int, int) {
+  if (button != TCoolForm::mbLeft) return;
+  RECT r;
+  GetWindowRect(Handle(), &r);
+  const bool moved = r.left != DownLeft || r.top != DownTop;
+  if (DoubleClickRelease(moved, ToDateTime(CurrentClock().Now()), LastClickTime)) Announce();
+}
+
+void TForm3::Announce() {
+  const auto lines = AnnouncementLines(CurrentClock().Now());
+  if (!Speech) return;
+  Speech->AddSerifu(lines.first);
+  Speech->AddSerifu(lines.second);
+}
+
+void TForm3::N5Click() {
+  Settings.ShowCalender = !Settings.ShowCalender;
+  SetN5Caption(Settings.ShowCalender);
+  if (CalendarWindow && IsWindow(CalendarWindow))
+    ShowWindow(CalendarWindow, Settings.ShowCalender ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+void TForm3::Hide1Click() {
+  // ShowCalender stays: the calendar comes back with the character.
+  ShowWindow(Handle(), SW_HIDE);
+  if (BalloonWindow) ShowWindow(BalloonWindow, SW_HIDE);
+  if (CalendarWindow) ShowWindow(CalendarWindow, SW_HIDE);
+  IsShown = false;
+}
+
+void TForm3::TaskTray1DblClick() {
+  ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+  if (Settings.ShowCalender && CalendarWindow) ShowWindow(CalendarWindow, SW_SHOWNOACTIVATE);
+  IsShown = true;
+  // The balloon shows only while something is being said.
+  if (BalloonWindow) ShowWindow(BalloonWindow, IsSpeaking ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
 
 void TForm3::N4Click() {}
-void TForm3::N5Click() {}
-void TForm3::Hide1Click() {}
-void TForm3::TaskTray1DblClick() {}
 
 void TForm3::Exit1Click() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 
@@ -359,6 +419,9 @@ LRESULT TForm3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (HIWORD(wp) == 0) OnCommand(LOWORD(wp));
       return 0;
+    case WM_SIZE:
+      TimeLabel.ParentResized(LOWORD(lp), HIWORD(lp));  // anchored to the bottom edge
+      break;
     case WM_SHOWWINDOW:
       if (wp) FormShow();
       break;

@@ -4,6 +4,7 @@
 #include "DLLHead.h"
 #include "UI1.h"
 #include "UI2.h"
+#include "CalUnit.h"
 #include "UI3.h"
 #include "UI5.h"
 #include "Window.h"
@@ -35,8 +36,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   Form5 = &form5;
   form5.Create();
 
-  // 6. TCalForm, the calendar window (at CalX, CalY; shown when ShowCalender); then
-  //    form3.CalendarWindow := its handle.
+  // 6. TCalForm, the calendar window (at CalX, CalY; shown when ShowCalender); its place is written at exit.
+  TCalForm cal_form;
+  cal_form.FormCreate(form3.Settings.CalX, form3.Settings.CalY, form3.Settings.ShowCalender);
+  form3.CalendarWindow = cal_form.Handle();
   // 7. Hide the balloon window.
   // 8. TForm2, the settings dialog, hidden; filled from the settings as the character window now holds them.
   TForm2 form2(form3.SettingsLink(), form3.CurrentSettings());
