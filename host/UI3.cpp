@@ -310,7 +310,6 @@ void TForm3::TaskTray1DblClick() {
   if (BalloonWindow) ShowWindow(BalloonWindow, IsSpeaking ? SW_SHOWNOACTIVATE : SW_HIDE);
 }
 
-void TForm3::N4Click() {}
 
 void TForm3::Exit1Click() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 
@@ -371,6 +370,11 @@ void TForm3::N1Click() {
 
 void TForm3::About1Click() {
   if (Form5) Form5->Show();
+}
+
+// The log dump: every waiting result string said whole, undispatched.
+void TForm3::N4Click() {
+  if (Speech) DumpLog(Kavrel(), *Speech);
 }
 
 void TForm3::SubMenu1Click(int index) { mokuna::SubMenu1Click(index, Settings.DllList, Kavrel()); }
