@@ -124,6 +124,10 @@ void TCoolForm::PictureChanged() {
 }
 
 void TCoolForm::SetPictureBitmap(HBITMAP bitmap) {
+  if (bitmap && bitmap == bitmap_) {
+    PictureChanged();
+    return;
+  }
   ClearPicture();
   BITMAP info{};
   if (bitmap && GetObjectW(bitmap, sizeof info, &info)) {

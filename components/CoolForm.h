@@ -65,7 +65,7 @@ class TCoolForm {
   static constexpr std::int32_t kInvalidColor = -1;
 
   TCoolForm();
-  ~TCoolForm();
+  virtual ~TCoolForm();
   TCoolForm(const TCoolForm&) = delete;
   TCoolForm& operator=(const TCoolForm&) = delete;
 

@@ -43,8 +43,9 @@ bool BuildMaskRects(HBITMAP bitmap, COLORREF transparent, std::vector<mask::Rect
   bmi.bmiHeader.biBitCount = 32;
   bmi.bmiHeader.biCompression = BI_RGB;
 
-  // Strips of about a million pixels keep the buffer small for any picture size.
-  const int strip = std::max(1, std::min(height, (1 << 20) / width));
+  // Strips of some 64K pixels: a buffer that small is reused warm from strip to strip, where a buffer for the
+  // whole picture would cost more in fresh pages than the scan itself.
+  const int strip = std::max(1, std::min(height, (1 << 16) / width));
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * strip);
   HDC dc = CreateCompatibleDC(nullptr);
   if (!dc) return false;
