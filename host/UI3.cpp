@@ -63,6 +63,9 @@ bool TForm3::Create(HWND owner) {
     return false;
   }
   CoolForm1.SetParent(Handle());
+  Serifu.Attach(Handle(), CoolForm1, [this] { return IsShown; }, &IsSpeaking);
+  Serifu.OnTipText = [this](const std::string& tip) { TaskTray1.SetTipString(tip); };
+  Speech = &Serifu;
   Timer1.Attach(Handle());
   Timer2.Attach(Handle());
   WatchTimer.Attach(Handle());
@@ -252,12 +255,19 @@ void TForm3::FormClose() {
 
 // ---------------------------------------------------------------------------------- running program
 
+void TForm3::AddSerifu(const std::string& text) { Serifu.AddSerifu(text); }
+
+void TForm3::PlaceFukidasi() { Serifu.PlaceFukidasi(); }
+
 void TForm3::RefreshSerifu() {
   // Timer1: at most one speech line per tick into the balloon; clears it after its linger time.
+  Serifu.RefreshSerifu();
 }
 
 void TForm3::DispatchResultString() {
   // Timer2: every waiting result string from the scheduler library, dispatched.
+  FunctionResultSource kavrel(isResult, GetResults, AddEntry);
+  mokuna::DispatchResultString(kavrel, Serifu);
 }
 
 void TForm3::WatchTimerTimer() { TimeLabel.SetText(ClockText(CurrentClock().Now())); }
@@ -407,10 +417,12 @@ void TForm3::OnCommand(UINT id) {
 
 void TForm3::OnEnterSizeMove() {
   // The balloon hides while the character is dragged.
+  Serifu.OnEnterSizeMove();
 }
 
 void TForm3::OnExitSizeMove() {
   // The balloon is placed beside the character's new position.
+  Serifu.OnExitSizeMove();
 }
 
 LRESULT TForm3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

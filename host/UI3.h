@@ -20,6 +20,7 @@
 #include "CoolForm.h"
 #include "TaskTray.h"
 #include "TimeLabel.h"
+#include "UI4.h"
 #include "Window.h"
 #include "host_settings.h"
 #include "result_dispatch.h"
@@ -51,6 +52,8 @@ class TForm3 : public Window {
   HostSettings Settings;
   bool IsSpeaking = false;  // something is being said (speech refresh)
   bool IsShown = true;      // false while the user has hidden the character
+  // The speech queue and the balloon beside the character (UI4); keeps IsSpeaking up to date.
+  TSerifu Serifu{Settings};
   double LastClickTime = 0; // last left release that did not announce (date-time)
   // The calendar window once it exists; its place is written at exit.
   HWND CalendarWindow = nullptr;
@@ -81,6 +84,8 @@ class TForm3 : public Window {
   // Shutdown. Runs once; the window is destroyed afterwards and the message loop ends.
   void FormClose();
 
+  void AddSerifu(const std::string& text);  // queues a text as speech lines
+  void PlaceFukidasi();                     // the balloon beside the character
   void RefreshSerifu();         // Timer1: speech lines into the balloon
   void DispatchResultString();  // Timer2: result strings from the scheduler library
   void WatchTimerTimer();       // WatchTimer: the clock over the character

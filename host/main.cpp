@@ -6,6 +6,7 @@
 #include "UI2.h"
 #include "CalUnit.h"
 #include "UI3.h"
+#include "UI4.h"
 #include "UI5.h"
 #include "Window.h"
 #include "host_error.h"
@@ -25,6 +26,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   Application.SetMainWindow(form3.Handle());
 
   // 3. TForm4, the balloon window.
+  TForm4 form4;
+  form4.Create(Application.Handle());
+  form3.Serifu.SetBalloon(&form4);
+  form3.BalloonWindow = form4.Handle();
+
   // 4. TForm1, the debug entry window, hidden.
   FunctionSchedulerPort kavrel(isResult, GetResults, AddEntry, DirectAction, PropertyPage);
   TForm1 form1(kavrel);
@@ -41,6 +47,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   cal_form.FormCreate(form3.Settings.CalX, form3.Settings.CalY, form3.Settings.ShowCalender);
   form3.CalendarWindow = cal_form.Handle();
   // 7. Hide the balloon window.
+  form4.Hide();
+
   // 8. TForm2, the settings dialog, hidden; filled from the settings as the character window now holds them.
   TForm2 form2(form3.SettingsLink(), form3.CurrentSettings());
   Form2 = &form2;
