@@ -146,7 +146,7 @@ int TForm1::ShowModal() {
   wc.lpszClassName = kClassName;
   RegisterClassExW(&wc);  // fails harmlessly when a previous call left it registered
 
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
+  const DWORD style = WS_POPUP | WS_CAPTION;
   const DWORD ex_style = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   RECT frame = {0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, ex_style);
@@ -205,7 +205,8 @@ void TForm1::CreateControls() {
   for (const ControlSpec& c : kControls) {
     const std::wstring text = mokuna::WidenSjis(c.text);
     const wchar_t* cls = L"BUTTON";
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    // No clipping among the controls: the group box must let its radio buttons show through.
+    DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD ex_style = 0;
     int x = c.x, y = c.y, w = c.w, h = c.h;
     if (c.in_panel) {
