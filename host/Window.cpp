@@ -5,9 +5,23 @@
 
 namespace mokuna {
 
+namespace {
+GeneralErrorDisplay g_error_display = nullptr;
+}  // namespace
+
+GeneralErrorDisplay SetGeneralErrorDisplay(GeneralErrorDisplay display) {
+  GeneralErrorDisplay previous = g_error_display;
+  g_error_display = display;
+  return previous;
+}
+
 void ShowGeneralError(const std::string& sjis_text) {
   // Also for a debugger (and the end-to-end tests, which cannot read a message box's text).
   OutputDebugStringA((std::string(kApplicationTitle) + ": " + sjis_text + "\n").c_str());
+  if (g_error_display) {
+    g_error_display(sjis_text);
+    return;
+  }
   MessageBoxW(nullptr, WidenSjis(sjis_text).c_str(), WidenSjis(kApplicationTitle).c_str(),
               MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }

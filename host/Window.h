@@ -13,6 +13,10 @@ namespace mokuna {
 // handler; the program goes on afterwards.
 void ShowGeneralError(const std::string& sjis_text);
 
+// Tests replace the message box with a recorder (nullptr restores the box). Returns the previous one.
+using GeneralErrorDisplay = void (*)(const std::string& sjis_text);
+GeneralErrorDisplay SetGeneralErrorDisplay(GeneralErrorDisplay display);
+
 // Runs handler; an escaping HostError or other exception is shown by the general error handler.
 template <class F>
 void GuardHandler(F&& handler) {

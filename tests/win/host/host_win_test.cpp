@@ -1,0 +1,249 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "UI3.h"
+#include "Window.h"
+#include "file_io.h"
+#include "host_settings.h"
+#include "win_text.h"
+
+namespace mokuna {
+namespace {
+
+std::vector<std::string> g_errors;
+void RecordError(const std::string& text) { g_errors.push_back(text); }
+
+// Handles waiting messages until done() or timeout_ms have passed.
+template <class F>
+bool PumpUntil(F done, DWORD timeout_ms = 5000) {
+  const DWORD end = GetTickCount() + timeout_ms;
+  while (!done()) {
+    if (static_cast<int>(GetTickCount() - end) > 0) return false;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  return true;
+}
+
+std::string Slurp(const char* name) {
+  std::string bytes;
+  fileio::ReadFile(name, bytes);
+  return bytes;
+}
+
+// Each test runs in an empty folder of its own holding only the character picture.
+class CharacterWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t here[MAX_PATH], temp[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, here);
+    home_ = here;
+    GetTempPathW(MAX_PATH, temp);
+    folder_ = std::wstring(temp) + L"mokuna-host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+              std::to_wstring(counter_++);
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW((home_ + L"\\pictures\\climon.bmp").c_str(), (folder_ + L"\\climon.bmp").c_str(), FALSE));
+    SetCurrentDirectoryW(folder_.c_str());
+    g_errors.clear();
+    SetGeneralErrorDisplay(RecordError);
+  }
+  void TearDown() override {
+    SetGeneralErrorDisplay(nullptr);
+    SetFileAttributesW(L"edll.ini", FILE_ATTRIBUTE_NORMAL);
+    for (const wchar_t* f : {L"edll.ini", L"climon.bmp", L"climon.bmp.msk", L"kavrel.ini"}) DeleteFileW(f);
+    SetCurrentDirectoryW(home_.c_str());
+    RemoveDirectoryW(folder_.c_str());
+  }
+  static RECT WindowRect(const TForm3& form) {
+    RECT r{};
+    GetWindowRect(form.Handle(), &r);
+    return r;
+  }
+  static std::string MenuText(HMENU menu, UINT id) {
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, id, text, 64, MF_BYCOMMAND);
+    return NarrowToSjis(text);
+  }
+
+  std::wstring home_, folder_;
+  static int counter_;
+};
+int CharacterWindow::counter_ = 0;
+
+class TickCounter : public Window {
+ public:
+  bool Create() { return CreateWin(L"MokunaTickCounter", 0, WS_POPUP, 0, 0, 10, 10); }
+  int ticks = 0;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg == WM_TIMER && wp == 7) ++ticks;
+    return DefaultProc(msg, wp, lp);
+  }
+};
+
+TEST(WindowTimer, EnabledWithIntervalTicksAndZeroStops) {
+  TickCounter window;
+  ASSERT_TRUE(window.Create());
+  WindowTimer timer(7, 0);
+  timer.Attach(window.Handle());
+  timer.SetEnabled(true);
+  EXPECT_FALSE(timer.Running());  // interval 0: no ticks
+  timer.SetInterval(15);
+  EXPECT_TRUE(timer.Running());
+  EXPECT_TRUE(PumpUntil([&] { return window.ticks >= 3; }));
+
+  timer.SetInterval(0);
+  EXPECT_FALSE(timer.Running());
+  EXPECT_TRUE(timer.Enabled());
+  const int before = window.ticks;
+  PumpUntil([] { return false; }, 200);  // ten intervals without a tick
+  EXPECT_EQ(window.ticks, before);
+
+  timer.SetEnabled(false);
+  timer.SetInterval(15);
+  EXPECT_FALSE(timer.Running());
+  timer.SetEnabled(true);
+  EXPECT_TRUE(PumpUntil([&] { return window.ticks > before; }));
+}
+
+TEST_F(CharacterWindow, StartUpAppliesEdllIniAndShutdownWritesIt) {
+  ASSERT_TRUE(fileio::WriteFileAtomic(
+      "edll.ini", "top=40\r\nLeft=50\r\nLocalPolling=250\r\nEventPolling=0\r\nShowCalender=1\r\n[DLLlist]\r\nA\r\nB\r\n"));
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  EXPECT_TRUE(g_errors.empty()) << g_errors.front();
+
+  const RECT r = WindowRect(form);
+  EXPECT_EQ(r.left, 50);
+  EXPECT_EQ(r.top, 40);
+  EXPECT_EQ(r.right - r.left, 117);  // the picture (116 x 102) + 1
+  EXPECT_EQ(r.bottom - r.top, 103);
+  EXPECT_TRUE(GetWindowLongW(form.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_TRUE(IsWindowVisible(form.Handle()));
+
+  EXPECT_EQ(form.Timer1.Interval(), 250);
+  EXPECT_TRUE(form.Timer1.Running());
+  EXPECT_TRUE(form.Timer2.Enabled());
+  EXPECT_FALSE(form.Timer2.Running());  // an interval of 0 gives no ticks
+  EXPECT_FALSE(form.WatchTimer.Enabled());
+  EXPECT_EQ(MenuText(form.PopupMenu1, TForm3::kN5), "カレンダー非表示");
+
+  // The outline comes from the mask file made at start-up.
+  EXPECT_NE(GetFileAttributesW(L"climon.bmp.msk"), INVALID_FILE_ATTRIBUTES);
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(form.Handle(), region), COMPLEXREGION);
+  EXPECT_FALSE(PtInRegion(region, 0, 50));  // column 0 is never in the outline
+  EXPECT_TRUE(PtInRegion(region, 58, 58));
+  DeleteObject(region);
+
+  HostSettings expected;
+  expected.Top = 40;
+  expected.Left = 50;
+  expected.LocalPolling = 250;
+  expected.EventPolling = 0;
+  expected.ShowCalender = true;
+  expected.DllList = {"A", "B"};
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(form.Handle()));
+  EXPECT_EQ(Slurp("edll.ini"), WriteHostIni(expected));
+}
+
+TEST_F(CharacterWindow, BadValueStopsStartUpAndLeavesTheDesignedWindow) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "Top=40\r\nShowTime=yes\r\nCalX=5\r\n"));
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  ASSERT_EQ(g_errors, std::vector<std::string>{"'yes' は整数ではありません"});
+
+  const RECT r = WindowRect(form);
+  EXPECT_EQ(r.left, 894);
+  EXPECT_EQ(r.top, 40);
+  EXPECT_EQ(r.right - r.left, TForm3::kDesignClientWidth);
+  EXPECT_EQ(r.bottom - r.top, TForm3::kDesignClientHeight);
+  EXPECT_FALSE(form.Timer1.Enabled());
+  EXPECT_FALSE(form.Timer2.Enabled());
+  EXPECT_EQ(GetFileAttributesW(L"climon.bmp.msk"), INVALID_FILE_ATTRIBUTES);
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(form.Handle(), region), ERROR);  // still rectangular
+  DeleteObject(region);
+
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  const std::string written = Slurp("edll.ini");
+  EXPECT_NE(written.find("\r\nTop=40\r\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("\r\nShowTime=0\r\nCalX=100\r\n"), std::string::npos) << written;
+}
+
+TEST_F(CharacterWindow, MissingPictureIsReported) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "MokunaImage=gone.bmp\r\n"));
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  EXPECT_EQ(g_errors, std::vector<std::string>{"ファイル gone.bmp は開けません"});
+  EXPECT_FALSE(form.Timer1.Enabled());
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Slurp("edll.ini").rfind("MokunaImage=gone.bmp\r\n", 0), 0u);
+}
+
+TEST_F(CharacterWindow, UnwritableEdllIniAsksRetryOrCancel) {
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "old"));
+  SetFileAttributesW(L"edll.ini", FILE_ATTRIBUTE_READONLY);
+
+  std::vector<std::string> asked;
+  form.AskRetry = [&](HWND, const std::string& text) {
+    asked.push_back(text);
+    // The second answer comes after the user made the file writable again.
+    if (asked.size() == 2) SetFileAttributesW(L"edll.ini", FILE_ATTRIBUTE_NORMAL);
+    return IDRETRY;
+  };
+  EXPECT_TRUE(form.SaveHostSettings());
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_NE(asked[0].find("edll.ini"), std::string::npos);
+  EXPECT_GT(asked[0].size(), std::string("設定ファイル  edll.ini に書き込めません。").size());  // with a reason
+  EXPECT_EQ(Slurp("edll.ini"), WriteHostIni(form.CurrentSettings()));
+
+  // Cancel: nothing is written, and closing still ends the window.
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "old"));
+  SetFileAttributesW(L"edll.ini", FILE_ATTRIBUTE_READONLY);
+  asked.clear();
+  form.AskRetry = [&](HWND, const std::string& text) {
+    asked.push_back(text);
+    return IDCANCEL;
+  };
+  EXPECT_FALSE(form.SaveHostSettings());
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(asked.size(), 2u);
+  EXPECT_FALSE(IsWindow(form.Handle()));
+  EXPECT_EQ(Slurp("edll.ini"), "old");
+}
+
+TEST_F(CharacterWindow, CurrentSettingsFollowTheWindowsAndTimers) {
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  SetWindowPos(form.Handle(), nullptr, -30, 700, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  form.Timer1.SetInterval(123);
+  form.Timer2.SetInterval(0);
+  HWND calendar = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 321, 222, 50, 50, nullptr, nullptr, nullptr, nullptr);
+  form.CalendarWindow = calendar;
+
+  const HostSettings s = form.CurrentSettings();
+  EXPECT_EQ(s.Left, -30);
+  EXPECT_EQ(s.Top, 700);
+  EXPECT_EQ(s.LocalPolling, 123);
+  EXPECT_EQ(s.EventPolling, 0);
+  EXPECT_EQ(s.CalX, 321);
+  EXPECT_EQ(s.CalY, 222);
+  DestroyWindow(calendar);
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+}
+
+}  // namespace
+}  // namespace mokuna
