@@ -17,10 +17,11 @@ BALLOON_TOP = CHAR_TOP + CHAR_H - BALLOON_H
 LABEL = 28                              # Label1's offset inside the balloon
 
 
-def folder_with(kavrel_entries, tplug_lines):
+def folder_with(kavrel_entries, tplug_lines, linger=5):
     folder = e2elib.scratch_folder(e2elib.default_files() + [e2elib.build_file("tests/win/scheduler/Tplug.dll")])
     with open(os.path.join(folder, "edll.ini"), "wb") as f:
-        f.write(f"Left={CHAR_LEFT}\r\nTop={CHAR_TOP}\r\nSerifuInterval=3\r\nFukidasiInterval=5\r\n".encode("cp932"))
+        f.write(f"Left={CHAR_LEFT}\r\nTop={CHAR_TOP}\r\nSerifuInterval=3\r\nFukidasiInterval={linger}\r\n"
+                .encode("cp932"))
     with open(os.path.join(folder, "kavrel.ini"), "wb") as f:
         f.write("".join(e + "\r\n" for e in kavrel_entries).encode("cp932"))
     with open(os.path.join(folder, "tplug.txt"), "wb") as f:
@@ -124,6 +125,31 @@ def schedule_entries_reach_the_timetable_and_errors_become_remarks():
         assert e2elib.wait_for(lambda: "Tplug 7 Null" in entries() and "Tplug 8 Echo" in entries(), 30), entries()
         text = entries()
         assert "* * * * /30 Tplug 7 Null" in text and "1 1 * 0 0 Tplug 8 Echo" in text, text
+        app.close_by_menu()
+        assert app.wait_exit(30)
+
+
+@suite.case
+def balloon_follows_a_drag_of_the_character():
+    folder = folder_with(["* * * * /60 Tplug 1 Say"], ["Tplug Say 000 ついていくにゅ．"], linger=120)
+    with e2elib.Display() as display, e2elib.Mokuna(folder, display) as app:
+        app.main_window_geometry()
+        bg = display.background
+        assert watch(display, lambda s: balloon_shown(s, bg) and text_lines(s) == 1, 60)[0], "no line"
+        dx, dy = 150, -120
+        display.drag(CHAR_LEFT + CHAR_W // 2, CHAR_TOP + CHAR_H // 2,
+                     CHAR_LEFT + CHAR_W // 2 + dx, CHAR_TOP + CHAR_H // 2 + dy)
+        # The character window by its size: the balloon is a nameless window of the program too.
+        app.main_window = display.find_window(name="", size=(CHAR_W + 1, CHAR_H + 1))
+        _, _, x, y, _, _ = app.main_window
+        assert (x, y) == (CHAR_LEFT + dx, CHAR_TOP + dy), (x, y)
+
+        def beside_new_place(s):
+            body = s.pixel(x - BALLOON_W // 2, y + CHAR_H - BALLOON_H // 2)
+            old_body = s.pixel(BALLOON_LEFT + 40, BALLOON_TOP + BALLOON_H - 30)
+            return min(body) > 200 and old_body == bg
+        assert watch(display, beside_new_place, 10)[0], "the balloon did not follow"
+        display.save_png(e2elib.artifact("speech-after-drag.png"))
         app.close_by_menu()
         assert app.wait_exit(30)
 
