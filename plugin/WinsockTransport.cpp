@@ -26,11 +26,7 @@ bool WinsockTransport::Connect(const std::string& host, int port) {
   if (inet_pton(AF_INET, host.c_str(), &v4.sin_addr) == 1) {
     v4.sin_family = AF_INET;
     v4.sin_port = htons(static_cast<u_short>(port));
-    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (socket_ == INVALID_SOCKET) return false;
-    if (connect(socket_, reinterpret_cast<const sockaddr*>(&v4), sizeof v4) == 0) return true;
-    Close();
-    return false;
+    return ConnectSocket(AF_INET, reinterpret_cast<const sockaddr*>(&v4), sizeof v4);
   }
 
   addrinfo hints{};
@@ -39,13 +35,39 @@ bool WinsockTransport::Connect(const std::string& host, int port) {
   hints.ai_protocol = IPPROTO_TCP;
   addrinfo* found = nullptr;
   if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return false;
-  for (addrinfo* a = found; a && !IsOpen(); a = a->ai_next) {
-    socket_ = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-    if (socket_ == INVALID_SOCKET) continue;
-    if (connect(socket_, a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0) Close();
-  }
+  for (addrinfo* a = found; a && !IsOpen(); a = a->ai_next)
+    ConnectSocket(a->ai_family, a->ai_addr, static_cast<int>(a->ai_addrlen));
   freeaddrinfo(found);
   return IsOpen();
+}
+
+// Connects without letting the system's own, much longer, attempt hold the caller; the socket is blocking
+// again afterwards.
+bool WinsockTransport::ConnectSocket(int family, const sockaddr* address, int length) {
+  socket_ = socket(family, SOCK_STREAM, IPPROTO_TCP);
+  if (socket_ == INVALID_SOCKET) return false;
+  u_long non_blocking = 1;
+  bool connected = ioctlsocket(socket_, FIONBIO, &non_blocking) == 0;
+  if (connected && connect(socket_, address, length) != 0) {
+    connected = false;
+    if (WSAGetLastError() == WSAEWOULDBLOCK) {
+      fd_set writable, failed;
+      FD_ZERO(&writable);
+      FD_ZERO(&failed);
+      FD_SET(socket_, &writable);
+      FD_SET(socket_, &failed);
+      const int ms = connect_timeout_ms_ < 0 ? 0 : connect_timeout_ms_;
+      timeval limit{ms / 1000, (ms % 1000) * 1000};
+      int error = 0, size = sizeof error;
+      connected = select(0, nullptr, &writable, &failed, &limit) == 1 && FD_ISSET(socket_, &writable) &&
+                  getsockopt(socket_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 &&
+                  error == 0;
+    }
+  }
+  u_long blocking = 0;
+  if (connected && ioctlsocket(socket_, FIONBIO, &blocking) == 0) return true;
+  Close();
+  return false;
 }
 
 PopTransport::WaitResult WinsockTransport::WaitReadable(int timeout_ms) {

@@ -22,9 +22,14 @@ class WinsockTransport final : public PopTransport {
   void Close() override;
 
   bool IsOpen() const { return socket_ != INVALID_SOCKET; }
+  // An address that does not answer is given up after this long, like every other wait for the server.
+  void SetConnectTimeoutMs(int ms) { connect_timeout_ms_ = ms; }
 
  private:
+  bool ConnectSocket(int family, const sockaddr* address, int length);
+
   bool started_ = false;
+  int connect_timeout_ms_ = 10000;
   SOCKET socket_ = INVALID_SOCKET;
 };
 

@@ -306,6 +306,20 @@ TEST_F(SettingsWindow, LoadErrorIsShownAndStopsLoadingThere) {
   EXPECT_EQ("Fennick PropertyPage 000 メールは届いていません．", result) << "LastMailNum was not applied";
 }
 
+TEST_F(SettingsWindow, SoundTheDeviceCannotOpenIsReportedInItsWords) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("bad.wav", "this is not a wave file"));
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "isPlay=1\r\nFilePlaying=bad.wav\r\nLastMailNum=4\r\n"));
+  std::wstring field;
+  const std::string result = RunPage([&](HWND w) {
+    field = Text(w, kIdEdit6);
+    Click(w, kIdButton4);
+  });
+  ASSERT_EQ(1u, errors_.size());
+  EXPECT_FALSE(errors_[0].empty());
+  EXPECT_EQ(L"bad.wav", field);
+  EXPECT_EQ("Fennick PropertyPage 000 メールは届いていません．", result) << "loading stopped before LastMailNum";
+}
+
 TEST_F(SettingsWindow, BrowsingElsewhereStillWritesTheFileWhereItWas) {
   const std::wstring sounds = folder_.Path() + L"\\" + mokuna::WidenSjis("おと");
   ASSERT_TRUE(CreateDirectoryW(sounds.c_str(), nullptr));

@@ -72,6 +72,38 @@ TEST(WinsockTransport, NoConnectionForRefusalEmptyTextOrUnknownName) {
   EXPECT_FALSE(t.IsOpen());
   EXPECT_EQ(PopTransport::WaitResult::Error, t.WaitReadable(10));
   EXPECT_FALSE(t.Send("x"));
+
+  // An address nobody answers for (or, without a route, one refused at once) gives up within the bound.
+  t.SetConnectTimeoutMs(300);
+  const auto start = Clock::now();
+  EXPECT_FALSE(t.Connect("192.0.2.1", 110));
+  EXPECT_LT(MsSince(start), 3000);
+}
+
+TEST(WinsockTransport, UnansweredConnectGivesUpAfterItsTimeOut) {
+  // A listener that never accepts and has no room in its queue leaves further attempts unanswered.
+  WinsockTransport queued[8];  // first: they start Winsock
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  ASSERT_EQ(0, listen(listener, 1));
+  int length = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  long long waited = -1;
+  for (WinsockTransport& t : queued) {
+    t.SetConnectTimeoutMs(300);
+    const auto start = Clock::now();
+    if (!t.Connect("127.0.0.1", ntohs(address.sin_port))) {
+      waited = MsSince(start);
+      break;
+    }
+  }
+  closesocket(listener);
+  ASSERT_GE(waited, 0) << "every attempt was answered";
+  EXPECT_GE(waited, 250);
+  EXPECT_LT(waited, 3000);
 }
 
 TEST(WinsockTransport, HostNameIsLookedUp) {
