@@ -30,6 +30,14 @@ setup_prefix() {
     "$wine_cmd" wineserver -w 2>/dev/null || wineserver -w 2>/dev/null || true
     touch "$WINEPREFIX/.mokuna-ready"
   fi
+  if [ ! -f "$WINEPREFIX/.mokuna-fontlink" ]; then
+    # Menus and message boxes are drawn in these faces, which hold no Japanese: link them to IPA fonts.
+    local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+    for face in 'Tahoma' 'MS Shell Dlg' 'MS Shell Dlg 2' 'Segoe UI'; do
+      "$wine_cmd" reg add "$link" /v "$face" /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1
+    done
+    touch "$WINEPREFIX/.mokuna-fontlink"
+  fi
   flock -u 9
   exec 9>&-
 }
