@@ -46,12 +46,12 @@ TCalForm::~TCalForm() {
   if (popup_) DestroyMenu(popup_);
 }
 
-bool TCalForm::FormCreate(int cal_x, int cal_y, bool show) {
+bool TCalForm::FormCreate(int cal_x, int cal_y, bool show, HWND owner) {
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   const DWORD ex_style = WS_EX_TOOLWINDOW;
   RECT frame = {0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, ex_style);
-  if (!CreateWin(L"TCalForm", ex_style, style, cal_x, cal_y, frame.right - frame.left, frame.bottom - frame.top))
+  if (!CreateWin(L"TCalForm", ex_style, style, cal_x, cal_y, frame.right - frame.left, frame.bottom - frame.top, owner))
     return false;
   SetWindowTextW(Handle(), L"Calender");
   CalForm = this;

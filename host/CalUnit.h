@@ -23,7 +23,8 @@ class TCalForm : public Window {
 
   // Builds the window hidden, loads back.bmp (a missing or unreadable picture leaves the plain window
   // colour), shows the current month, moves to (cal_x, cal_y) and shows itself when show is set.
-  bool FormCreate(int cal_x, int cal_y, bool show);
+  // owner: the window that keeps it off the task bar.
+  bool FormCreate(int cal_x, int cal_y, bool show, HWND owner = nullptr);
 
   void N3Click();  // previous month
   void N4Click();  // next month

@@ -37,7 +37,9 @@ void TTimeLabel::Paint(HDC dc) {
   RECT r = {0, 0, kWidth, kHeight};
   FillRect(dc, &r, GetSysColorBrush(COLOR_CAPTIONTEXT));
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  // Window text on the caption-text colour; a theme where the two are equal would hide the time.
+  const COLORREF text_colour = GetSysColor(COLOR_WINDOWTEXT);
+  SetTextColor(dc, text_colour != GetSysColor(COLOR_CAPTIONTEXT) ? text_colour : GetSysColor(COLOR_WINDOW));
   HGDIOBJ old = SelectObject(dc, font_);
   const std::wstring text = WidenSjis(text_);
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);

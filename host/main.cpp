@@ -44,7 +44,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   // 6. TCalForm, the calendar window (at CalX, CalY; shown when ShowCalender); its place is written at exit.
   TCalForm cal_form;
-  cal_form.FormCreate(form3.Settings.CalX, form3.Settings.CalY, form3.Settings.ShowCalender);
+  cal_form.FormCreate(form3.Settings.CalX, form3.Settings.CalY, form3.Settings.ShowCalender, Application.Handle());
   form3.CalendarWindow = cal_form.Handle();
   // 7. Hide the balloon window.
   form4.Hide();
