@@ -256,6 +256,18 @@ void TForm1::CreateControls() {
   SetWindowTextW(Item(kIdEdit6), mokuna::WidenSjis(settings_.FilePlaying).c_str());
   if (settings_.isUseAPOP == 0) CheckDlgButton(hwnd_, kIdRadioPop, BST_CHECKED);
   if (settings_.isUseAPOP >= 1) CheckDlgButton(hwnd_, kIdRadioApop, BST_CHECKED);
+  MoveRadioTabStop();
+}
+
+// Tab enters the protocol group at the marked item (the first when none is marked).
+void TForm1::MoveRadioTabStop() {
+  const bool apop = IsDlgButtonChecked(hwnd_, kIdRadioApop) == BST_CHECKED;
+  for (int id : {kIdRadioPop, kIdRadioApop}) {
+    HWND radio = Item(id);
+    const LONG_PTR style = GetWindowLongPtrW(radio, GWL_STYLE);
+    const bool stop = (id == kIdRadioApop) == apop;
+    SetWindowLongPtrW(radio, GWL_STYLE, stop ? style | WS_TABSTOP : style & ~static_cast<LONG_PTR>(WS_TABSTOP));
+  }
 }
 
 void TForm1::ApplyEnabling() {
@@ -344,6 +356,8 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case kIdButton3: Button3Click(); return 0;
         case kIdCheckBox1: CheckBox1Click(); return 0;
         case kIdCheckBox2: CheckBox2Click(); return 0;
+        case kIdRadioPop:
+        case kIdRadioApop: MoveRadioTabStop(); return 0;
       }
       break;
     case WM_CLOSE:  // Alt+F4: closed some other way than OK or the recheck button

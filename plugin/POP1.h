@@ -78,6 +78,7 @@ class TForm1 {
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
   void ApplyEnabling();
+  void MoveRadioTabStop();
   void CollectSettings();
   HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
 

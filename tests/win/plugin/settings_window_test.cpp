@@ -213,6 +213,25 @@ TEST_F(SettingsWindow, EnablingFollowsBothCheckBoxes) {
   EXPECT_EQ(no_sound, states[3]);
 }
 
+TEST_F(SettingsWindow, TabWalksTheControlsInTheirOrder) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "isPlay=1\r\nisUseAPOP=1\r\n"));
+  std::vector<int> order;
+  RunPage([&](HWND w) {
+    HWND at = Item(w, kIdEdit1);
+    for (int i = 0; i < 13; ++i) {
+      order.push_back(GetDlgCtrlID(at));
+      at = GetNextDlgTabItem(w, at, FALSE);
+    }
+    Click(w, kIdRadioPop);  // the mark moves, and Tab follows it
+    order.push_back(GetDlgCtrlID(GetNextDlgTabItem(w, Item(w, kIdEdit3), FALSE)));
+    Click(w, kIdButton1);
+  });
+  const std::vector<int> expected = {kIdEdit1,    kIdEdit2,     kIdEdit3, kIdRadioApop, kIdButton1, kIdButton2,
+                                     kIdCheckBox1, kIdEdit5, kIdCheckBox2, kIdEdit6,   kIdButton3, kIdButton4,
+                                     kIdEdit1,     kIdRadioPop};
+  EXPECT_EQ(expected, order);
+}
+
 TEST_F(SettingsWindow, LoadedSettingsShowAndOkWritesWhatTheWindowHolds) {
   ASSERT_TRUE(fileio::WriteFileAtomic(
       "epop.ini",
