@@ -123,6 +123,13 @@ int TApplication::Run() {
   while (main_window_ && IsWindow(main_window_)) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
+    // Tab, Enter and the arrow keys move between the controls of the program's other windows (debug
+    // window, About box), as in a dialog. The character window has no controls to move between.
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && root != main_window_ && msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST &&
+        IsDialogMessageW(root, &msg)) {
+      continue;
+    }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
