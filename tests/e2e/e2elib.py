@@ -119,10 +119,15 @@ class Display:
                 continue
             proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", f"{self.size}x24", "-nolisten", "tcp"],
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            if wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{n}") or proc.poll() is not None, 10) \
-                    and proc.poll() is None:
+            wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{n}") or proc.poll() is not None, 10)
+            # Another test may have taken the same number a moment earlier: that Xvfb then exits.
+            time.sleep(0.2)
+            if proc.poll() is None and os.path.exists(f"/tmp/.X11-unix/X{n}"):
                 self.proc, self.name = proc, f":{n}"
                 break
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
         if not self.proc:
             raise RuntimeError("no Xvfb display could be started")
         self.env["DISPLAY"] = self.name
