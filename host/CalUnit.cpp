@@ -167,7 +167,7 @@ void TCalForm::Paint(HDC dc) {
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
   RECT label = kLabel1;
   const std::wstring label_text = WidenSjis(month_.label);
-  DrawTextW(dc, label_text.c_str(), static_cast<int>(label_text.size()), &label, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOCLIP);
+  DrawTextW(dc, label_text.c_str(), static_cast<int>(label_text.size()), &label, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
   SelectObject(dc, old_font);
 }
 

@@ -22,14 +22,9 @@ std::string ClockText(const LocalTime& now) {
 
 bool DoubleClickRelease(bool window_moved, double now, double& last_click_time) {
   // An announcement leaves the last click time alone, so a third quick click announces again.
-  if (!window_moved && now - last_click_time < ClickRule::kDoubleClickDays) return true;
+  if (!window_moved && now - last_click_time < kDoubleClickDays) return true;
   last_click_time = now;
   return false;
-}
-
-bool ClickRule::Release(Button button, int window_left, int window_top, double now) {
-  if (button != Button::kLeft) return false;
-  return DoubleClickRelease(window_left != down_left_ || window_top != down_top_, now, last_click_time_);
 }
 
 LabelPlace TimeLabelPlace(int client_width, int client_height) {
@@ -37,17 +32,6 @@ LabelPlace TimeLabelPlace(int client_width, int client_height) {
   const long long scaled = 69LL * client_width;
   const long long centre = scaled >= 0 ? (2 * scaled + 117) / 234 : -((-2 * scaled + 117) / 234);
   return {static_cast<int>(centre) - 37, client_height - 71};
-}
-
-std::string LiteralMenuCaption(const std::string& sjis) {
-  // 0x26 is never the second byte of a double-byte character, so a plain byte scan is safe.
-  std::string out;
-  out.reserve(sjis.size());
-  for (char c : sjis) {
-    out += c;
-    if (c == '&') out += '&';
-  }
-  return out;
 }
 
 }  // namespace mokuna

@@ -115,13 +115,5 @@ TEST(CalendarNavigation, StepsAcrossYearsAndLabelsTheMonth) {
   EXPECT_EQ(BuildCalendarMonth(9999, 12, kFarAway).cells[WeekdayOf(9999, 12, 1) + 30].text, "31");
 }
 
-TEST(CalendarGrid, CellPositions) {
-  EXPECT_EQ(CalendarCellLeft(0), 10);
-  EXPECT_EQ(CalendarCellLeft(6), 196);
-  EXPECT_EQ(CalendarCellTop(41), 134);
-  EXPECT_EQ(CalendarCellLeft(41), 196);
-  EXPECT_EQ(CalendarCellTop(7), 38);
-}
-
 }  // namespace
 }  // namespace mokuna

@@ -38,26 +38,6 @@ TEST(TrayIdRegistry, ChangedIdKeepsItsPlace) {
   EXPECT_EQ(r.NextId(), 8);
 }
 
-TEST(TrayEvents, MouseMessagesMapToCallsAndButtons) {
-  struct Row { unsigned msg; TrayCall call; TrayButton button; };
-  const Row rows[] = {
-      {512, TrayCall::kMouseMove, TrayButton::kLeft},   {513, TrayCall::kMouseDown, TrayButton::kLeft},
-      {514, TrayCall::kMouseUp, TrayButton::kLeft},     {515, TrayCall::kDblClick, TrayButton::kLeft},
-      {516, TrayCall::kMouseDown, TrayButton::kRight},  {517, TrayCall::kMouseUp, TrayButton::kRight},
-      {518, TrayCall::kDblClick, TrayButton::kRight},   {519, TrayCall::kMouseDown, TrayButton::kMiddle},
-      {520, TrayCall::kMouseUp, TrayButton::kMiddle},
-  };
-  for (const Row& row : rows) {
-    const TrayEvent e = TrayEventFor(row.msg);
-    EXPECT_EQ(e.call, row.call) << row.msg;
-    if (row.call != TrayCall::kMouseMove) {
-      EXPECT_EQ(e.button, row.button) << row.msg;
-    }
-  }
-  // The middle double click and everything else are ignored.
-  for (unsigned msg : {511u, 521u, 522u, 0u, 1126u}) EXPECT_EQ(TrayEventFor(msg).call, TrayCall::kNone) << msg;
-}
-
 TEST(TrayTip, FitsSixtyThreeBytesWithoutSplittingACharacter) {
   EXPECT_EQ(TrayTipForRecord("2001/12/24 23:59"), "2001/12/24 23:59");
   EXPECT_EQ(TrayTipForRecord(std::string(63, 'a')), std::string(63, 'a'));

@@ -18,31 +18,8 @@ class TimeLabelTest : public ::testing::Test {
   }
   void TearDown() override { DestroyWindow(parent); }
 
-  RECT PlaceInParent(const TTimeLabel& label) const {
-    RECT r;
-    GetWindowRect(label.Handle(), &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-  }
   HWND parent = nullptr;
 };
-
-TEST_F(TimeLabelTest, DesignPlaceAndAnchoringToTheBottom) {
-  TTimeLabel label;
-  ASSERT_TRUE(label.Create(parent));
-  EXPECT_FALSE(label.Visible());
-  EXPECT_EQ(label.Text(), "24:00");
-  RECT r = PlaceInParent(label);
-  EXPECT_EQ(r.left, 32);
-  EXPECT_EQ(r.top, 32);
-  EXPECT_EQ(r.right - r.left, 75);
-  EXPECT_EQ(r.bottom - r.top, 21);
-  label.ParentResized(234, 203);
-  r = PlaceInParent(label);
-  EXPECT_EQ(r.left, 101);
-  EXPECT_EQ(r.top, 132);
-  EXPECT_EQ(r.right - r.left, 75);  // fixed size
-}
 
 TEST_F(TimeLabelTest, OpaqueCaptionTextBackgroundAndMouseGoesThrough) {
   TTimeLabel label;

@@ -234,15 +234,5 @@ TEST_F(TrayTest, TaskbarRestartAddsRegisteredIconsAgain) {
   EXPECT_EQ(g_sent[0].record.uID, static_cast<UINT>(shown.IconID()));
 }
 
-TEST_F(TrayTest, IdentifiersFollowTheLastLiveComponent) {
-  auto first = std::make_unique<TTaskTray>(owner);
-  const int base = first->IconID();
-  auto second = std::make_unique<TTaskTray>(owner);
-  EXPECT_EQ(second->IconID(), base + 1);
-  second.reset();
-  TTaskTray third(owner);
-  EXPECT_EQ(third.IconID(), base + 1);
-}
-
 }  // namespace
 }  // namespace mokuna
