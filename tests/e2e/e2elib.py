@@ -23,11 +23,15 @@ Display: start()/stop() (or with), .env (environment with DISPLAY), grab() -> Sc
   paint_background() (main_window_geometry calls it: Wine's start paints the root black),
   click(x, y, button=1), double_click(x, y, gap=0.05), drag(x0, y0, x1, y1), key(*names), move(x, y),
   visible_windows() -> [(id, name, x, y, w, h)], find_window(name=None, cls=None, timeout=10).
-Mokuna: start(), pid, main_window_geometry(timeout=60), message_box(timeout=30) -> window or None,
-  dismiss_message_box(key=None: click its button; or a key name), close_by_menu(), wait_exit(timeout) -> bool, kill(), debug_output() -> list of
-  the texts the program sent to OutputDebugString (Shift-JIS decoded), e.g. the general error handler's.
+Mokuna(folder, display): start() (or with), proc (the Popen), main_window_geometry(timeout=60) -> (x, y, w, h)
+  of the character window, message_box(timeout=30) -> window or None, dismiss_message_box(key=None: clicks
+  the button of a one-button box; or a key name such as "Return" or "Escape"), close_by_menu(),
+  wait_exit(timeout) -> bool, kill(), debug_output() -> the texts the program sent to OutputDebugString
+  (Shift-JIS decoded): the general error handler's and the edll.ini Retry/Cancel question.
+scratch_folder(files): a fresh folder with copies of files, removed at exit (MOKUNA_E2E_KEEP=1 keeps it).
 default_files(): the built Mokuna.exe, Kavrel.dll (and Fennick.dll when built) plus the default pictures
   and notes from assets/.  artifact(name): a path under RESULTS_DIR for screenshots worth keeping."""
+import atexit
 import os
 import re
 import shutil
@@ -54,9 +58,21 @@ def wait_for(condition, timeout, interval=0.1):
         time.sleep(interval)
 
 
+_scratch_folders = []
+
+
+@atexit.register
+def _remove_scratch_folders():
+    # MOKUNA_E2E_KEEP=1 keeps them for a look after a failure.
+    if os.environ.get("MOKUNA_E2E_KEEP") != "1":
+        for folder in _scratch_folders:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
 def scratch_folder(files=()):
-    """A new empty working folder holding copies of the given files."""
+    """A new empty working folder holding copies of the given files; removed when the script ends."""
     folder = tempfile.mkdtemp(prefix="mokuna-e2e-")
+    _scratch_folders.append(folder)
     for f in files:
         shutil.copy(f, folder)
     return folder
