@@ -171,12 +171,19 @@ def menu_hides_everything_and_tray_brings_it_back():
 
 
 @suite.case
-def exit_ends_the_program_and_writes_settings():
+def exit_from_the_tray_menu_ends_the_program_and_writes_settings():
     folder = e2elib.scratch_folder(e2elib.default_files())
     # No edll.ini: the character stands at its default place.
     with Desktop(folder, char_place=(894, 393)) as desk:
         desk.wait_character()
-        desk.right_click_menu()
+        # The tray icon's right-button menu is the character's menu; it opens on the press.
+        before = desk.shot()
+        x, y = desk.tray_icon()
+        desk.display.xdotool("mousemove", x, y, "mousedown", 3)
+        time.sleep(0.8)
+        assert outside_character_changes(desk, before, desk.shot("tray-menu")) > 100, "no menu on a tray press"
+        desk.display.xdotool("mouseup", 3)
+        time.sleep(0.3)
         desk.menu_item_from_bottom(1)  # 終了
         ini = os.path.join(folder, "edll.ini")
         assert e2elib.wait_for(lambda: os.path.exists(ini), 20, 0.3), "edll.ini was not written"
