@@ -349,6 +349,15 @@ TEST_F(CoolFormWin, PictureErrorsStopTheSetUp) {
   EXPECT_EQ("ファイル chara.bmp は開けません", message("chara.bmp"));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"chara.bmp.msk"));
 
+  // A picture beside the program but not in the current folder is not there for the user.
+  wchar_t module[MAX_PATH];
+  const DWORD len = GetModuleFileNameW(nullptr, module, MAX_PATH);
+  std::wstring beside(module, len);
+  beside = beside.substr(0, beside.find_last_of(L"\\/") + 1) + L"mokuna-beside-only.bmp";
+  ASSERT_TRUE(WriteBytes(beside.c_str(), masktest::BitmapFileBytes(8, 8, Character)));
+  EXPECT_EQ("ファイル mokuna-beside-only.bmp は開けません", message("mokuna-beside-only.bmp"));
+  DeleteFileW(beside.c_str());
+
   // An icon loads as a picture but has no bitmap to read the transparent colour from.
   std::string icon = std::string("\0\0\1\0\1\0", 6) + std::string("\x10\x10\0\0\1\0\x20\0", 8) +
                      Le32(40 + 1024 + 64) + Le32(22);
