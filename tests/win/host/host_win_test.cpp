@@ -50,7 +50,9 @@ class CharacterWindow : public ::testing::Test {
     folder_ = std::wstring(temp) + L"mokuna-host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
               std::to_wstring(counter_++);
     CreateDirectoryW(folder_.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW((home_ + L"\\pictures\\climon.bmp").c_str(), (folder_ + L"\\climon.bmp").c_str(), FALSE));
+    for (const wchar_t* name : {L"climon.bmp", L"mokuna.ico"}) {
+      ASSERT_TRUE(CopyFileW((home_ + L"\\pictures\\" + name).c_str(), (folder_ + L"\\" + name).c_str(), FALSE));
+    }
     SetCurrentDirectoryW(folder_.c_str());
     g_errors.clear();
     SetGeneralErrorDisplay(RecordError);
@@ -58,7 +60,9 @@ class CharacterWindow : public ::testing::Test {
   void TearDown() override {
     SetGeneralErrorDisplay(nullptr);
     SetFileAttributesW(L"edll.ini", FILE_ATTRIBUTE_NORMAL);
-    for (const wchar_t* f : {L"edll.ini", L"climon.bmp", L"climon.bmp.msk", L"kavrel.ini"}) DeleteFileW(f);
+    for (const wchar_t* f : {L"edll.ini", L"climon.bmp", L"climon.bmp.msk", L"mokuna.ico", L"kavrel.ini"}) {
+      DeleteFileW(f);
+    }
     SetCurrentDirectoryW(home_.c_str());
     RemoveDirectoryW(folder_.c_str());
   }
@@ -189,6 +193,19 @@ TEST_F(CharacterWindow, MissingPictureIsReported) {
   EXPECT_FALSE(form.Timer1.Enabled());
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
   EXPECT_EQ(Slurp("edll.ini").rfind("MokunaImage=gone.bmp\r\n", 0), 0u);
+}
+
+TEST_F(CharacterWindow, PictureWithoutBitmapIsReported) {
+  // An icon loads, but its pixels cannot be read for the transparent colour.
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "MokunaImage=mokuna.ico\r\n"));
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  EXPECT_EQ(g_errors, std::vector<std::string>{"ビットマップを持っている時のみイメージの変更が可能です"});
+  const RECT r = WindowRect(form);
+  EXPECT_EQ(r.right - r.left, TForm3::kDesignClientWidth);
+  EXPECT_EQ(GetFileAttributesW(L"mokuna.ico.msk"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(form.Timer1.Enabled());
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
 }
 
 TEST_F(CharacterWindow, UnwritableEdllIniAsksRetryOrCancel) {
