@@ -3,6 +3,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "POP1.h"
 #include "plugin_test_support.h"
@@ -91,6 +92,24 @@ TEST_F(FennickDll, WindowWorksAgainAfterTheLibraryWasReloaded) {
   FreeLibrary(dll_);
   SetUp();
   EXPECT_EQ("Fennick PropertyPage 000 ", PressOnPage(fennick::kIdButton1));
+}
+
+// The same code in this program, where the message box can be watched.
+TEST(CheckMailExport, ShowsALoadErrorAndGoesOnWithTheCheck) {
+  fennick_test::ScratchFolder folder;
+  const fennick::UiHooks saved = fennick::Hooks();
+  std::vector<std::string> shown;
+  fennick::Hooks().show_error = [&](HWND, const std::string& text) { shown.push_back(text); };
+  const std::string file = "POPServer=\r\nisUseAPOP=1x\r\nLastMailNum=5\r\n";
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", file));
+  fennick::ModuleState state;
+  const std::string result = fennick::RunCheckMail(state);
+  fennick::Hooks() = saved;
+  EXPECT_EQ("Fennick CheckMail 101 Cannot Connect to Server", result);
+  ASSERT_EQ(1u, shown.size());
+  EXPECT_NE(std::string::npos, shown[0].find("1x")) << shown[0];
+  EXPECT_EQ(0, state.LastMailNum) << "keys after the bad one are not applied";
+  EXPECT_EQ(file, fennick_test::ReadAll("epop.ini"));
 }
 
 }  // namespace

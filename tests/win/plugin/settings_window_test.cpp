@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
