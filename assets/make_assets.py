@@ -3,14 +3,18 @@
 background (back.bmp), the tray and program icon (mokuna.ico) and the version notes (version.txt).
 
 Standard library only; run it from anywhere:  python3 assets/make_assets.py
+With --check it draws everything into a temporary folder and fails when a committed file differs.
 The pictures are 24-bit bitmaps whose pixel (0, 0) holds the transparent colour. The outer edge of each
 shape is hard (a pixel is either shape or background, decided at its centre) so that the mask cut from the
 colour of pixel (0, 0) follows the outline exactly and leaves no halo; only the inside is smoothed."""
 import math
 import os
 import struct
+import sys
+import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = HERE
 TRANSPARENT = (255, 0, 255)
 SUB = 4  # sub-samples per pixel side for the smoothed inside
 
@@ -264,14 +268,29 @@ VERSION_NOTES = """Oribel Mokuna バージョン 1.0.0
 
 
 def main():
-    write_bmp(os.path.join(HERE, "climon.bmp"), CHAR_W, CHAR_H, opaque(smooth(CHAR_W, CHAR_H, character)))
-    write_bmp(os.path.join(HERE, "fukidasi.bmp"), BALLOON_W, BALLOON_H,
+    write_bmp(os.path.join(OUT, "climon.bmp"), CHAR_W, CHAR_H, opaque(smooth(CHAR_W, CHAR_H, character)))
+    write_bmp(os.path.join(OUT, "fukidasi.bmp"), BALLOON_W, BALLOON_H,
               opaque(smooth(BALLOON_W, BALLOON_H, balloon)))
-    write_bmp(os.path.join(HERE, "back.bmp"), 232, 160, calendar)
-    write_ico(os.path.join(HERE, "mokuna.ico"), [(16, icon(16)), (32, icon(32)), (48, icon(48))])
-    with open(os.path.join(HERE, "version.txt"), "wb") as f:
+    write_bmp(os.path.join(OUT, "back.bmp"), 232, 160, calendar)
+    write_ico(os.path.join(OUT, "mokuna.ico"), [(16, icon(16)), (32, icon(32)), (48, icon(48))])
+    with open(os.path.join(OUT, "version.txt"), "wb") as f:
         f.write(VERSION_NOTES.replace("\n", "\r\n").encode("cp932"))
 
 
+FILES = ("climon.bmp", "fukidasi.bmp", "back.bmp", "mokuna.ico", "version.txt")
+
+
+def check():
+    """0 when drawing again gives exactly the committed files."""
+    global OUT
+    with tempfile.TemporaryDirectory() as OUT:
+        main()
+        stale = [f for f in FILES
+                 if open(os.path.join(OUT, f), "rb").read() != open(os.path.join(HERE, f), "rb").read()]
+    for f in stale:
+        print(f"assets/{f} differs from what make_assets.py draws; run it and commit the result")
+    return 1 if stale else 0
+
+
 if __name__ == "__main__":
-    main()
+    sys.exit(check() if sys.argv[1:] == ["--check"] else main())
