@@ -132,3 +132,36 @@ TEST(DumpLog, SaysEveryWaitingStringWholeWithoutDispatching) {
 
 }  // namespace
 }  // namespace mokuna
+
+namespace mokuna {
+namespace {
+
+// The library's functions as the port calls them; the texts must arrive NUL-terminated and whole.
+std::vector<std::string> g_calls;
+const char* g_next = nullptr;
+int FakeIsResult() { return g_next != nullptr; }
+const char* FakeGetResults() {
+  const char* r = g_next;
+  g_next = nullptr;
+  return r;
+}
+void FakeAddEntry(const char* t) { g_calls.push_back(std::string("AddEntry:") + t); }
+void FakeDirectAction(const char* t) { g_calls.push_back(std::string("DirectAction:") + t); }
+void FakePropertyPage(const char* t) { g_calls.push_back(std::string("PropertyPage:") + t); }
+
+TEST(FunctionSchedulerPort, ForwardsEachCallToItsFunction) {
+  FunctionSchedulerPort port(FakeIsResult, FakeGetResults, FakeAddEntry, FakeDirectAction, FakePropertyPage);
+  port.AddEntry("* * * * /5 Fennick 0 CheckMail");
+  port.DirectAction("");
+  port.PropertyPage("Fennick");
+  EXPECT_EQ((std::vector<std::string>{"AddEntry:* * * * /5 Fennick 0 CheckMail", "DirectAction:",
+                                      "PropertyPage:Fennick"}),
+            g_calls);
+  g_next = "Kavrel AddEntry 000 ok";
+  ASSERT_TRUE(port.IsResult());
+  EXPECT_EQ("Kavrel AddEntry 000 ok", port.GetResults());
+  EXPECT_FALSE(port.IsResult());
+}
+
+}  // namespace
+}  // namespace mokuna
