@@ -278,6 +278,7 @@ void TForm2::ShowModal() {
   for (HWND w : disabled) EnableWindow(w, FALSE);
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
+  SetFocus(Control(ActivePage() == 1 ? kEserifu : kListBox1));
   MSG msg;
   bool quit = false;
   while (!closing_) {

@@ -41,26 +41,6 @@ class DllEditTest : public ::testing::Test {
   DllListEdit list{{"Kavrel", "Fennick"}, -1, ""};
 };
 
-TEST_F(DllEditTest, MissingFileChangesNothing) {
-  list.edit = "Fennick.dll";
-  EXPECT_EQ(AddDllResult::kNoSuchDll, AddDll(list, exists));
-  EXPECT_EQ(std::vector<std::string>{"Fennick.dll.dll"}, asked);
-  EXPECT_EQ("Fennick.dll", list.edit);
-  EXPECT_EQ(2u, list.items.size());
-  EXPECT_EQ(-1, list.selected);
-
-  list.edit = "";
-  EXPECT_EQ(AddDllResult::kNoSuchDll, AddDll(list, exists));
-}
-
-TEST_F(DllEditTest, DuplicateSelectsTheListedLineAndClearsTheEdit) {
-  list.edit = "Fennick";
-  EXPECT_EQ(AddDllResult::kAlreadyListed, AddDll(list, exists));
-  EXPECT_EQ(1, list.selected);
-  EXPECT_EQ("", list.edit);
-  EXPECT_EQ(2u, list.items.size());
-}
-
 TEST_F(DllEditTest, NameDifferingInCaseIsAddedAtTheEndAndSelected) {
   list.edit = "fennick";
   EXPECT_EQ(AddDllResult::kAdded, AddDll(list, exists));

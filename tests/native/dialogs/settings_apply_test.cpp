@@ -91,18 +91,5 @@ TEST(ApplySettings, SignedAndZeroIntervalsPassThrough) {
   EXPECT_EQ("EventPolling=-20", target.steps[3]);
 }
 
-TEST(FormFromValues, FillsEveryControl) {
-  const SettingsForm f = SampleForm();
-  EXPECT_EQ("250", f.eself);
-  EXPECT_EQ("2", f.eserifu);
-  EXPECT_EQ("9", f.efukidasi);
-  EXPECT_EQ("1000", f.eevent);
-  EXPECT_EQ("キャラ.bmp", f.edit1);
-  EXPECT_EQ("4", f.edit3);
-  EXPECT_EQ((std::vector<std::string>{"Kavrel", "Fennick", "Fennick", ""}), f.list_box1);
-  EXPECT_TRUE(f.check_box1);
-  EXPECT_FALSE(f.check_box2);
-}
-
 }  // namespace
 }  // namespace mokuna
