@@ -9,7 +9,7 @@ LEFT, TOP = 400, 300
 suite = e2elib.Suite("dialogs_e2e")
 
 # Items of the character's menu, counted from the top (separators are skipped by the arrow keys).
-MENU_DLL, MENU_SETTINGS, MENU_ABOUT = 3, 4, 6
+MENU_DEBUG, MENU_DLL, MENU_SETTINGS, MENU_ABOUT = 1, 3, 4, 6
 
 
 def folder_with(dlls=("Kavrel",), keys=()):
@@ -96,6 +96,22 @@ def about_box_opens_from_the_menu():
         assert e2elib.wait_for(lambda: (display.find_window(name="About Mokuna", timeout=1) or about)[5]
                                == folded_height + 188, 10), "the guide did not fold out"
         display.save_png(e2elib.artifact("dialogs-about-unfolded.png"))
+
+
+@suite.case
+def debug_window_adds_a_schedule_entry():
+    folder = folder_with()
+    with e2elib.Display() as display, e2elib.Mokuna(folder, display) as program:
+        program.main_window_geometry()
+        open_menu_item(program, display, MENU_DEBUG)
+        display.key("Return")
+        debug = display.find_window(name="EventEntry(DEBUG)", timeout=20)
+        assert debug, "the debug window did not open"
+        replace_text(display, debug, 120, 16, "* * * * /3 Fennick 0 CheckMail")
+        click_in(display, debug, 186, 44)                  # エントリ入力
+        entry = "* * * * /3 Fennick 0 CheckMail"
+        assert e2elib.wait_for(lambda: entry in read_ini(folder, "kavrel.ini").split("\r\n"), 20), \
+            "kavrel.ini: " + repr(read_ini(folder, "kavrel.ini"))
 
 
 def checked(display, page):
