@@ -46,6 +46,8 @@ void TForm4::FormCreate() {
 
 void TForm4::SetLabelText(const std::string& sjis) {
   label_text_ = sjis;
+  // What the character says is visible to a debugger (and to the end-to-end tests), not only on screen.
+  if (!sjis.empty()) OutputDebugStringA(("Oribel Mokuna: Label1: " + sjis + "\n").c_str());
   InvalidateRect(Handle(), nullptr, FALSE);
 }
 

@@ -1,0 +1,135 @@
+"""A private Dovecot POP3 server for the end-to-end tests: 127.0.0.1:110, a throw-away configuration in a
+temporary folder, one passwd-file user with a PLAIN password (so APOP works) and a maildir."""
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+
+import e2elib
+
+PORT = 110
+USER, PASSWORD = "tester", "s3cret=pw"
+
+
+def port_taken():
+    probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    # Connections of an earlier server still closing do not count; only a listener does.
+    probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    try:
+        probe.bind(("127.0.0.1", PORT))
+        return False
+    except OSError:
+        return True
+    finally:
+        probe.close()
+
+
+class Dovecot:
+    """A private Dovecot serving one passwd-file user with a maildir, in its own temporary folder."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="fennick-dovecot-")
+        # The mail processes run as nobody and must reach the maildir.
+        os.chmod(self.root, 0o755)
+        self.maildir = os.path.join(self.root, "mail", "Maildir")
+        for sub in ("cur", "new", "tmp"):
+            os.makedirs(os.path.join(self.maildir, sub))
+        for base, dirs, _ in os.walk(os.path.join(self.root, "mail")):
+            os.chmod(base, 0o777)
+        self.count = 0
+        self.passwd = os.path.join(self.root, "passwd")
+        self.set_password(PASSWORD)
+        self.conf = os.path.join(self.root, "dovecot.conf")
+        with open(self.conf, "w") as f:
+            f.write(f"""base_dir = {self.root}/run
+state_dir = {self.root}/state
+instance_name = fennick-e2e-{os.getpid()}
+protocols = pop3
+listen = 127.0.0.1
+ssl = no
+disable_plaintext_auth = no
+auth_mechanisms = plain apop
+auth_failure_delay = 0
+log_path = {self.root}/dovecot.log
+mail_location = maildir:{self.maildir}
+default_internal_user = dovecot
+default_login_user = dovenull
+passdb {{
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u {self.passwd}
+}}
+userdb {{
+  driver = static
+  args = uid=65534 gid=65534 home={self.root}/mail
+}}
+service pop3-login {{
+  inet_listener pop3 {{
+    address = 127.0.0.1
+    port = {PORT}
+  }}
+}}
+service anvil {{
+  chroot =
+}}
+""")
+        os.makedirs(os.path.join(self.root, "state"))
+        self.process = subprocess.Popen(["dovecot", "-F", "-c", self.conf],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
+        if not e2elib.wait_for(self.listening, 20):
+            self.stop()
+            raise RuntimeError("Dovecot did not start listening:\n" + self.log())
+
+    def listening(self):
+        if self.process.poll() is not None:
+            return False
+        try:
+            with socket.create_connection(("127.0.0.1", PORT), timeout=1):
+                return True
+        except OSError:
+            return False
+
+    def set_password(self, password):
+        with open(self.passwd, "w") as f:
+            f.write(f"{USER}:{{PLAIN}}{password}\n")
+        os.chmod(self.passwd, 0o644)
+
+    def add_message(self):
+        """Delivers one message; returns its identifier as the plug-in stores it (lower case)."""
+        self.count += 1
+        ident = f"<Msg{self.count}.{int(time.time())}@Example.TEST>"
+        body = (f"From: sender@example.test\r\nTo: {USER}@example.test\r\nSubject: test {self.count}\r\n"
+                f"Message-ID: {ident}\r\n\r\nmessage body {self.count}\r\n")
+        name = f"{1700000000 + self.count}.M{self.count}P1.e2e"
+        tmp = os.path.join(self.maildir, "tmp", name)
+        with open(tmp, "w", newline="") as f:
+            f.write(body)
+        os.chmod(tmp, 0o666)
+        os.rename(tmp, os.path.join(self.maildir, "new", name))
+        return ident.lower()
+
+    def log(self):
+        try:
+            with open(os.path.join(self.root, "dovecot.log"), errors="replace") as f:
+                return f.read()[-3000:]
+        except OSError:
+            return "(no log)"
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(15)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(5)
+        e2elib.wait_for(lambda: not port_taken(), 10)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def write_epop(folder, apop, password=PASSWORD):
+    text = (f"isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount={USER}\r\nPassword={password}\r\n"
+            f"POPServer=127.0.0.1\r\nisUseAPOP={1 if apop else 0}\r\nFilePlaying=\r\n")
+    with open(os.path.join(folder, "epop.ini"), "wb") as f:
+        f.write(text.encode("cp932"))

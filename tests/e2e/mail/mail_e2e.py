@@ -1,0 +1,61 @@
+"""The whole program against a real POP3 server: Mokuna.exe with the real Kavrel.dll and Fennick.dll, a
+timetable that checks the mailbox every minute, and a private Dovecot holding three messages. The character
+must announce the mail in its balloon, and the plug-in must remember what it saw."""
+import os
+
+import e2elib
+from dovecot import Dovecot, port_taken, write_epop
+
+suite = e2elib.Suite("mail_e2e")
+
+CHAR_LEFT, CHAR_TOP = 700, 500
+
+
+def balloon_texts(app):
+    prefix = "Oribel Mokuna: Label1: "
+    return [t[len(prefix):] for t in app.debug_output() if t.startswith(prefix)]
+
+
+def epop_value(folder, key):
+    with open(os.path.join(folder, "epop.ini"), "rb") as f:
+        for line in f.read().split(b"\r\n"):
+            if line.startswith(key.encode() + b"="):
+                return line.split(b"=", 1)[1].decode("cp932")
+    return None
+
+
+@suite.case
+def character_announces_new_mail_from_the_scheduled_check():
+    assert not port_taken(), "port 110 on 127.0.0.1 is taken by another program; the case could not run"
+    server = Dovecot()
+    try:
+        for _ in range(3):
+            server.add_message()
+        folder = e2elib.scratch_folder(e2elib.default_files())
+        assert os.path.exists(os.path.join(folder, "Fennick.dll")), "Fennick.dll was not built"
+        write_epop(folder, apop=True)
+        with open(os.path.join(folder, "edll.ini"), "wb") as f:
+            f.write(f"Left={CHAR_LEFT}\r\nTop={CHAR_TOP}\r\nSerifuInterval=1\r\n".encode("cp932"))
+        with open(os.path.join(folder, "kavrel.ini"), "wb") as f:
+            f.write(b"* * * * /1 Fennick 0 CheckMail\r\n")
+
+        with e2elib.Display() as display, e2elib.Mokuna(folder, display) as app:
+            app.main_window_geometry()
+            first, second = "メールが3通きています．", "はやく受信しましょう．"
+            said = e2elib.wait_for(lambda: any(second in t for t in balloon_texts(app)), 90)
+            display.save_png(e2elib.artifact("mail-announced.png"))
+            texts = balloon_texts(app)
+            assert said, f"the character did not announce the mail; it said {texts!r}\n{server.log()}"
+            # Both lines, the count first, in one balloon: the second joins the first below it.
+            last = [t for t in texts if second in t][-1]
+            assert last.index(first) < last.index(second), last
+            assert epop_value(folder, "LastMailNum") == "3"
+            app.close_by_menu()
+            assert app.wait_exit(30)
+        with open(os.path.join(folder, "kavrel.ini"), "rb") as f:
+            assert f.read() == b"* * * * /1 Fennick 0 CheckMail\r\n"
+    finally:
+        server.stop()
+
+
+suite.run()
