@@ -23,9 +23,9 @@ TForm1::~TForm1() {
   if (font_) DeleteObject(font_);
 }
 
-bool TForm1::Create() {
+bool TForm1::Create(HWND owner) {
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-  if (!CreateWin(L"TForm1", WS_EX_CONTROLPARENT, style, 192, 106, 259, 89)) return false;
+  if (!CreateWin(L"TForm1", WS_EX_CONTROLPARENT, style, 192, 106, 259, 89, owner)) return false;
   SetWindowTextW(Handle(), L"EventEntry(DEBUG)");
   font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", 12);
   CreateControls(Handle(), kForm1Controls, std::size(kForm1Controls), font_);

@@ -17,7 +17,8 @@ class TForm1 : public Window {
   ~TForm1() override;
 
   // Creates the window hidden at its place; Debug1Click of the character window shows it.
-  bool Create();
+  // owner: the application window, so that the window has no task-bar button of its own.
+  bool Create(HWND owner = nullptr);
   void Show();
 
   void Button1Click();  // エントリ入力

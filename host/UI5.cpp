@@ -68,13 +68,13 @@ TForm5::~TForm5() {
     if (f) DeleteObject(f);
 }
 
-bool TForm5::Create() {
+bool TForm5::Create(HWND owner) {
   RECT r{0, 0, kClientWidth, 495};
   AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
   const int w = r.right - r.left;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - kAboutFoldedHeight) / 2;
-  if (!CreateWin(L"TForm5", kExStyle, kStyle, x, y, w, kAboutUnfoldedHeight)) return false;
+  if (!CreateWin(L"TForm5", kExStyle, kStyle, x, y, w, kAboutUnfoldedHeight, owner)) return false;
   SetWindowTextW(Handle(), L"About Mokuna");
   font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", 12);
   link_font_ = CreatePixelFont(L"ＭＳ Ｐ明朝", 16, true, true, true);

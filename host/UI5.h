@@ -18,7 +18,8 @@ class TForm5 : public Window {
   ~TForm5() override;
 
   // Creates the window hidden, folded, centred on the screen; reads version.txt from the current directory.
-  bool Create();
+  // owner: the application window, so that the window has no task-bar button of its own.
+  bool Create(HWND owner = nullptr);
   void Show();
 
   void Button1Click();  // しめる

@@ -35,12 +35,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   FunctionSchedulerPort kavrel(isResult, GetResults, AddEntry, DirectAction, PropertyPage);
   TForm1 form1(kavrel);
   Form1 = &form1;
-  form1.Create();
+  form1.Create(Application.Handle());
 
   // 5. TForm5, the About box, hidden.
   TForm5 form5;
   Form5 = &form5;
-  form5.Create();
+  form5.Create(Application.Handle());
 
   // 6. TCalForm, the calendar window (at CalX, CalY; shown when ShowCalender); its place is written at exit.
   TCalForm cal_form;
