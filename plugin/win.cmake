@@ -11,7 +11,3 @@ add_library(Fennick SHARED ${CMAKE_CURRENT_LIST_DIR}/Fennick.cpp ${CMAKE_CURRENT
                            ${CMAKE_CURRENT_LIST_DIR}/Fennick.rc)
 set_target_properties(Fennick PROPERTIES OUTPUT_NAME Fennick PREFIX "")
 target_link_libraries(Fennick PRIVATE fennick_win)
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  # Symbols of the static runtime would triple the file's size.
-  target_link_options(Fennick PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
-endif()
