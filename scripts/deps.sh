@@ -16,12 +16,13 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+# With their recommended packages: Xvfb needs the keyboard compiler and Wine its fonts from them.
 echo "Installing: ${missing[*]}"
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+"${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 # The POP3 server is only ever started by the tests, on loopback, with a throw-away configuration.
 if command -v systemctl >/dev/null 2>&1 && [ -d /run/systemd/system ]; then
   "${sudo[@]}" systemctl disable --now dovecot >/dev/null 2>&1 || true
