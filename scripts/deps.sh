@@ -10,21 +10,25 @@ packages=(
   dovecot-pop3d python3
 )
 
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-# With their recommended packages: Xvfb needs the keyboard compiler and Wine its fonts from them.
-echo "Installing: ${missing[*]}"
-sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
-# The POP3 server is only ever started by the tests, on loopback, with a throw-away configuration.
-if command -v systemctl >/dev/null 2>&1 && [ -d /run/systemd/system ]; then
-  "${sudo[@]}" systemctl disable --now dovecot >/dev/null 2>&1 || true
+if [ ${#missing[@]} -gt 0 ]; then
+  # With their recommended packages: Xvfb needs the keyboard compiler and Wine its fonts from them.
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+  if command -v systemctl >/dev/null 2>&1 && [ -d /run/systemd/system ]; then
+    "${sudo[@]}" systemctl disable dovecot >/dev/null 2>&1 || true
+  fi
 fi
-"${sudo[@]}" service dovecot stop >/dev/null 2>&1 || true
+# The POP3 server is only ever started by the tests, on loopback, with a throw-away configuration: the
+# system's own instance must not hold port 110.
+if service dovecot status >/dev/null 2>&1; then
+  "${sudo[@]}" service dovecot stop >/dev/null 2>&1 || true
+fi
