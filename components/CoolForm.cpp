@@ -9,6 +9,7 @@
 
 #include "extMaskgenerator.h"
 #include "mask_region.h"
+#include "sjis.h"
 #include "win_text.h"
 
 namespace mokuna {
@@ -32,8 +33,8 @@ std::string ExtensionOf(const std::string& path) {
   std::size_t dot = std::string::npos;
   for (std::size_t i = 0; i < path.size();) {
     const unsigned char c = static_cast<unsigned char>(path[i]);
-    const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-    if (!lead) {
+    const std::size_t len = sjis::CharLength(path, i);
+    if (len == 1) {
       if (c == '\\' || c == '/' || c == ':') {
         name_start = i + 1;
         dot = std::string::npos;
@@ -41,7 +42,7 @@ std::string ExtensionOf(const std::string& path) {
         dot = i;
       }
     }
-    i += lead && i + 1 < path.size() ? 2 : 1;
+    i += len;
   }
   if (dot == std::string::npos || dot < name_start) return std::string();
   return path.substr(dot + 1);

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 
+#include "win_text.h"
+
 namespace mokuna {
 
 namespace {
@@ -15,13 +17,6 @@ UINT g_taskbar_created = 0;
 
 BOOL Notify(DWORD message, NOTIFYICONDATAA* record) {
   return g_notify ? g_notify(message, record) : Shell_NotifyIconA(message, record);
-}
-
-std::wstring Widen(const std::string& sjis) {
-  const int n = MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()), nullptr, 0);
-  std::wstring wide(n, L'\0');
-  MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()), wide.data(), n);
-  return wide;
 }
 
 TTaskTray* ComponentOf(int id) { return static_cast<TTaskTray*>(TrayIdRegistry::Process().Find(id)); }
@@ -176,7 +171,7 @@ void TTaskTray::ReportError(const std::string& sjis_text) {
     g_error_handler(sjis_text);
     return;
   }
-  MessageBoxW(nullptr, Widen(sjis_text).c_str(), L"", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+  MessageBoxW(nullptr, mokuna::WidenSjis(sjis_text).c_str(), L"", MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
 // ---- TNotifyWindow ----
