@@ -31,6 +31,7 @@ endfunction()
 function(mokuna_win_test name)
   if(WIN32)
     _mokuna_gtest_target(${name} ${ARGN})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/win/support)
     # Wine's first start in a fresh prefix is slow; the runner does it once and then each program starts quickly.
     set_tests_properties(${name} PROPERTIES LABELS wine TIMEOUT 600)
   endif()

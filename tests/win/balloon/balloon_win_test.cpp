@@ -6,6 +6,7 @@
 #include <string>
 
 #include "UI4.h"
+#include "scratch_folder.h"
 #include "clock.h"
 
 namespace mokuna {
@@ -15,25 +16,13 @@ namespace {
 // beside the test) and copied into a fresh current directory for each test.
 class BalloonTest : public ::testing::Test {
  protected:
+  testsupport::ScratchFolder folder_{L"mokuna-balloon"};
+
   void SetUp() override {
-    wchar_t cwd[MAX_PATH], tmp[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, cwd);
-    home_ = cwd;
-    GetTempPathW(MAX_PATH, tmp);
-    dir_ = std::wstring(tmp) + L"mokuna-balloon-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++counter_);
-    CreateDirectoryW(dir_.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW((home_ + L"\\pictures\\fukidasi.bmp").c_str(), (dir_ + L"\\fukidasi.bmp").c_str(), FALSE));
-    SetCurrentDirectoryW(dir_.c_str());
+    ASSERT_TRUE(folder_.CopyIn(L"pictures\\fukidasi.bmp"));
     SetCurrentClock(&clock_);
   }
-  void TearDown() override {
-    SetCurrentClock(nullptr);
-    SetCurrentDirectoryW(home_.c_str());
-    DeleteFileW((dir_ + L"\\fukidasi.bmp").c_str());
-    DeleteFileW((dir_ + L"\\fukidasi.msk").c_str());
-    RemoveDirectoryW(dir_.c_str());
-  }
+  void TearDown() override { SetCurrentClock(nullptr); }
   static void Pump() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
@@ -45,8 +34,6 @@ class BalloonTest : public ::testing::Test {
   }
 
   FakeClock clock_{LocalTime{2026, 12, 7, 1, 10, 0, 0, 0}};
-  std::wstring home_, dir_;
-  static inline int counter_ = 0;
 };
 
 TEST_F(BalloonTest, CreationShapesTheWindowToThePicture) {

@@ -12,6 +12,7 @@
 #include "clock.h"
 #include "file_io.h"
 #include "win_text.h"
+#include "scratch_folder.h"
 
 namespace mokuna {
 namespace {
@@ -45,16 +46,10 @@ LocalTime Noon() {
 // The character window, its calendar and a stand-in balloon, in an empty folder holding only the picture.
 class CharacterCommands : public ::testing::Test {
  protected:
+  testsupport::ScratchFolder folder_{L"mokuna-commands"};
+
   void SetUp() override {
-    wchar_t here[MAX_PATH], temp[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, here);
-    home_ = here;
-    GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"mokuna-commands-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(counter_++);
-    CreateDirectoryW(folder_.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW((home_ + L"\\pictures\\climon.bmp").c_str(), (folder_ + L"\\climon.bmp").c_str(), FALSE));
-    SetCurrentDirectoryW(folder_.c_str());
+    ASSERT_TRUE(folder_.CopyIn(L"pictures\\climon.bmp"));
     g_errors.clear();
     g_notified.clear();
     SetGeneralErrorDisplay(RecordError);
@@ -69,9 +64,6 @@ class CharacterCommands : public ::testing::Test {
     SetCurrentClock(nullptr);
     TTaskTray::SetNotifyFunction(nullptr);
     SetGeneralErrorDisplay(nullptr);
-    for (const wchar_t* f : {L"edll.ini", L"climon.bmp", L"climon.bmp.msk", L"kavrel.ini"}) DeleteFileW(f);
-    SetCurrentDirectoryW(home_.c_str());
-    RemoveDirectoryW(folder_.c_str());
   }
 
   // Start-up as the program does it: the character window, then (later) the calendar.
@@ -113,10 +105,7 @@ class CharacterCommands : public ::testing::Test {
   std::unique_ptr<TForm3> form_;
   std::unique_ptr<TCalForm> calendar_;
   HWND balloon_ = nullptr;
-  std::wstring home_, folder_;
-  static int counter_;
 };
-int CharacterCommands::counter_ = 0;
 
 TEST_F(CharacterCommands, CalendarToggleTwiceRestoresCaptionSettingAndVisibility) {
   TForm3& form = Start();

@@ -4,28 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "file_io.h"
+#include "scratch_folder.h"
 
 namespace {
 
 class FileIoWin : public ::testing::Test {
  protected:
-  void SetUp() override {
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    dir_ = std::wstring(tmp) + L"mokuna-fileio-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(dir_.c_str(), nullptr);
-    SetCurrentDirectoryW(dir_.c_str());
-  }
-  void TearDown() override {
-    SetFileAttributesW(L"edll.ini", FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(L"edll.ini");
-    DeleteFileW(L"\x30AD\x30E3\x30E9.bmp.msk");
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    SetCurrentDirectoryW(tmp);
-    RemoveDirectoryW(dir_.c_str());
-  }
-  std::wstring dir_;
+  testsupport::ScratchFolder folder_{L"mokuna-fileio"};
 };
 
 TEST_F(FileIoWin, ReplacesAnExistingFileByBareName) {

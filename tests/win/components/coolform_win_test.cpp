@@ -12,6 +12,7 @@
 #include "extMaskgenerator.h"
 #include "mask_reference.h"
 #include "mask_region.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -119,21 +120,7 @@ void SendMouse(DWORD flags, int screen_x = 0, int screen_y = 0) {
 
 class CoolFormWin : public ::testing::Test {
  protected:
-  void SetUp() override {
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    dir_ = std::wstring(tmp) + L"mokuna-coolform-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(dir_.c_str(), nullptr);
-    SetCurrentDirectoryW(dir_.c_str());
-  }
-  void TearDown() override {
-    for (const wchar_t* f : {L"a.msk", L"b.msk", L"chara.bmp", L"chara.bmp.msk", L"big.msk", L"pic.ico"}) DeleteFileW(f);
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    SetCurrentDirectoryW(tmp);
-    RemoveDirectoryW(dir_.c_str());
-  }
-  std::wstring dir_;
+  testsupport::ScratchFolder folder_{L"mokuna-coolform"};
 };
 
 std::string Le32(std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }

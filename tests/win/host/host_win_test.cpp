@@ -10,6 +10,7 @@
 #include "file_io.h"
 #include "host_settings.h"
 #include "win_text.h"
+#include "scratch_folder.h"
 
 namespace mokuna {
 namespace {
@@ -42,29 +43,17 @@ std::string Slurp(const char* name) {
 // Each test runs in an empty folder of its own holding only the character picture.
 class CharacterWindow : public ::testing::Test {
  protected:
+  testsupport::ScratchFolder folder_{L"mokuna-host"};
+
   void SetUp() override {
-    wchar_t here[MAX_PATH], temp[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, here);
-    home_ = here;
-    GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"mokuna-host-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(counter_++);
-    CreateDirectoryW(folder_.c_str(), nullptr);
     for (const wchar_t* name : {L"climon.bmp", L"mokuna.ico"}) {
-      ASSERT_TRUE(CopyFileW((home_ + L"\\pictures\\" + name).c_str(), (folder_ + L"\\" + name).c_str(), FALSE));
+      ASSERT_TRUE(folder_.CopyIn(std::wstring(L"pictures\\") + name));
     }
-    SetCurrentDirectoryW(folder_.c_str());
     g_errors.clear();
     SetGeneralErrorDisplay(RecordError);
   }
   void TearDown() override {
     SetGeneralErrorDisplay(nullptr);
-    SetFileAttributesW(L"edll.ini", FILE_ATTRIBUTE_NORMAL);
-    for (const wchar_t* f : {L"edll.ini", L"climon.bmp", L"climon.bmp.msk", L"mokuna.ico", L"kavrel.ini"}) {
-      DeleteFileW(f);
-    }
-    SetCurrentDirectoryW(home_.c_str());
-    RemoveDirectoryW(folder_.c_str());
   }
   static RECT WindowRect(const TForm3& form) {
     RECT r{};
@@ -77,10 +66,7 @@ class CharacterWindow : public ::testing::Test {
     return NarrowToSjis(text);
   }
 
-  std::wstring home_, folder_;
-  static int counter_;
 };
-int CharacterWindow::counter_ = 0;
 
 class TickCounter : public Window {
  public:

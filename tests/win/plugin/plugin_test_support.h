@@ -1,4 +1,4 @@
-// Pieces the plug-in's Win32 tests share: a scratch working folder, a loopback server that plays one
+// Pieces the plug-in's Win32 tests share: a loopback server that plays one
 // side of a conversation on its own thread, and a transport that sends the mail check to that server.
 #pragma once
 
@@ -13,59 +13,11 @@
 
 #include "WinsockTransport.h"
 #include "file_io.h"
+#include "scratch_folder.h"
 
 namespace fennick_test {
 
-// A fresh folder that is the current directory while the object lives.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    // Process ids repeat under Wine and a killed run leaves its folder: take the first name that is free.
-    static int counter = 0;
-    do {
-      path_ = std::wstring(tmp) + L"fennick-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(++counter);
-    } while (!CreateDirectoryW(path_.c_str(), nullptr) && counter < 10000);
-    wchar_t old[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, old);
-    old_ = old;
-    SetCurrentDirectoryW(path_.c_str());
-  }
-  ~ScratchFolder() {
-    SetCurrentDirectoryW(old_.c_str());
-    RemoveTree(path_);
-  }
-  const std::wstring& Path() const { return path_; }
-
-  static std::wstring CurrentDirectory() {
-    wchar_t dir[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, dir);
-    return dir;
-  }
-
- private:
-  static void RemoveTree(const std::wstring& dir) {
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring full = dir + L"\\" + name;
-        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          RemoveTree(full);
-        else
-          DeleteFileW(full.c_str());
-      } while (FindNextFileW(h, &found));
-      FindClose(h);
-    }
-    RemoveDirectoryW(dir.c_str());
-  }
-  std::wstring path_, old_;
-};
+using ScratchFolder = testsupport::ScratchFolder;
 
 inline std::string ReadAll(const std::string& path) {
   std::string bytes;

@@ -12,6 +12,7 @@
 
 #include "DLLHead.h"
 #include "file_io.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -50,25 +51,15 @@ std::string IniFile() {
 
 class Kavrel : public ::testing::Test {
  protected:
+  testsupport::ScratchFolder folder_{L"kavrel-test"};
+
   void SetUp() override {
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    dir_ = std::wstring(tmp) + L"kavrel-test-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(dir_.c_str(), nullptr);
-    SetCurrentDirectoryW(dir_.c_str());
-    DeleteFileW(L"kavrel.ini");
     initForm();
   }
 
   void TearDown() override {
     freeForm();
     if (tplug_) FreeLibrary(tplug_);
-    DeleteFileW(L"kavrel.ini");
-    DeleteFileW(L"tplug.txt");
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    SetCurrentDirectoryW(tmp);
-    RemoveDirectoryW(dir_.c_str());
   }
 
   // Fetches result strings until n have come (or 10 seconds passed).
@@ -89,7 +80,6 @@ class Kavrel : public ::testing::Test {
     return fn ? fn(arg) : "";
   }
 
-  std::wstring dir_;
   HMODULE tplug_ = nullptr;
 };
 
