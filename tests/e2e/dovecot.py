@@ -133,3 +133,11 @@ def write_epop(folder, apop, password=PASSWORD):
             f"POPServer=127.0.0.1\r\nisUseAPOP={1 if apop else 0}\r\nFilePlaying=\r\n")
     with open(os.path.join(folder, "epop.ini"), "wb") as f:
         f.write(text.encode("cp932"))
+
+
+def epop_value(folder, key):
+    with open(os.path.join(folder, "epop.ini"), "rb") as f:
+        for line in f.read().split(b"\r\n"):
+            if line.startswith(key.encode() + b"="):
+                return line.split(b"=", 1)[1].decode("cp932")
+    return None

@@ -4,7 +4,7 @@ must announce the mail in its balloon, and the plug-in must remember what it saw
 import os
 
 import e2elib
-from dovecot import Dovecot, port_taken, write_epop
+from dovecot import Dovecot, epop_value, port_taken, write_epop
 
 suite = e2elib.Suite("mail_e2e")
 
@@ -14,14 +14,6 @@ CHAR_LEFT, CHAR_TOP = 700, 500
 def balloon_texts(app):
     prefix = "Oribel Mokuna: Label1: "
     return [t[len(prefix):] for t in app.debug_output() if t.startswith(prefix)]
-
-
-def epop_value(folder, key):
-    with open(os.path.join(folder, "epop.ini"), "rb") as f:
-        for line in f.read().split(b"\r\n"):
-            if line.startswith(key.encode() + b"="):
-                return line.split(b"=", 1)[1].decode("cp932")
-    return None
 
 
 @suite.case

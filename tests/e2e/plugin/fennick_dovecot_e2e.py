@@ -7,7 +7,7 @@ import subprocess
 import time
 
 import e2elib
-from dovecot import Dovecot, port_taken, write_epop
+from dovecot import Dovecot, epop_value, port_taken, write_epop
 
 PROBE = os.path.join(e2elib.BUILD_DIR, "tests/e2e/plugin/fennick_probe.exe")
 FENNICK = os.path.join(e2elib.BUILD_DIR, "plugin/Fennick.dll")
@@ -31,14 +31,6 @@ def set_password_in_epop(folder, password):
     lines = [b"Password=" + password.encode() if l.startswith(b"Password=") else l for l in lines]
     with open(path, "wb") as f:
         f.write(b"\r\n".join(lines))
-
-
-def epop_value(folder, key):
-    with open(os.path.join(folder, "epop.ini"), "rb") as f:
-        for line in f.read().split(b"\r\n"):
-            if line.startswith(key.encode() + b"="):
-                return line.split(b"=", 1)[1].decode("cp932")
-    return None
 
 
 def run_probe(folder, mode="check", timeout=120):
