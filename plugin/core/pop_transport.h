@@ -12,11 +12,13 @@ namespace fennick {
 class PopTransport {
  public:
   enum class WaitResult { Readable, TimedOut, Error };
+  // How starting TLS on the connection ended: the handshake failed or stalled, or the certificate of the
+  // server was refused for its name or for anything else (untrusted root, expired, wrong usage, broken chain).
+  enum class TlsResult { Ok, HandshakeFailed, NameMismatch, Untrusted };
 
   virtual ~PopTransport() = default;
 
-  // Connects to host, a dotted IPv4 address or else a host name to look up, at port (always 110 for the
-  // mail check). False when no connection can be made: empty text, unknown name, refused, unreachable.
+  // Connects to host, a dotted IPv4 address or else a host name to look up, at port. False when no connection can be made: empty text, unknown name, refused, unreachable.
   virtual bool Connect(const std::string& host, int port) = 0;
   // Waits until the connection is readable (data has arrived or the peer has closed) or timeout_ms has
   // run out.
@@ -26,6 +28,15 @@ class PopTransport {
   virtual std::ptrdiff_t Read(char* buffer, std::size_t max, int timeout_ms) = 0;
   // Sends every byte of bytes. False on a socket error.
   virtual bool Send(std::string_view bytes) = 0;
+  // Starts TLS (1.2 or newer) on the open connection: the handshake, sending server_name for SNI when it
+  // is a host name, then the server's certificate checked against the system's trust and server_name. Each
+  // wait of the handshake is bounded by timeout_ms. After Ok, WaitReadable, Read and Send carry the plain
+  // text through TLS. A transport without TLS fails every handshake, so nothing falls back to plain text.
+  virtual TlsResult StartTls(const std::string& server_name, int timeout_ms) {
+    (void)server_name;
+    (void)timeout_ms;
+    return TlsResult::HandshakeFailed;
+  }
   // Closes the connection; closing twice or without a connection is harmless.
   virtual void Close() = 0;
 };
