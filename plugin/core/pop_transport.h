@@ -18,7 +18,8 @@ class PopTransport {
 
   virtual ~PopTransport() = default;
 
-  // Connects to host, a dotted IPv4 address or else a host name to look up, at port. False when no connection can be made: empty text, unknown name, refused, unreachable.
+  // Connects to host, a dotted IPv4 address or else a host name to look up, at port. False when no
+  // connection can be made: empty text, unknown name, refused, unreachable.
   virtual bool Connect(const std::string& host, int port) = 0;
   // Waits until the connection is readable (data has arrived or the peer has closed) or timeout_ms has
   // run out.
