@@ -7,7 +7,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils xdotool imagemagick
   fonts-ipafont-gothic fonts-ipafont-mincho
-  dovecot-pop3d python3 nsis openssl zip unzip iproute2
+  dovecot-pop3d python3 nsis openssl zip unzip iproute2 util-linux
 )
 
 sudo=()
@@ -23,12 +23,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   "${sudo[@]}" apt-get update -qq
   "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
-  if command -v systemctl >/dev/null 2>&1 && [ -d /run/systemd/system ]; then
-    "${sudo[@]}" systemctl disable dovecot >/dev/null 2>&1 || true
-  fi
-fi
-# The POP3 server is only ever started by the tests, on loopback, with a throw-away configuration: the
-# system's own instance must not hold port 110.
-if service dovecot status >/dev/null 2>&1; then
-  "${sudo[@]}" service dovecot stop >/dev/null 2>&1 || true
 fi

@@ -8,7 +8,21 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=$(nproc)
 
-scripts/deps.sh || exit 1
+# Inside the namespace below there is no network: install first.
+[ -n "${MOKUNA_TEST_NETNS:-}" ] || scripts/deps.sh || exit 1
+
+# The tests start their own POP3 servers on ports 110 and 995: they run in a network namespace of their own,
+# with only a loopback, so the machine's own services keep their ports and two runs never collide.
+if [ -z "${MOKUNA_TEST_NETNS:-}" ]; then
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo --preserve-env)
+  exec "${sudo[@]}" env MOKUNA_TEST_NETNS=1 unshare --net -- bash -c 'ip link set lo up && exec bash "$0" "$@"' \
+    "$root/scripts/test.sh" "$@"
+fi
+# The tests' own Wine prefix, beside their build. Wine makes its sockets in the wineserver, so one left
+# running outside this namespace would be used instead of a new one: end it.
+export MOKUNA_WINEPREFIX="${MOKUNA_WINEPREFIX:-$root/build/wineprefix}"
+WINEPREFIX="$MOKUNA_WINEPREFIX" wineserver -k 2>/dev/null || true
 source scripts/xvfb.sh
 
 failed_steps=()
