@@ -179,7 +179,7 @@ class Session {
   // up to and including the next ">", lower-cased. Header and identifier may each straddle two reads. A
   // message that ends without one, or whose identifier runs on far past where its ">" could be, gives an
   // empty identifier. Reaching the size or time bound first is a failed retrieval, not a message without
-  // an identifier: the mailbox was never seen whole, so nothing may be decided or remembered from it.
+  // an identifier: the newest message was never seen whole, so nothing may be decided or remembered from it.
   bool RetrieveIdentifier(std::string& id) {
     id.clear();
     const std::int64_t start = clock_.TickMs();

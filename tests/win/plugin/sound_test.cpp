@@ -32,7 +32,8 @@ struct WaveFormat {
 std::string Samples(const WaveFormat& f) {
   std::string data;
   const std::uint32_t bytes = f.frames * f.channels * (f.bits / 8);
-  for (std::uint32_t i = 0; i < bytes; ++i) data += static_cast<char>(f.bits == 8 ? 0x60 + (i * 7) % 64 : (i * 13) % 251);
+  for (std::uint32_t i = 0; i < bytes; ++i)
+    data += static_cast<char>(f.bits == 8 ? 0x60 + (i * 7) % 64 : (i * 13) % 251);
   return data;
 }
 
