@@ -31,17 +31,25 @@ static std::string SystemReason(DWORD code) {
   return mokuna::NarrowToSjis(reason);
 }
 
-bool ReadFile(const std::string& path, std::string& bytes) {
+ReadStatus ReadFileStatus(const std::string& path, std::string& bytes, std::string* reason) {
+  bytes.clear();
   HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bytes.clear();
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return ReadStatus::Missing;
+    if (reason) *reason = SystemReason(code);
+    return ReadStatus::Unreadable;
+  }
   char buffer[65536];
   DWORD got = 0;
   bool ok = true;
   while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) bytes.append(buffer, got);
+  const DWORD code = ok ? 0 : GetLastError();
   CloseHandle(file);
-  return ok;
+  if (ok) return ReadStatus::Ok;
+  if (reason) *reason = SystemReason(code ? code : ERROR_READ_FAULT);
+  return ReadStatus::Unreadable;
 }
 
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error) {
@@ -76,16 +84,24 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::str
 
 #else
 
-bool ReadFile(const std::string& path, std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
+ReadStatus ReadFileStatus(const std::string& path, std::string& bytes, std::string* reason) {
   bytes.clear();
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    const int code = errno;
+    if (code == ENOENT || code == ENOTDIR) return ReadStatus::Missing;
+    if (reason) *reason = std::strerror(code);
+    return ReadStatus::Unreadable;
+  }
   char buffer[65536];
   std::size_t got;
+  errno = 0;
   while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-  const bool ok = !std::ferror(file);
+  const int code = std::ferror(file) ? (errno ? errno : EIO) : 0;
   std::fclose(file);
-  return ok;
+  if (code == 0) return ReadStatus::Ok;
+  if (reason) *reason = std::strerror(code);
+  return ReadStatus::Unreadable;
 }
 
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error) {
@@ -123,5 +139,9 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::str
 }
 
 #endif
+
+bool ReadFile(const std::string& path, std::string& bytes) {
+  return ReadFileStatus(path, bytes) == ReadStatus::Ok;
+}
 
 }  // namespace fileio

@@ -8,6 +8,15 @@ namespace fileio {
 // Reads the whole file. False when it cannot be opened or read.
 bool ReadFile(const std::string& path, std::string& bytes);
 
+// How a read ended. A file that is there but cannot be read (held open without sharing by another
+// program, denied, an I/O error) must not be taken for a missing one: the caller would start from
+// defaults and later write them over the user's file.
+enum class ReadStatus { Ok, Missing, Unreadable };
+
+// Reads the whole file and tells missing apart from unreadable; for Unreadable, reason (when given)
+// receives the system's reason as Shift-JIS text.
+ReadStatus ReadFileStatus(const std::string& path, std::string& bytes, std::string* reason = nullptr);
+
 // Writes bytes to a temporary file in the same folder as path and then moves it over path, so that a crash
 // or a full disk never leaves a truncated file behind. On failure the old file is untouched and error (when
 // given) receives the system's reason as Shift-JIS text.

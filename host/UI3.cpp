@@ -37,10 +37,6 @@ std::string FullPath(const std::string& name) {
   return NarrowToSjis(std::wstring_view(buffer, n));
 }
 
-bool FileExists(const std::string& name) {
-  return GetFileAttributesW(WidenSjis(name).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 }  // namespace
 
 TForm3::TForm3() : AskRetry(AskRetryBox) {
@@ -118,11 +114,14 @@ void TForm3::FormCreate() {
 }
 
 void TForm3::ReadHostSettings() {
-  if (!FileExists(kHostIniName)) return;
   std::string text;
   // An edll.ini that exists but cannot be read is reported; reading on with defaults would overwrite the
   // user's settings at exit without them ever having been seen.
-  if (!fileio::ReadFile(kHostIniName, text)) throw HostError(std::string("ファイル ") + kHostIniName + " は開けません");
+  switch (fileio::ReadFileStatus(kHostIniName, text)) {
+    case fileio::ReadStatus::Missing: return;
+    case fileio::ReadStatus::Unreadable: throw HostError(std::string("ファイル ") + kHostIniName + " は開けません");
+    case fileio::ReadStatus::Ok: break;
+  }
   ReadHostIni(text, Settings, [this](HostKey key) { HostKeyApplied(key); });
 }
 

@@ -139,7 +139,14 @@ UiHooks& Hooks() {
 
 TForm1::TForm1(ModuleState& state) : state_(state) {
   const EpopLoadResult load = LoadEpopFile(kEpopFileName, settings_, state_, &player_);
-  if (!load.ok() && Hooks().show_error) Hooks().show_error(nullptr, load.message);
+  unreadable_ = load.error == EpopLoadResult::Error::Unreadable;
+  if (load.ok() || !Hooks().show_error) return;
+  if (unreadable_)
+    Hooks().show_error(nullptr, std::string("設定ファイル ") + kEpopFileName + " を読み込めませんでした．\r\n" +
+                                    load.message +
+                                    "\r\nファイルを使っているほかのプログラムを閉じてから，もう一度開いてください．");
+  else
+    Hooks().show_error(nullptr, load.message);
 }
 
 TForm1::~TForm1() {
@@ -461,6 +468,8 @@ std::string RunPropertyPage(ModuleState& state) {
   std::string save_error;
   {
     TForm1 form(state);
+    // With the file unread the window would show defaults, and OK would write them over the user's file.
+    if (form.Unreadable()) return PropertyPageResult(mrCancel, form.Settings(), state);
     const int modal_result = form.ShowModal();
     result = FinishPropertyPage(modal_result, form.Settings(), state, kEpopFileName, &save_error);
   }

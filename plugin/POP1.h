@@ -74,6 +74,8 @@ class TForm1 {
   int ShowModal();
 
   const EpopSettings& Settings() const { return settings_; }
+  // epop.ini is there but could not be read: the user was told, nothing was loaded, nothing may be written.
+  bool Unreadable() const { return unreadable_; }
   MciSound& MediaPlayer1() { return player_; }
   // The window while it is shown, else null.
   HWND Handle() const { return hwnd_; }
@@ -100,6 +102,7 @@ class TForm1 {
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
   int modal_result_ = 0;
+  bool unreadable_ = false;
 };
 
 // The work of the exports, for tests that run them with a module state of their own.

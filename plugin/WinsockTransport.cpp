@@ -3,8 +3,86 @@
 #include <ws2tcpip.h>
 
 #include <climits>
+#include <memory>
+#include <utility>
 
 namespace fennick {
+namespace {
+
+// What a look-up thread and its caller share. The caller may stop waiting and go; whichever of the two
+// lets go last frees it, answer included.
+struct Lookup {
+  std::string host, service;
+  WinsockTransport::Resolver resolve;
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  int status = EAI_FAIL;
+  addrinfo* found = nullptr;
+
+  ~Lookup() {
+    if (found) freeaddrinfo(found);
+    if (done) CloseHandle(done);
+  }
+};
+
+struct LookupStart {
+  std::shared_ptr<Lookup> lookup;
+  HMODULE module;  // this library, held for the thread's life: the scheduler may unload it meanwhile
+};
+
+DWORD WINAPI LookupThread(void* param) {
+  const HMODULE module = static_cast<LookupStart*>(param)->module;
+  {
+    std::shared_ptr<Lookup> lookup = std::move(static_cast<LookupStart*>(param)->lookup);
+    delete static_cast<LookupStart*>(param);
+    // Winsock stays started for the look-up even when the transport that asked has been cleaned up.
+    WSADATA data;
+    const bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    if (started) {
+      addrinfo hints{};
+      hints.ai_family = AF_UNSPEC;
+      hints.ai_socktype = SOCK_STREAM;
+      hints.ai_protocol = IPPROTO_TCP;
+      lookup->status = lookup->resolve
+                           ? lookup->resolve(lookup->host.c_str(), lookup->service.c_str(), &hints, &lookup->found)
+                           : getaddrinfo(lookup->host.c_str(), lookup->service.c_str(), &hints, &lookup->found);
+    }
+    SetEvent(lookup->done);
+    lookup.reset();
+    if (started) WSACleanup();
+  }
+  FreeLibraryAndExitThread(module, 0);
+}
+
+// getaddrinfo has no time-out of its own and a resolver may take as long as it likes: the look-up runs on
+// a thread of its own, and the caller waits at most timeout_ms for it. An abandoned look-up finishes on
+// its own and frees what it found. On success *found is the caller's, to free with freeaddrinfo.
+bool ResolveWithin(const std::string& host, const std::string& service, int timeout_ms,
+                   const WinsockTransport::Resolver& resolve, addrinfo** found) {
+  auto lookup = std::make_shared<Lookup>();
+  if (!lookup->done) return false;
+  lookup->host = host;
+  lookup->service = service;
+  lookup->resolve = resolve;
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&LookupThread),
+                          &module))
+    return false;
+  auto* start = new LookupStart{lookup, module};
+  HANDLE thread = CreateThread(nullptr, 0, LookupThread, start, 0, nullptr);
+  if (!thread) {
+    delete start;
+    FreeLibrary(module);
+    return false;
+  }
+  CloseHandle(thread);
+  if (WaitForSingleObject(lookup->done, static_cast<DWORD>(timeout_ms < 0 ? 0 : timeout_ms)) != WAIT_OBJECT_0 ||
+      lookup->status != 0)
+    return false;
+  *found = std::exchange(lookup->found, nullptr);
+  return true;
+}
+
+}  // namespace
 
 WinsockTransport::WinsockTransport() {
   WSADATA data;
@@ -29,12 +107,8 @@ bool WinsockTransport::Connect(const std::string& host, int port) {
     return ConnectSocket(AF_INET, reinterpret_cast<const sockaddr*>(&v4), sizeof v4);
   }
 
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
   addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return false;
+  if (!ResolveWithin(host, std::to_string(port), connect_timeout_ms_, resolver_, &found)) return false;
   for (addrinfo* a = found; a && !IsOpen(); a = a->ai_next)
     ConnectSocket(a->ai_family, a->ai_addr, static_cast<int>(a->ai_addrlen));
   freeaddrinfo(found);

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <functional>
 
 #include "pop_transport.h"
 
@@ -22,14 +25,21 @@ class WinsockTransport final : public PopTransport {
   void Close() override;
 
   bool IsOpen() const { return socket_ != INVALID_SOCKET; }
-  // An address that does not answer is given up after this long, like every other wait for the server.
+  // An address that does not answer is given up after this long, like every other wait for the server;
+  // a host-name look-up is bounded alike.
   void SetConnectTimeoutMs(int ms) { connect_timeout_ms_ = ms; }
+
+  // Answers a host-name look-up as getaddrinfo does (the answer is released with freeaddrinfo). Runs on a
+  // thread of its own that may outlive the transport. Tests put in one that is slow or never answers.
+  using Resolver = std::function<int(const char* host, const char* service, const addrinfo* hints, addrinfo** found)>;
+  void SetResolver(Resolver resolver) { resolver_ = std::move(resolver); }
 
  private:
   bool ConnectSocket(int family, const sockaddr* address, int length);
 
   bool started_ = false;
   int connect_timeout_ms_ = 10000;
+  Resolver resolver_;
   SOCKET socket_ = INVALID_SOCKET;
 };
 

@@ -79,7 +79,12 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
 EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, ModuleState& state,
                             SoundPlayer* player) {
   std::string bytes;
-  if (!fileio::ReadFile(path, bytes)) return EpopLoadResult{};
+  EpopLoadResult result;
+  switch (fileio::ReadFileStatus(path, bytes, &result.message)) {
+    case fileio::ReadStatus::Missing: return result;
+    case fileio::ReadStatus::Unreadable: result.error = EpopLoadResult::Error::Unreadable; return result;
+    case fileio::ReadStatus::Ok: break;
+  }
   return LoadEpop(bytes, settings, state, player);
 }
 

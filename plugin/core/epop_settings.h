@@ -51,7 +51,8 @@ std::optional<int> ResolvePort(const EpopSettings& settings);
 // How loading ended. Loading stops at the first error; the keys after it keep their initial states and
 // the module state keeps its values.
 struct EpopLoadResult {
-  enum class Error { None, BadNumber, SoundDevice };
+  // Unreadable: the file is there but could not be read; nothing was applied, and nothing may replace it.
+  enum class Error { None, BadNumber, SoundDevice, Unreadable };
   Error error = Error::None;
   std::string key;      // the key whose value stopped loading (FilePlaying for a sound device error)
   std::string message;  // what to show the user, Shift-JIS: the system's own words for the failure
@@ -59,7 +60,9 @@ struct EpopLoadResult {
   bool ok() const { return error == Error::None; }
   // True when every setting of the window was applied, so writing the settings back loses nothing.
   // Only a bad number before LastMailNum leaves settings unapplied.
-  bool SettingsComplete() const { return error != Error::BadNumber || key == "LastMailNum"; }
+  bool SettingsComplete() const {
+    return error != Error::Unreadable && (error != Error::BadNumber || key == "LastMailNum");
+  }
 };
 
 // Applies the bytes of epop.ini to settings and state in the loading order: POPSecurity, POPPort,
@@ -69,7 +72,8 @@ struct EpopLoadResult {
 EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleState& state,
                         SoundPlayer* player);
 
-// Loads the file at path when it can be read; a missing file is not an error and changes nothing.
+// Loads the file at path when it can be read; a missing file is not an error and changes nothing. A file
+// that is there but cannot be read changes nothing either and gives Unreadable, message = the system's reason.
 EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, ModuleState& state,
                             SoundPlayer* player);
 

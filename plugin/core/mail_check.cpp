@@ -202,7 +202,9 @@ class Session {
 
   // Reads the retrieved message until its identifier: the text after the first "message-id:" (any case)
   // up to and including the next ">", lower-cased. Header and identifier may each straddle two reads. A
-  // message that ends without one, or keeps going far past where one could be, gives an empty identifier.
+  // message that ends without one, or whose identifier runs on far past where its ">" could be, gives an
+  // empty identifier. Reaching the size or time bound first is a failed retrieval, not a message without
+  // an identifier: the newest message was never seen whole, so nothing may be decided or remembered from it.
   bool RetrieveIdentifier(std::string& id) {
     id.clear();
     const std::int64_t start = clock_.TickMs();
@@ -212,7 +214,8 @@ class Session {
     bool in_identifier = false;
     std::size_t total = 0;
     for (;;) {
-      if (total >= kRetrieveLimit || clock_.TickMs() - start >= timeouts_.retrieve_total_ms) return true;
+      if (total >= kRetrieveLimit || clock_.TickMs() - start >= timeouts_.retrieve_total_ms)
+        return Fail(results::kSendingFailure);
       const std::ptrdiff_t got = Read(kReadMax);
       if (got < 0) return Fail(results::kCannotConnect);
       if (got == 0) return Fail(results::kSendingFailure);
@@ -280,6 +283,7 @@ ConversationOutcome RunConversation(const EpopSettings& settings, ModuleState& s
 std::string CheckMail(ModuleState& state, const CheckMailEnv& env) {
   EpopSettings settings;
   const EpopLoadResult load = LoadEpopFile(env.ini_path, settings, state, env.player);
+  if (load.error == EpopLoadResult::Error::Unreadable) return results::kCannotReadSettings;
   if (!load.ok() && env.on_load_error) env.on_load_error(load);
   ConversationOutcome outcome;
   if (env.transport) {

@@ -30,6 +30,7 @@ constexpr const char kSendingFailure[] = "Fennick CheckMail 101 Sending Failure.
 constexpr const char kReceiveFailed[] = "Fennick CheckMail 102 Receive Failed";
 constexpr const char kQuitReceiveFailed[] = "Fennick CheckMail 102 receive Failed";
 constexpr const char kUnexpectedReply[] = "Fennick CheckMail 103 Unexpected Server Reply";
+constexpr const char kCannotReadSettings[] = "Fennick CheckMail 105 Cannot Read Settings";
 constexpr const char kPropertyPageHead[] = "Fennick PropertyPage ";
 // A secured connection that could not be had; the password has not left the machine.
 constexpr const char kTlsNameMismatch[] = "Fennick CheckMail 000 サーバ名が証明書と一致しません．";
@@ -67,7 +68,8 @@ struct CheckMailEnv {
   std::string ini_path = kEpopFileName;
   PopTimeouts timeouts;
   const mokuna::Clock* clock = nullptr;
-  // Shows a load error to the user (a message box); the check goes on afterwards.
+  // Shows a load error to the user (a message box); the check goes on afterwards. Not told of an unreadable
+  // file, which the result string reports.
   std::function<void(const EpopLoadResult&)> on_load_error;
   // Told when epop.ini could not be written after a successful check; the result string is returned
   // all the same.
@@ -76,7 +78,9 @@ struct CheckMailEnv {
 
 // The whole CheckMail export: loads epop.ini (settings and state), runs the conversation, closes the
 // sound player, and on success writes epop.ini back — unless loading stopped before all settings were
-// applied, since writing would then replace the user's remaining settings with initial states.
+// applied, since writing would then replace the user's remaining settings with initial states. An epop.ini
+// that is there but cannot be read ends the call at once with kCannotReadSettings: with the account
+// unknown there is nobody to log in as, and the host reports the code.
 std::string CheckMail(ModuleState& state, const CheckMailEnv& env);
 
 // The settings window's modal results.

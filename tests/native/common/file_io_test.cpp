@@ -60,4 +60,26 @@ TEST_F(FileIo, MissingFolderFailsWithReason) {
   EXPECT_FALSE(fileio::ReadFile(dir_ + "/absent", bytes));
 }
 
+TEST_F(FileIo, ReadTellsMissingFromUnreadable) {
+  ASSERT_TRUE(fileio::WriteFileAtomic(dir_ + "/present", "bytes"));
+  ASSERT_EQ(0, mkdir((dir_ + "/folder").c_str(), 0755));
+  const struct {
+    std::string name;
+    fileio::ReadStatus status;
+  } cases[] = {
+      {"present", fileio::ReadStatus::Ok},
+      {"absent", fileio::ReadStatus::Missing},
+      {"no/such/file", fileio::ReadStatus::Missing},
+      {"present/below", fileio::ReadStatus::Missing},  // a file where a folder should be
+      {"folder", fileio::ReadStatus::Unreadable},      // opens, but reading fails
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = "stale", reason;
+    EXPECT_EQ(c.status, fileio::ReadFileStatus(dir_ + "/" + c.name, bytes, &reason));
+    EXPECT_EQ(c.status == fileio::ReadStatus::Ok ? "bytes" : "", bytes);
+    EXPECT_EQ(c.status == fileio::ReadStatus::Unreadable, !reason.empty()) << reason;
+  }
+}
+
 }  // namespace

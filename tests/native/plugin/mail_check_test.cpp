@@ -444,28 +444,12 @@ TEST(MailCheck, HostileRepliesStayBounded) {
     c.LoggedIn("+OK bob has 1\r\n").Reply("+OK\r\n" + std::string(100000, 'y')).Closed();
     EXPECT_EQ(c.Run().result, results::kSendingFailure);
   }
-  {  // a message that never ends and holds no identifier: reading gives up, the check goes on
-    Check c;
-    c.LoggedIn("+OK bob has 1\r\n").Reply("+OK\r\n" + std::string(3 << 20, 'y'));
-    const ConversationOutcome out = c.Run();
-    EXPECT_TRUE(out.success);
-    EXPECT_EQ(out.result, NewMail("1"));
-    EXPECT_LT(c.server.bytes_read_, (1u << 20) + 8192u);
-  }
   {  // a header whose ">" never comes
     Check c;
     c.state = {"<x@y>", 1};
     c.LoggedIn("+OK bob has 1\r\n").Reply("+OK\r\nMessage-ID: <" + std::string(20000, 'z') + ">\r\n.\r\n");
     EXPECT_TRUE(c.Run().success);
     EXPECT_EQ(c.state.LastMessageID, "");
-  }
-  {  // a server that drips one byte per read
-    Check c;
-    c.server.on_read_ = [&c] { c.clock.AdvanceMs(5000); };
-    c.LoggedIn("+OK bob has 1\r\n");
-    for (int i = 0; i < 1000; ++i) c.server.Reply("y");
-    EXPECT_TRUE(c.Run().success);
-    EXPECT_LE(c.server.read_maxima_.size(), 3u + 25u + 1u);
   }
   {  // zero bytes cut a reply's text: the count is not seen
     Check c;
@@ -607,6 +591,21 @@ TEST_F(CheckMailCall, SoundPlaysOnNewMailAndThePlayerIsClosedOnEveryPath) {
   EXPECT_EQ(player_.plays_, 1);
 }
 
+TEST_F(CheckMailCall, UnreadableFileEndsTheCheckBeforeAnyServerIsContacted) {
+  std::filesystem::create_directories(env_.ini_path);  // there, but reading it fails
+  ModuleState state{"<old@x>", 4};
+  ScriptedTransport server;
+  Mailbox(server);
+  EXPECT_EQ(Call(state, server), results::kCannotReadSettings);
+  EXPECT_EQ(server.connects_, 0);
+  EXPECT_TRUE(player_.opened_.empty());
+  EXPECT_TRUE(load_errors_.empty()) << "the result reports it; no message box on a scheduled check";
+  EXPECT_TRUE(save_errors_.empty());
+  EXPECT_TRUE(std::filesystem::is_directory(env_.ini_path));
+  EXPECT_EQ(state.LastMessageID, "<old@x>");
+  EXPECT_EQ(state.LastMailNum, 4);
+}
+
 TEST_F(CheckMailCall, UnwritableFileIsReportedAndTheResultStands) {
   env_.ini_path = (dir_ / "missing-folder" / "epop.ini").string();
   ModuleState state;
@@ -615,6 +614,56 @@ TEST_F(CheckMailCall, UnwritableFileIsReportedAndTheResultStands) {
   EXPECT_EQ(Call(state, server), results::kNoNewMail);
   EXPECT_EQ(server.sent_[0], "USER \r\n");
   EXPECT_EQ(save_errors_.size(), 1u);
+}
+
+TEST_F(CheckMailCall, RetrievalBoundsEndTheCheckAsFailedAndWriteNothing) {
+  const std::string before = "Account=bob\r\nPassword=secret\r\nLastMessageID=<old@x>\r\nLastMailNum=1\r\n";
+  const std::size_t kMiB = 1u << 20;
+  struct Case {
+    const char* name;
+    std::vector<std::string> chunks;  // the reply to RETR, read by read
+    std::int64_t ms_per_read;         // how long each read takes
+    std::string result;
+  };
+  const std::string filler(kMiB - 200, 'y');
+  const Case cases[] = {
+      {"a message of 3 MiB without an identifier", {"+OK\r\n" + std::string(3 * kMiB, 'y')}, 0,
+       results::kSendingFailure},
+      {"an identifier past 1 MiB", {"+OK\r\n" + std::string(kMiB + 8192, 'y') + "\r\nMessage-ID: <late@x>\r\n"}, 0,
+       results::kSendingFailure},
+      {"an identifier just inside 1 MiB", {"+OK\r\n" + filler + "\r\nMessage-ID: <new@x>\r\n.\r\n", "+OK\r\n"}, 0,
+       NewMail("2")},
+      {"one byte every 5 s", std::vector<std::string>(1000, "y"), 5000, results::kSendingFailure},
+      {"an identifier that drips past 120 s", [] {
+         std::vector<std::string> c{"+OK\r\nMessage-ID: <"};
+         c.resize(1000, "z");
+         return c;
+       }(), 5000, results::kSendingFailure},
+  };
+  mokuna::FakeClock clock{mokuna::LocalTime{}};
+  env_.clock = &clock;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteIni(before);
+    ModuleState state;
+    ScriptedTransport server;
+    server.Reply(kGreeting).Reply("+OK\r\n").Reply("+OK bob has 2\r\n");
+    for (const std::string& chunk : c.chunks) server.Reply(chunk);
+    server.on_read_ = [&] { clock.AdvanceMs(c.ms_per_read); };
+    EXPECT_EQ(Call(state, server), c.result);
+    EXPECT_LT(server.bytes_read_, kMiB + 2 * 4096);
+    if (c.ms_per_read) {
+      EXPECT_LE(server.read_maxima_.size(), 3u + 120000 / 5000 + 2u);
+    }
+    if (c.result == results::kSendingFailure) {
+      EXPECT_EQ(server.sent_.back(), "RETR 2\r\n") << "no QUIT after a failed retrieval";
+      EXPECT_EQ(Ini(), before);
+      EXPECT_EQ(state.LastMailNum, 1);
+      EXPECT_EQ(state.LastMessageID, "<old@x>");
+    } else {
+      EXPECT_NE(Ini().find("LastMessageID=<new@x>\r\nLastMailNum=2\r\n"), std::string::npos);
+    }
+  }
 }
 
 TEST(PropertyPage, ResultStrings) {

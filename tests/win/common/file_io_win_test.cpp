@@ -40,4 +40,34 @@ TEST_F(FileIoWin, ShiftJisFileNamesReachTheFileSystemAsTheirCharacters) {
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"\x30AD\x30E3\x30E9.bmp.msk"));
 }
 
+TEST_F(FileIoWin, ReadTellsMissingFromHeldOrDenied) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("held", "bytes"));
+  ASSERT_TRUE(fileio::WriteFileAtomic("shared", "bytes"));
+  ASSERT_TRUE(CreateDirectoryW(L"folder", nullptr));
+  // Another program's holds: one without sharing, one that lets readers in.
+  HANDLE held = CreateFileW(L"held", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE shared = CreateFileW(L"shared", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  ASSERT_NE(INVALID_HANDLE_VALUE, shared);
+  const struct {
+    const char* name;
+    fileio::ReadStatus status;
+  } cases[] = {
+      {"shared", fileio::ReadStatus::Ok},
+      {"absent", fileio::ReadStatus::Missing},
+      {"no\\such\\file", fileio::ReadStatus::Missing},
+      {"held", fileio::ReadStatus::Unreadable},
+      {"folder", fileio::ReadStatus::Unreadable},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes, reason;
+    EXPECT_EQ(c.status, fileio::ReadFileStatus(c.name, bytes, &reason));
+    EXPECT_EQ(c.status == fileio::ReadStatus::Ok ? "bytes" : "", bytes);
+    EXPECT_EQ(c.status == fileio::ReadStatus::Unreadable, !reason.empty()) << reason;
+  }
+  CloseHandle(held);
+  CloseHandle(shared);
+}
+
 }  // namespace

@@ -112,4 +112,16 @@ TEST(CheckMailExport, ShowsALoadErrorAndGoesOnWithTheCheck) {
   EXPECT_EQ(file, fennick_test::ReadAll("epop.ini"));
 }
 
+// epop.ini held open without sharing by another program: the result says why, the file is not replaced,
+// and a scheduled check puts up no message box (one would hang this call).
+TEST_F(FennickDll, FileThatCannotBeReadEndsTheCheckWithItsOwnCode) {
+  const std::string file = "POPServer=127.0.0.1\r\nAccount=me\r\nLastMailNum=2\r\n";
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", file));
+  HANDLE hold = CreateFileW(L"epop.ini", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, hold);
+  EXPECT_EQ("Fennick CheckMail 105 Cannot Read Settings", std::string(check_mail_(0)));
+  CloseHandle(hold);
+  EXPECT_EQ(file, fennick_test::ReadAll("epop.ini"));
+}
+
 }  // namespace

@@ -560,4 +560,53 @@ TEST_F(SettingsWindow, UnwritableFileIsReportedAndTheResultStillReturned) {
   EXPECT_EQ(file, ReadAll("epop.ini"));
 }
 
+// Another program holding epop.ini: a file the plug-in cannot read is reported, the window stays shut (its
+// defaults must never reach the file) and the file is never replaced; a hold that lets readers in is no
+// obstacle.
+TEST_F(SettingsWindow, FileAnotherProgramHoldsIsReportedAndNeverReplaced) {
+  const std::string file = "CheckInterval=15\r\nLastMailNum=3\r\n";
+  const struct {
+    const char* name;
+    DWORD access, share;
+    bool readable;
+  } cases[] = {
+      {"held without sharing", GENERIC_READ | GENERIC_WRITE, 0, false},
+      {"held for writing, readers let in", GENERIC_WRITE, FILE_SHARE_READ, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    errors_.clear();
+    ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", file));
+    HANDLE hold = CreateFileW(L"epop.ini", c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hold);
+    std::atomic<bool> returned{false}, seen{false};
+    std::thread driver([&] {
+      while (!returned) {
+        if (HWND w = FindWindowW(L"FennickTForm1", nullptr); w && IsWindowVisible(w)) {
+          seen = true;
+          // OK would write; the recheck button shows whether the file was read.
+          SendMessageW(Item(w, c.readable ? kIdButton4 : kIdButton2), BM_CLICK, 0, 0);
+        }
+        Sleep(20);
+      }
+    });
+    const std::string result = RunPropertyPage(state_);
+    returned = true;
+    driver.join();
+    CloseHandle(hold);
+    EXPECT_EQ(c.readable, seen.load());
+    EXPECT_EQ(file, ReadAll("epop.ini"));
+    if (c.readable) {
+      EXPECT_EQ("Fennick PropertyPage 000 3通のメールがきています． はやく受信しましょう．", result);
+      EXPECT_TRUE(errors_.empty());
+      continue;
+    }
+    EXPECT_EQ("Fennick PropertyPage 000 ", result);
+    ASSERT_EQ(1u, errors_.size());
+    const std::string head = "設定ファイル epop.ini を読み込めませんでした．\r\n";
+    EXPECT_EQ(0u, errors_[0].find(head)) << errors_[0];
+    EXPECT_GT(errors_[0].find("\r\n", head.size()), head.size()) << "the system's reason follows: " << errors_[0];
+  }
+}
+
 }  // namespace

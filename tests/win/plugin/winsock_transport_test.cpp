@@ -1,6 +1,8 @@
 // The Winsock transport against a server thread on the loopback interface, alone and under the mail check.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
 
 #include "WinsockTransport.h"
@@ -115,6 +117,65 @@ TEST(WinsockTransport, HostNameIsLookedUp) {
   EXPECT_EQ(5, t.Read(buffer, sizeof buffer - 1, 2000));
 }
 
+// A resolver for "localhost" that answers after a delay, or (delay -1) only when let go; it counts the
+// look-ups that have ended, so a test can see abandoned ones finish.
+struct SlowResolver {
+  struct Shared {
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> ended{0};
+    ~Shared() { CloseHandle(release); }
+  };
+  std::shared_ptr<Shared> shared = std::make_shared<Shared>();
+
+  WinsockTransport::Resolver After(int delay_ms) const {
+    return [shared = shared, delay_ms](const char*, const char* service, const addrinfo* hints, addrinfo** found) {
+      WaitForSingleObject(shared->release, delay_ms < 0 ? INFINITE : static_cast<DWORD>(delay_ms));
+      const int status = getaddrinfo("localhost", service, hints, found);
+      ++shared->ended;
+      return status;
+    };
+  }
+  // Lets every held look-up go and waits (bounded) until count of them have ended.
+  bool AllEnded(int count) const {
+    SetEvent(shared->release);
+    for (int i = 0; i < 150 && shared->ended < count; ++i) Sleep(20);
+    return shared->ended == count;
+  }
+};
+
+TEST(WinsockTransport, HostNameLookUpIsBoundedByTheConnectTimeOut) {
+  const int kBound = 400;
+  const struct {
+    const char* name;
+    int answer_ms;  // -1: never, until the test lets it go
+    bool connects;
+  } cases[] = {
+      {"answered at once", 0, true},
+      {"answered within the bound", 150, true},
+      {"answered after the bound", 1000, false},
+      {"never answered", -1, false},
+  };
+  SlowResolver resolver;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopbackServer server;
+    server.Serve([](SOCKET s) { LoopbackServer::Send(s, "+OK\r\n"); });
+    const auto start = Clock::now();
+    {
+      WinsockTransport t;
+      t.SetConnectTimeoutMs(kBound);
+      t.SetResolver(resolver.After(c.answer_ms));
+      EXPECT_EQ(c.connects, t.Connect("mail.example.com", server.Port()));
+    }  // the transport and its Winsock go; an abandoned look-up must not mind
+    const long long waited = MsSince(start);
+    EXPECT_LT(waited, kBound + 1500);
+    if (!c.connects) {
+      EXPECT_GE(waited, kBound - 50);
+    }
+  }
+  EXPECT_TRUE(resolver.AllEnded(4)) << "abandoned look-ups end on their own once answered";
+}
+
 TEST(WinsockTransport, LargeSendArrivesWhole) {
   LoopbackServer server;
   std::string text(3 * 1024 * 1024, 'x');
@@ -197,6 +258,21 @@ TEST_F(ConversationOverWinsock, PeerClosingBeforeTheGreetingIsReceiveFailed) {
   const auto outcome = Run(transport);
   EXPECT_EQ(fennick::results::kReceiveFailed, outcome.result);
   EXPECT_FALSE(transport.IsOpen());
+}
+
+TEST_F(ConversationOverWinsock, UnansweredLookUpIsCannotConnectWithinTheBound) {
+  SlowResolver resolver;
+  WinsockTransport transport;
+  transport.SetConnectTimeoutMs(300);
+  transport.SetResolver(resolver.After(-1));
+  settings_.POPServer = "mail.example.com";
+  fennick::PopTimeouts timeouts;
+  const auto start = Clock::now();
+  const auto outcome = fennick::RunConversation(settings_, state_, transport, nullptr, timeouts);
+  EXPECT_LT(MsSince(start), 2000);
+  EXPECT_EQ(fennick::results::kCannotConnect, outcome.result);
+  EXPECT_FALSE(outcome.success);
+  EXPECT_TRUE(resolver.AllEnded(1));
 }
 
 TEST_F(ConversationOverWinsock, RefusedOrUnnamedServerIsCannotConnect) {
