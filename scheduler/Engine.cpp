@@ -177,10 +177,22 @@ void Engine::Start() {
   path_ = ResolveIniPath();
   std::string text;
   std::vector<LoadProblem> problems;
-  if (fileio::ReadFile(path_, text)) {
-    std::lock_guard<std::mutex> lock(shared_->mutex);
-    problems = LoadTimetable(text, shared_->timetable, mokuna::CurrentClock());
-    saved_ = std::move(text);
+  std::string reason;
+  unreadable_ = false;
+  switch (fileio::ReadFileStatus(path_, text, &reason)) {
+    case fileio::ReadStatus::Ok: {
+      std::lock_guard<std::mutex> lock(shared_->mutex);
+      problems = LoadTimetable(text, shared_->timetable, mokuna::CurrentClock());
+      saved_ = std::move(text);
+      break;
+    }
+    case fileio::ReadStatus::Missing: break;
+    case fileio::ReadStatus::Unreadable:
+      // Held open by another program, say: the timetable starts empty, and the user's file must not be
+      // replaced by it.
+      unreadable_ = true;
+      Report("initForm", "500 Cannot read kavrel.ini: " + reason);
+      break;
   }
   for (const LoadProblem& p : problems)
     Report("initForm", "400 kavrel.ini line " + std::to_string(p.line) + ": " + p.reason);
@@ -296,7 +308,7 @@ void Engine::PageClosed(HWND page) {
 }
 
 void Engine::Save(const char* function) {
-  if (path_.empty()) return;  // never started
+  if (path_.empty() || unreadable_) return;  // never started, or the file was not ours to replace
   std::lock_guard<std::mutex> save_lock(save_mutex_);
   std::string text;
   {

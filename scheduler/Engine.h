@@ -57,6 +57,7 @@ class Engine {
   std::shared_ptr<Shared> shared_;
   HANDLE thread_ = nullptr;
   DWORD thread_id_ = 0;
+  bool unreadable_ = false;  // kavrel.ini was there but could not be read at start: never written
   std::string path_;        // kavrel.ini, fixed at start so that a later change of folder does not move it
   std::string saved_;       // what kavrel.ini holds (empty: no file, which also means no entries)
   std::string current_;     // the string GetResults handed out last

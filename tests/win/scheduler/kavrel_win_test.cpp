@@ -166,6 +166,25 @@ TEST_F(Kavrel, ReplacementAndOffRewriteKavrelIni) {
   EXPECT_EQ("Tplug Echo 000 9", got[1]);
 }
 
+TEST_F(Kavrel, KavrelIniThatCannotBeReadIsReportedAndNeverReplaced) {
+  freeForm();
+  const std::string user_file = "* * * 9 30 Tplug 0 Block\r\n";
+  ASSERT_TRUE(fileio::WriteFileAtomic("kavrel.ini", user_file));
+  // Held open without sharing, as an editor or a backup tool may.
+  HANDLE held = CreateFileW(L"kavrel.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  initForm();
+  const Strings got = Results(1);
+  ASSERT_EQ(1u, got.size());
+  EXPECT_EQ(0u, got[0].find("Kavrel initForm 500 Cannot read kavrel.ini: ")) << got[0];
+  CloseHandle(held);
+  AddEntry("* * * * /5 Tplug 1 Echo");
+  EXPECT_EQ((Strings{"Tplug Echo 000 1"}), Results(1));
+  freeForm();
+  EXPECT_EQ(user_file, IniFile());
+  initForm();
+}
+
 TEST_F(Kavrel, TimetableSurvivesFreeFormAndInitForm) {
   AddEntry("* * * * /15 Tplug 3 Echo");
   ASSERT_EQ((Strings{"Tplug Echo 000 3"}), Results(1));
