@@ -70,7 +70,9 @@ bool TCalForm::FormCreate(int cal_x, int cal_y, bool show, HWND owner) {
   ReleaseDC(nullptr, screen);
   day_font_ = MakeFont(L"Comic Sans MS", points16, FW_BOLD, SHIFTJIS_CHARSET);
   heading_font_ = MakeFont(WidenSjis("ＭＳ Ｐゴシック").c_str(), -12, FW_NORMAL, DEFAULT_CHARSET);
-  label_font_ = MakeFont(WidenSjis("ＭＳ ゴシック").c_str(), -16, FW_NORMAL, DEFAULT_CHARSET);
+  // The label holds 年 and 月: asking for the Japanese character set lets the system pick a face that
+  // has them when "ＭＳ ゴシック" itself is missing.
+  label_font_ = MakeFont(WidenSjis("ＭＳ ゴシック").c_str(), -16, FW_NORMAL, SHIFTJIS_CHARSET);
 
   popup_ = CreatePopupMenu();
   AppendMenuW(popup_, MF_STRING, kN3, WidenSjis("<< 先月").c_str());

@@ -104,6 +104,21 @@ void TSerifu::Attach(HWND character, const TCoolForm& character_picture, std::fu
   is_shown_ = std::move(is_shown);
   is_speaking_ = is_speaking;
   MirrorSpeaking();
+  ReadLocaleSeparators();
+}
+
+namespace {
+
+std::string LocaleText(LCTYPE type, const char* fallback) {
+  wchar_t text[16];
+  const int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, text, 16);
+  return n > 0 ? NarrowToSjis(std::wstring_view(text, static_cast<std::size_t>(n - 1))) : fallback;
+}
+
+}  // namespace
+
+void TSerifu::ReadLocaleSeparators() {
+  queue_.SetTipSeparators(LocaleText(LOCALE_SDATE, "/"), LocaleText(LOCALE_STIME, ":"));
 }
 
 void TSerifu::RefreshSerifu() {
