@@ -7,6 +7,7 @@
 #include "clock.h"
 #include "UI1.h"
 #include "UI2.h"
+#include "Controls.h"
 #include "UI5.h"
 #include "dialog_ports.h"
 #include "dll_list.h"
@@ -321,6 +322,11 @@ void TForm3::TaskTray1DblClick() {
 }
 
 
+void TForm3::KeepWindowsReachable() {
+  if (MoveIntoReach(Handle())) Serifu.OnExitSizeMove();  // the balloon follows if something is said
+  if (CalendarWindow && IsWindow(CalendarWindow)) MoveIntoReach(CalendarWindow);
+}
+
 void TForm3::Exit1Click() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 
 // ------------------------------------ settings dialog, debug window, About box, plug-in submenu
@@ -452,6 +458,16 @@ LRESULT TForm3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       FormClose();
       DestroyWindow(Handle());
       return 0;
+    case kShowRequest:
+      TaskTray1DblClick();
+      return 0;
+    case WM_DISPLAYCHANGE:
+      KeepWindowsReachable();
+      break;
+    case WM_SETTINGCHANGE:
+      if (wp == SPI_SETWORKAREA) KeepWindowsReachable();
+      if (lp && lstrcmpiW(reinterpret_cast<const wchar_t*>(lp), L"intl") == 0) Serifu.ReadLocaleSeparators();
+      break;
     case WM_ENDSESSION:
       // Windows is ending: keep the settings as a normal exit would.
       if (wp) FormClose();
