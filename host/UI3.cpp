@@ -14,6 +14,7 @@
 #include "file_io.h"
 #include "host_error.h"
 #include "win_text.h"
+#include "window_place.h"
 
 namespace mokuna {
 
@@ -324,7 +325,18 @@ void TForm3::TaskTray1DblClick() {
 
 void TForm3::KeepWindowsReachable() {
   if (MoveIntoReach(Handle())) Serifu.OnExitSizeMove();  // the balloon follows if something is said
-  if (CalendarWindow && IsWindow(CalendarWindow)) MoveIntoReach(CalendarWindow);
+  if (!CalendarWindow || !IsWindow(CalendarWindow) || !MoveIntoReach(CalendarWindow)) return;
+  // Both brought back from afar land in the same corner: the calendar steps aside.
+  RECT c, k;
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetWindowRect(CalendarWindow, &c) || !GetWindowRect(Handle(), &k) ||
+      !GetMonitorInfoW(MonitorFromRect(&c, MONITOR_DEFAULTTONEAREST), &info))
+    return;
+  const RECT& w = info.rcWork;
+  const ScreenPoint p = ClearOf({c.left, c.top, c.right, c.bottom}, {k.left, k.top, k.right, k.bottom},
+                                {w.left, w.top, w.right, w.bottom});
+  SetWindowPos(CalendarWindow, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm3::Exit1Click() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }

@@ -37,4 +37,19 @@ std::optional<ScreenPoint> RescuedPlace(const ScreenRect& window, const std::vec
   return MoveInside(window, work);
 }
 
+ScreenPoint ClearOf(const ScreenRect& moving, const ScreenRect& keep, const ScreenRect& work) {
+  const ScreenPoint here{moving.left, moving.top};
+  const bool overlaps = moving.left < keep.right && keep.left < moving.right && moving.top < keep.bottom &&
+                        keep.top < moving.bottom;
+  if (!overlaps) return here;
+  const int w = moving.Width(), h = moving.Height();
+  const ScreenPoint tries[] = {
+      {keep.left - w, moving.top}, {moving.left, keep.top - h}, {keep.right, moving.top}, {moving.left, keep.bottom}};
+  for (const ScreenPoint& p : tries) {
+    const ScreenRect r{p.x, p.y, p.x + w, p.y + h};
+    if (r.left >= work.left && r.top >= work.top && r.right <= work.right && r.bottom <= work.bottom) return p;
+  }
+  return here;
+}
+
 }  // namespace mokuna

@@ -36,4 +36,9 @@ ScreenPoint MoveInside(const ScreenRect& window, const ScreenRect& work);
 std::optional<ScreenPoint> RescuedPlace(const ScreenRect& window, const std::vector<ScreenRect>& monitors,
                                         const ScreenRect& work);
 
+// Where a window that has just been brought back goes so that it does not cover keep, which came back to
+// the same corner: beside keep to the left, above, to the right or below, the first of these that lies
+// inside work. Its own place when it does not overlap keep or nothing fits.
+ScreenPoint ClearOf(const ScreenRect& moving, const ScreenRect& keep, const ScreenRect& work);
+
 }  // namespace mokuna

@@ -61,6 +61,23 @@ TEST(WindowPlace, AnUnreachableWindowMovesAsLittleAsPossibleIntoTheWorkArea) {
   EXPECT_FALSE(RescuedPlace(At(1550, 1150), left_only, kLeftWork).has_value());
 }
 
+TEST(WindowPlace, ABroughtBackWindowStepsAsideFromTheOther) {
+  const ScreenRect character = At(1482, 1056);  // in the bottom right corner of the work area
+  const struct {
+    ScreenRect calendar;
+    ScreenPoint place;
+  } cases[] = {
+      {At(1362, 970, 238, 190), {1482 - 238, 970}},  // left of it
+      {At(0, 970, 238, 190), {0, 970}},              // no overlap: stays
+      {At(100, 970, 1500, 190), {100, 1056 - 190}},  // too wide for the left: above
+      {At(100, 60, 1500, 1100), {100, 60}},          // fits nowhere: stays where it came back to
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.calendar.left << "," << c.calendar.top << " " << c.calendar.Width());
+    EXPECT_EQ(c.place, ClearOf(c.calendar, character, kLeftWork));
+  }
+}
+
 TEST(InstanceObjectName, OneNamePerFolderWhateverItsSpelling) {
   const std::wstring a = InstanceObjectName(L"C:\\USERS\\A\\MOKUNA");
   EXPECT_EQ(a, InstanceObjectName(L"C:\\USERS\\A\\MOKUNA\\"));
