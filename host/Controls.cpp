@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include "JapaneseFont.h"
 #include "dll_list.h"
 #include "win_text.h"
 
@@ -26,9 +27,7 @@ std::string ControlText(HWND control) {
 void SetControlText(HWND control, const std::string& sjis) { SetWindowTextW(control, WidenSjis(sjis).c_str()); }
 
 HFONT CreatePixelFont(const wchar_t* face, int pixel_height, bool bold, bool italic, bool underline) {
-  return CreateFontW(-pixel_height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, underline, FALSE,
-                     SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, face);
+  return CreateJapaneseFont(face, -pixel_height, bold ? FW_BOLD : FW_NORMAL, italic, underline);
 }
 
 int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {

@@ -1,5 +1,6 @@
 #include "UI4.h"
 
+#include "JapaneseFont.h"
 #include "win_text.h"
 
 namespace mokuna {
@@ -32,7 +33,7 @@ bool TForm4::Create(HWND owner) {
   lf.lfCharSet = SHIFTJIS_CHARSET;
   lf.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
   lstrcpynW(lf.lfFaceName, kFontFace, LF_FACESIZE);
-  font_ = CreateFontIndirectW(&lf);
+  font_ = CreateJapaneseFont(lf);
   CoolForm1.SetParent(Handle());
   GuardHandler([this] { FormCreate(); });
   ShowWindow(Handle(), SW_SHOWNOACTIVATE);
