@@ -321,15 +321,18 @@ TEST(FolderInstance, OneHolderPerFolderAndRequestsReachIt) {
   EXPECT_NE(name, FolderInstance::NameForCurrentFolder());
   SetCurrentDirectoryW(here);
 
-  constexpr UINT kRequest = WM_APP + 7;
-  HWND target = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  // A message-only window and a message of its own: nothing else can post to them.
+  const UINT kRequest = RegisterWindowMessageW(L"MokunaTestShowRequest");
+  HWND target = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   int requests = 0;
   // Waits up to 5 s for the requests to reach want, taking only the request messages off the queue.
   auto arrive = [&](int want) {
     const DWORD end = GetTickCount() + 5000;
     MSG msg;
     for (;;) {
-      while (PeekMessageW(&msg, target, kRequest, kRequest, PM_REMOVE)) ++requests;
+      // A quit message that an earlier test left comes through any filter: only requests count.
+      while (PeekMessageW(&msg, target, kRequest, kRequest, PM_REMOVE))
+        if (msg.message == kRequest) ++requests;
       if (requests >= want || static_cast<int>(GetTickCount() - end) > 0) return requests == want;
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE);
     }
@@ -342,10 +345,10 @@ TEST(FolderInstance, OneHolderPerFolderAndRequestsReachIt) {
     FolderInstance elsewhere;
     EXPECT_TRUE(elsewhere.Claim(name + L"x"));
     first.Listen(target, kRequest);
-    EXPECT_TRUE(arrive(1));
+    EXPECT_TRUE(arrive(1)) << requests;
     FolderInstance third;
     EXPECT_FALSE(third.Claim(name));
-    EXPECT_TRUE(arrive(2));
+    EXPECT_TRUE(arrive(2)) << requests;
   }
   // Once the first has ended, the folder is free again.
   FolderInstance next;
