@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -302,6 +303,42 @@ TEST_F(CharacterWindow, ScreenChangesBringLostWindowsBack) {
   EXPECT_EQ(-60, place(form.Handle()).left);
   EXPECT_EQ(-150, place(calendar).top);
   DestroyWindow(calendar);
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+}
+
+// The tray tip writes the date and time with the user's separators, and follows a change of them.
+TEST_F(CharacterWindow, TrayTipUsesTheUsersSeparators) {
+  // Setting a separator rewrites the formats that use it: all four come back afterwards.
+  struct Saved {
+    LCTYPE type;
+    wchar_t value[80];
+  } saved[] = {{LOCALE_SDATE, L"/"}, {LOCALE_STIME, L":"}, {LOCALE_SSHORTDATE, L""}, {LOCALE_STIMEFORMAT, L""}};
+  for (Saved& v : saved) GetLocaleInfoW(LOCALE_USER_DEFAULT, v.type, v.value, 80);
+  struct Restore {
+    Saved* saved;
+    ~Restore() {
+      for (int i = 0; i < 4; ++i)
+        if (saved[i].value[0]) SetLocaleInfoW(LOCALE_USER_DEFAULT, saved[i].type, saved[i].value);
+    }
+  } restore{saved};
+
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  const struct {
+    const wchar_t* date;
+    const wchar_t* time;
+    const char* pattern;
+  } cases[] = {{L".", L"-", R"(\d{4}\.\d{1,2}\.\d{1,2} \d\d-\d\d)"},
+               {L"-", L".", R"(\d{4}-\d{1,2}-\d{1,2} \d\d\.\d\d)"},
+               {L"/", L":", R"(\d{4}/\d{1,2}/\d{1,2} \d\d:\d\d)"}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, c.date));
+    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, c.time));
+    SendMessageW(form.Handle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
+    form.RefreshSerifu();
+    const std::string tip = form.TaskTray1.TipString();
+    EXPECT_TRUE(std::regex_match(tip, std::regex(c.pattern))) << tip;
+  }
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
 }
 
