@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -306,91 +305,28 @@ TEST_F(CharacterWindow, ScreenChangesBringLostWindowsBack) {
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
 }
 
-// The tray tip writes the date and time with the user's separators, and follows a change of them.
-TEST_F(CharacterWindow, TrayTipUsesTheUsersSeparators) {
-  // Setting a separator rewrites the formats that use it: all four come back afterwards.
-  struct Saved {
-    LCTYPE type;
-    wchar_t value[80];
-  } saved[] = {{LOCALE_SDATE, L"/"}, {LOCALE_STIME, L":"}, {LOCALE_SSHORTDATE, L""}, {LOCALE_STIMEFORMAT, L""}};
-  for (Saved& v : saved) GetLocaleInfoW(LOCALE_USER_DEFAULT, v.type, v.value, 80);
-  struct Restore {
-    Saved* saved;
-    ~Restore() {
-      for (int i = 0; i < 4; ++i)
-        if (saved[i].value[0]) SetLocaleInfoW(LOCALE_USER_DEFAULT, saved[i].type, saved[i].value);
-    }
-  } restore{saved};
-
-  TForm3 form;
-  ASSERT_TRUE(form.Create(nullptr));
-  const struct {
-    const wchar_t* date;
-    const wchar_t* time;
-    const char* pattern;
-  } cases[] = {{L".", L"-", R"(\d{4}\.\d{1,2}\.\d{1,2} \d\d-\d\d)"},
-               {L"-", L".", R"(\d{4}-\d{1,2}-\d{1,2} \d\d\.\d\d)"},
-               {L"/", L":", R"(\d{4}/\d{1,2}/\d{1,2} \d\d:\d\d)"}};
-  for (const auto& c : cases) {
-    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDATE, c.date));
-    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, c.time));
-    SendMessageW(form.Handle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
-    form.RefreshSerifu();
-    const std::string tip = form.TaskTray1.TipString();
-    EXPECT_TRUE(std::regex_match(tip, std::regex(c.pattern))) << tip;
-  }
-  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
-}
-
-// The first holder of a folder's name keeps it; a later one is refused and its request reaches the first
-// as a message, also when made before the first listens. Another folder's name is free.
-TEST(FolderInstance, OneHolderPerFolderAndRequestsReachIt) {
+// One name per folder whatever its spelling; its first holder keeps it until it ends, and a later one is
+// refused (the request that refusal sends is followed end to end, by starting the program twice).
+TEST(FolderInstance, OneHolderPerFolder) {
   testsupport::ScratchFolder folder{L"mokuna-instance"};
   const std::wstring name = FolderInstance::NameForCurrentFolder();
   wchar_t here[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, here);
-  // The same folder spelled in another case, with a trailing separator: the same name.
-  std::wstring other_spelling = here;
-  for (wchar_t& c : other_spelling) c = static_cast<wchar_t>(iswupper(c) ? towlower(c) : towupper(c));
-  ASSERT_TRUE(SetCurrentDirectoryW((other_spelling + L"\\").c_str()));
+  std::wstring other_case = here;
+  for (wchar_t& c : other_case) c = static_cast<wchar_t>(iswupper(c) ? towlower(c) : towupper(c));
+  ASSERT_TRUE(SetCurrentDirectoryW((other_case + L"\\").c_str()));
   EXPECT_EQ(name, FolderInstance::NameForCurrentFolder());
   ASSERT_TRUE(SetCurrentDirectoryW(L".."));
   EXPECT_NE(name, FolderInstance::NameForCurrentFolder());
   SetCurrentDirectoryW(here);
-
-  // A message-only window and a message of its own: nothing else can post to them.
-  const UINT kRequest = RegisterWindowMessageW(L"MokunaTestShowRequest");
-  HWND target = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  int requests = 0;
-  // Waits up to 5 s for the requests to reach want, taking only the request messages off the queue.
-  auto arrive = [&](int want) {
-    const DWORD end = GetTickCount() + 5000;
-    MSG msg;
-    for (;;) {
-      // A quit message that an earlier test left comes through any filter: only requests count.
-      while (PeekMessageW(&msg, target, kRequest, kRequest, PM_REMOVE))
-        if (msg.message == kRequest) ++requests;
-      if (requests >= want || static_cast<int>(GetTickCount() - end) > 0) return requests == want;
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE);
-    }
-  };
   {
-    FolderInstance first;
+    FolderInstance first, second, elsewhere;
     ASSERT_TRUE(first.Claim(name));
-    FolderInstance second;
-    EXPECT_FALSE(second.Claim(name));  // asks before the first listens
-    FolderInstance elsewhere;
+    EXPECT_FALSE(second.Claim(name));
     EXPECT_TRUE(elsewhere.Claim(name + L"x"));
-    first.Listen(target, kRequest);
-    EXPECT_TRUE(arrive(1)) << requests;
-    FolderInstance third;
-    EXPECT_FALSE(third.Claim(name));
-    EXPECT_TRUE(arrive(2)) << requests;
   }
-  // Once the first has ended, the folder is free again.
   FolderInstance next;
   EXPECT_TRUE(next.Claim(name));
-  DestroyWindow(target);
 }
 
 }  // namespace
