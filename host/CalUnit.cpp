@@ -1,5 +1,6 @@
 #include "CalUnit.h"
 
+#include "JapaneseFont.h"
 #include "clock.h"
 #include "win_text.h"
 
@@ -32,6 +33,7 @@ COLORREF ColourOf(DayColour c) {
 }
 
 HFONT MakeFont(const wchar_t* face, int height, int weight, BYTE charset) {
+  if (charset == SHIFTJIS_CHARSET) return CreateJapaneseFont(face, height, weight, false, false, FIXED_PITCH | FF_DONTCARE);
   return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                      DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, face);
 }
@@ -70,7 +72,8 @@ bool TCalForm::FormCreate(int cal_x, int cal_y, bool show, HWND owner) {
   ReleaseDC(nullptr, screen);
   day_font_ = MakeFont(L"Comic Sans MS", points16, FW_BOLD, SHIFTJIS_CHARSET);
   heading_font_ = MakeFont(WidenSjis("ＭＳ Ｐゴシック").c_str(), -12, FW_NORMAL, DEFAULT_CHARSET);
-  label_font_ = MakeFont(WidenSjis("ＭＳ ゴシック").c_str(), -16, FW_NORMAL, DEFAULT_CHARSET);
+  // The label holds 年 and 月: a Japanese face is needed where "ＭＳ ゴシック" itself is missing.
+  label_font_ = MakeFont(WidenSjis("ＭＳ ゴシック").c_str(), -16, FW_NORMAL, SHIFTJIS_CHARSET);
 
   popup_ = CreatePopupMenu();
   AppendMenuW(popup_, MF_STRING, kN3, WidenSjis("<< 先月").c_str());

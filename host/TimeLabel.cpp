@@ -1,5 +1,6 @@
 #include "TimeLabel.h"
 
+#include "JapaneseFont.h"
 #include "announcement.h"
 #include "win_text.h"
 
@@ -11,9 +12,7 @@ TTimeLabel::~TTimeLabel() {
 
 bool TTimeLabel::Create(HWND parent) {
   if (!CreateWin(L"TTimeLabel", 0, WS_CHILD | WS_CLIPSIBLINGS, 32, 32, kWidth, kHeight, parent)) return false;
-  font_ = CreateFontW(-21, 0, 0, 0, FW_BOLD, FALSE, TRUE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE,
-                      WidenSjis("ＭＳ ゴシック").c_str());
+  font_ = CreateJapaneseFont(WidenSjis("ＭＳ ゴシック").c_str(), -21, FW_BOLD, false, true, FIXED_PITCH | FF_DONTCARE);
   return true;
 }
 

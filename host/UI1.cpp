@@ -1,6 +1,6 @@
 #include "UI1.h"
 
-#include "UI2.h"
+#include "Controls.h"
 #include "win_text.h"
 
 namespace mokuna {

@@ -7,12 +7,14 @@
 #include "clock.h"
 #include "UI1.h"
 #include "UI2.h"
+#include "Controls.h"
 #include "UI5.h"
 #include "dialog_ports.h"
 #include "dll_list.h"
 #include "file_io.h"
 #include "host_error.h"
 #include "win_text.h"
+#include "window_place.h"
 
 namespace mokuna {
 
@@ -320,6 +322,22 @@ void TForm3::TaskTray1DblClick() {
 }
 
 
+void TForm3::KeepWindowsReachable() {
+  if (MoveIntoReach(Handle())) Serifu.OnExitSizeMove();  // the balloon follows if something is said
+  if (!CalendarWindow || !IsWindow(CalendarWindow) || !MoveIntoReach(CalendarWindow)) return;
+  // Both brought back from afar land in the same corner: the calendar steps aside.
+  RECT c, k;
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetWindowRect(CalendarWindow, &c) || !GetWindowRect(Handle(), &k) ||
+      !GetMonitorInfoW(MonitorFromRect(&c, MONITOR_DEFAULTTONEAREST), &info))
+    return;
+  const RECT& w = info.rcWork;
+  const ScreenPoint p = ClearOf({c.left, c.top, c.right, c.bottom}, {k.left, k.top, k.right, k.bottom},
+                                {w.left, w.top, w.right, w.bottom});
+  SetWindowPos(CalendarWindow, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TForm3::Exit1Click() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 
 // ------------------------------------ settings dialog, debug window, About box, plug-in submenu
@@ -451,6 +469,16 @@ LRESULT TForm3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       FormClose();
       DestroyWindow(Handle());
       return 0;
+    case kShowRequest:
+      TaskTray1DblClick();
+      return 0;
+    case WM_DISPLAYCHANGE:
+      KeepWindowsReachable();
+      break;
+    case WM_SETTINGCHANGE:
+      if (wp == SPI_SETWORKAREA) KeepWindowsReachable();
+      if (lp && lstrcmpiW(reinterpret_cast<const wchar_t*>(lp), L"intl") == 0) Serifu.ReadLocaleSeparators();
+      break;
     case WM_ENDSESSION:
       // Windows is ending: keep the settings as a normal exit would.
       if (wp) FormClose();

@@ -36,6 +36,8 @@ class TForm3 : public Window {
     kDebug1 = 100, kN4, kN2, kDLL1, kN1, kN5, kN3, kAbout1, kHide1, kExit1,
     kFirstDllItem = 1000,  // the plug-in submenu: item i has the command kFirstDllItem + i
   };
+  // Posted by the listener of a later start in the same folder: show the windows as the tray does.
+  static constexpr UINT kShowRequest = WM_APP + 1;
   // The window as designed, before the picture gives it its size.
   static constexpr int kDesignClientWidth = 117;
   static constexpr int kDesignClientHeight = 103;
@@ -102,6 +104,9 @@ class TForm3 : public Window {
   void Exit1Click();
   void SubMenu1Click(int index);  // an item of the plug-in submenu
   void TaskTray1DblClick();
+  // Brings the character and the calendar back onto the nearest monitor's work area when either shows
+  // less than a 32 x 32 part of itself on every monitor; a window within reach keeps its place.
+  void KeepWindowsReachable();
 
   // What the settings dialog (UI2) applies to: the host settings, the timers, the calendar window with
   // the N5 caption, the clock and the plug-in submenu, which is rebuilt from the new DllList.

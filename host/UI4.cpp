@@ -1,5 +1,6 @@
 #include "UI4.h"
 
+#include "JapaneseFont.h"
 #include "win_text.h"
 
 namespace mokuna {
@@ -32,7 +33,7 @@ bool TForm4::Create(HWND owner) {
   lf.lfCharSet = SHIFTJIS_CHARSET;
   lf.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
   lstrcpynW(lf.lfFaceName, kFontFace, LF_FACESIZE);
-  font_ = CreateFontIndirectW(&lf);
+  font_ = CreateJapaneseFont(lf);
   CoolForm1.SetParent(Handle());
   GuardHandler([this] { FormCreate(); });
   ShowWindow(Handle(), SW_SHOWNOACTIVATE);
@@ -104,6 +105,21 @@ void TSerifu::Attach(HWND character, const TCoolForm& character_picture, std::fu
   is_shown_ = std::move(is_shown);
   is_speaking_ = is_speaking;
   MirrorSpeaking();
+  ReadLocaleSeparators();
+}
+
+namespace {
+
+std::string LocaleText(LCTYPE type, const char* fallback) {
+  wchar_t text[16];
+  const int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, text, 16);
+  return n > 0 ? NarrowToSjis(std::wstring_view(text, static_cast<std::size_t>(n - 1))) : fallback;
+}
+
+}  // namespace
+
+void TSerifu::ReadLocaleSeparators() {
+  queue_.SetTipSeparators(LocaleText(LOCALE_SDATE, "/"), LocaleText(LOCALE_STIME, ":"));
 }
 
 void TSerifu::RefreshSerifu() {

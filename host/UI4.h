@@ -79,6 +79,8 @@ class TSerifu : public SpeechView, public SpeechSink {
   void PlaceFukidasi() override;
   void OnEnterSizeMove();  // WM_ENTERSIZEMOVE of the character window
   void OnExitSizeMove();   // WM_EXITSIZEMOVE of the character window
+  // The tray tip's separators from the user's locale; again whenever the user changes it.
+  void ReadLocaleSeparators();
 
   bool IsSpeaking() const { return queue_.IsSpeaking(); }
   const SpeechQueue& Queue() const { return queue_; }

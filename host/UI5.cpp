@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "UI2.h"
+#include "Controls.h"
 #include "about_text.h"
 #include "file_io.h"
 #include "win_text.h"

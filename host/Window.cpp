@@ -1,6 +1,9 @@
 #include "Window.h"
 
+#include <vector>
+
 #include "host_error.h"
+#include "window_place.h"
 #include "win_text.h"
 
 namespace mokuna {
@@ -24,6 +27,27 @@ void ShowGeneralError(const std::string& sjis_text) {
   }
   MessageBoxW(nullptr, WidenSjis(sjis_text).c_str(), WidenSjis(kApplicationTitle).c_str(),
               MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+bool MoveIntoReach(HWND window) {
+  RECT r;
+  if (!window || !GetWindowRect(window, &r)) return false;
+  std::vector<ScreenRect> monitors;
+  EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR, HDC, LPRECT m, LPARAM p) -> BOOL {
+        reinterpret_cast<std::vector<ScreenRect>*>(p)->push_back({m->left, m->top, m->right, m->bottom});
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&monitors));
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) return false;
+  const RECT& w = info.rcWork;
+  const auto place = RescuedPlace({r.left, r.top, r.right, r.bottom}, monitors, {w.left, w.top, w.right, w.bottom});
+  if (!place) return false;
+  SetWindowPos(window, nullptr, place->x, place->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return true;
 }
 
 Window::~Window() {

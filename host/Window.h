@@ -27,6 +27,10 @@ void GuardHandler(F&& handler) {
   }
 }
 
+// Moves a window that shows less than a 32 x 32 part of itself on every monitor into the work area of the
+// nearest one; true when it moved.
+bool MoveIntoReach(HWND window);
+
 class Window {
  public:
   Window() = default;

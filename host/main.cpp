@@ -5,6 +5,7 @@
 #include "UI1.h"
 #include "UI2.h"
 #include "CalUnit.h"
+#include "Instance.h"
 #include "UI3.h"
 #include "UI4.h"
 #include "UI5.h"
@@ -14,6 +15,11 @@
 using namespace mokuna;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // One program per working folder, checked before anything is read: a second start only asks the
+  // running one to show its windows, so two never share (and overwrite) the same settings files.
+  FolderInstance instance;
+  if (!instance.Claim(FolderInstance::NameForCurrentFolder())) return 0;
+
   // 1. The application object and its title (also the caption of the general error handler).
   Application.Initialize();
   Application.SetTitle(kApplicationTitle);
@@ -46,6 +52,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   TCalForm cal_form;
   cal_form.FormCreate(form3.Settings.CalX, form3.Settings.CalY, form3.Settings.ShowCalender, Application.Handle());
   form3.CalendarWindow = cal_form.Handle();
+  // A place stored for a monitor that is no longer there would leave the windows out of reach.
+  form3.KeepWindowsReachable();
   // 7. Hide the balloon window.
   form4.Hide();
 
@@ -53,6 +61,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   TForm2 form2(form3.SettingsLink(), form3.CurrentSettings());
   Form2 = &form2;
   form2.Create(form3.Handle());
+
+  // From here on a later start in this folder shows the windows instead of running a second character.
+  instance.Listen(form3.Handle(), TForm3::kShowRequest);
 
   // 9. The message loop, until the main window has closed.
   return Application.Run();

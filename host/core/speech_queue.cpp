@@ -12,10 +12,13 @@ std::int64_t SecondsCount(const LocalTime& t) {
   return static_cast<std::int64_t>(std::nearbyint(ToDateTime(t) * 86400.0 + 0.5));
 }
 
-std::string TrayTipText(const LocalTime& t) {
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%04d/%d/%d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
-  return buf;
+std::string TrayTipText(const LocalTime& t, const std::string& date_separator, const std::string& time_separator) {
+  char year[8], hour[4], minute[4];
+  std::snprintf(year, sizeof year, "%04d", t.year);
+  std::snprintf(hour, sizeof hour, "%02d", t.hour);
+  std::snprintf(minute, sizeof minute, "%02d", t.minute);
+  return year + date_separator + std::to_string(t.month) + date_separator + std::to_string(t.day) + " " + hour +
+         time_separator + minute;
 }
 
 std::vector<std::string> CutSerifu(const std::string& text) {
@@ -42,7 +45,7 @@ void SpeechQueue::AddSerifu(const std::string& text) {
 }
 
 void SpeechQueue::RefreshSerifu(const LocalTime& now_time) {
-  view_.SetTipText(TrayTipText(now_time));
+  view_.SetTipText(TrayTipText(now_time, date_separator_, time_separator_));
   const std::int64_t now = SecondsCount(now_time);
 
   if (serifu_queue_.empty()) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "clock.h"
@@ -19,8 +20,10 @@ inline constexpr std::size_t kSerifuLineChars = 20;
 // nearest (halves to even). Only differences and order matter.
 std::int64_t SecondsCount(const LocalTime& t);
 
-// The tray icon's tip text, "yyyy/m/d hh:nn".
-std::string TrayTipText(const LocalTime& t);
+// The tray icon's tip text, "yyyy/m/d hh:nn", with the user's date separator in place of "/" and time
+// separator in place of ":".
+std::string TrayTipText(const LocalTime& t, const std::string& date_separator = "/",
+                        const std::string& time_separator = ":");
 
 // Cuts text into speech lines of at most 20 characters; a double-byte character is never split and an
 // empty text gives one empty line. CR and LF are ordinary characters.
@@ -51,6 +54,11 @@ class SpeechQueue {
   SpeechQueue(const HostSettings& settings, SpeechView& view) : settings_(settings), view_(view) {}
 
   void AddSerifu(const std::string& text);
+  // The date and time separators of the tray tip (Shift-JIS), from the next tick on.
+  void SetTipSeparators(std::string date, std::string time) {
+    date_separator_ = std::move(date);
+    time_separator_ = std::move(time);
+  }
   // One tick of Timer1, at local time now.
   void RefreshSerifu(const LocalTime& now);
 
@@ -68,6 +76,7 @@ class SpeechQueue {
   std::deque<std::string> serifu_queue_;
   std::deque<std::string> fukidasi_lines_;
   std::string balloon_text_;
+  std::string date_separator_ = "/", time_separator_ = ":";
   bool is_speaking_ = false;
   std::int64_t next_serifu_time_ = 0;
   std::int64_t fukidasi_end_time_ = 0;

@@ -53,6 +53,22 @@ TEST(TrayTipText, ShowsTheMinuteWithoutLeadingZerosInTheDate) {
   EXPECT_EQ("2026/12/31 23:59", TrayTipText({2026, 12, 31, 4, 23, 59, 0, 0}));
 }
 
+TEST(TrayTipText, UsesTheGivenSeparatorsWhateverTheirLength) {
+  const LocalTime t{2026, 3, 4, 3, 7, 8, 0, 0};
+  const struct {
+    const char* date;
+    const char* time;
+    const char* tip;
+  } cases[] = {
+      {"/", ":", "2026/3/4 07:08"},
+      {".", ".", "2026.3.4 07.08"},
+      {"-", "h", "2026-3-4 07h08"},
+      {". ", ":", "2026. 3. 4 07:08"},
+      {"\x94\x4e", "", "2026\x94\x4e" "3\x94\x4e" "4 0708"},  // a double-byte separator stays whole
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.tip, TrayTipText(t, c.date, c.time)) << c.date << c.time;
+}
+
 struct FakeView : SpeechView {
   void PlaceFukidasi() override { ++placed; }
   void SetBalloonText(const std::string& t) override { text = t; }
@@ -143,6 +159,10 @@ TEST_F(SpeechTiming, TipChangesEveryTickWhateverTheState) {
   EXPECT_EQ(0, view_.placed);
   EXPECT_EQ(0, view_.hidden);  // idle: nothing to clear
   EXPECT_EQ("design text", view_.text);
+
+  queue_.SetTipSeparators(".", "-");
+  Tick();
+  EXPECT_EQ("2026.12.7 10-00", view_.tip);
 }
 
 TEST_F(SpeechTiming, EmptyTextShowsAnEmptyLine) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Instance.h"
 #include "UI3.h"
 #include "Window.h"
 #include "file_io.h"
@@ -246,6 +247,86 @@ TEST_F(CharacterWindow, CurrentSettingsFollowTheWindowsAndTimers) {
   EXPECT_EQ(s.CalY, 222);
   DestroyWindow(calendar);
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+}
+
+// A lost window comes back on the messages that say the screens changed, and only then; a window within
+// reach keeps its place.
+TEST_F(CharacterWindow, ScreenChangesBringLostWindowsBack) {
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  HWND calendar = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 238, 190, nullptr, nullptr, nullptr, nullptr);
+  form.CalendarWindow = calendar;
+  auto place = [](HWND w) {
+    RECT r{};
+    GetWindowRect(w, &r);
+    return r;
+  };
+  auto move = [](HWND w, int x, int y) {
+    SetWindowPos(w, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  };
+  auto on_screen = [&](HWND w) {
+    RECT r = place(w);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    HMONITOR m = MonitorFromRect(&r, MONITOR_DEFAULTTONULL);
+    if (!m || !GetMonitorInfoW(m, &info)) return false;
+    RECT inside{};
+    IntersectRect(&inside, &r, &info.rcWork);
+    return EqualRect(&inside, &r) != 0;
+  };
+  const struct {
+    UINT msg;
+    WPARAM wp;
+    bool brings_back;
+  } cases[] = {
+      {WM_DISPLAYCHANGE, 32, true},
+      {WM_SETTINGCHANGE, SPI_SETWORKAREA, true},
+      {WM_SETTINGCHANGE, SPI_SETDESKWALLPAPER, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.msg << " " << c.wp);
+    move(form.Handle(), 5000, 4000);
+    move(calendar, -3000, 100);
+    SendMessageW(form.Handle(), c.msg, c.wp, 0);
+    EXPECT_EQ(c.brings_back, on_screen(form.Handle()));
+    EXPECT_EQ(c.brings_back, on_screen(calendar));
+    if (c.brings_back) {
+      EXPECT_EQ(100, place(calendar).top);  // moved no further than needed
+      EXPECT_EQ(0, place(calendar).left);
+    }
+  }
+  // Half off the screen but within reach: both stay.
+  move(form.Handle(), -60, 10);
+  move(calendar, 20, -150);
+  SendMessageW(form.Handle(), WM_DISPLAYCHANGE, 32, 0);
+  EXPECT_EQ(-60, place(form.Handle()).left);
+  EXPECT_EQ(-150, place(calendar).top);
+  DestroyWindow(calendar);
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+}
+
+// One name per folder whatever its spelling; its first holder keeps it until it ends, and a later one is
+// refused (the request that refusal sends is followed end to end, by starting the program twice).
+TEST(FolderInstance, OneHolderPerFolder) {
+  testsupport::ScratchFolder folder{L"mokuna-instance"};
+  const std::wstring name = FolderInstance::NameForCurrentFolder();
+  wchar_t here[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, here);
+  std::wstring other_case = here;
+  for (wchar_t& c : other_case) c = static_cast<wchar_t>(iswupper(c) ? towlower(c) : towupper(c));
+  ASSERT_TRUE(SetCurrentDirectoryW((other_case + L"\\").c_str()));
+  EXPECT_EQ(name, FolderInstance::NameForCurrentFolder());
+  ASSERT_TRUE(SetCurrentDirectoryW(L".."));
+  EXPECT_NE(name, FolderInstance::NameForCurrentFolder());
+  SetCurrentDirectoryW(here);
+  {
+    FolderInstance first, second, elsewhere;
+    ASSERT_TRUE(first.Claim(name));
+    EXPECT_FALSE(second.Claim(name));
+    EXPECT_TRUE(elsewhere.Claim(name + L"x"));
+  }
+  FolderInstance next;
+  EXPECT_TRUE(next.Claim(name));
 }
 
 }  // namespace

@@ -1,0 +1,17 @@
+// Fonts for Japanese text. They ask for the Japanese character set, so that a system without the named
+// face still picks a Japanese one; and when what it picks cannot draw plain digits and kanji (some
+// fallback faces hold only ideographs), an installed Japanese face that can is taken instead.
+#pragma once
+
+#include <windows.h>
+
+namespace mokuna {
+
+// wanted with its character set made Shift-JIS; the caller deletes the font.
+HFONT CreateJapaneseFont(LOGFONTW wanted);
+
+// The same from the usual arguments: a pixel height (negative: character height) and the face name.
+HFONT CreateJapaneseFont(const wchar_t* face, int height, int weight = FW_NORMAL, bool italic = false,
+                         bool underline = false, BYTE pitch_and_family = DEFAULT_PITCH | FF_DONTCARE);
+
+}  // namespace mokuna
