@@ -4,7 +4,8 @@
 ; Mokuna keeps its settings files beside itself, so it goes where the user may write: no administrator
 ; rights, no UAC prompt, nothing outside the user's own profile.
 
-Unicode true
+; A 64-bit installer for a 64-bit program: it runs where the program runs, with no 32-bit layer needed.
+Target amd64-unicode
 !ifndef VERSION | STAGE | OUTFILE | ICON
   !error "VERSION, STAGE, OUTFILE and ICON must be defined"
 !endif
