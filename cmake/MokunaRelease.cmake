@@ -22,12 +22,10 @@ function(mokuna_version_resource target description)
   target_sources(${target} PRIVATE ${rc})
 endfunction()
 
-if(NOT MSVC)
-  # No build folder or source folder in the binaries (assertion texts, debug paths).
+if(WIN32 AND NOT MSVC)
+  # No build folder or source folder in the binaries (assertion texts, debug paths), and no link time:
+  # ld would otherwise stamp each .exe and .dll with it.
   add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>
                       $<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=>)
-  if(WIN32)
-    # ld would otherwise stamp each .exe and .dll with the time of linking.
-    add_link_options(-Wl,--no-insert-timestamp)
-  endif()
+  add_link_options(-Wl,--no-insert-timestamp)
 endif()

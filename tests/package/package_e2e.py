@@ -45,6 +45,11 @@ def wine(display, *args, timeout=180, **kw):
                           capture_output=True, **kw)
 
 
+def wine_idle():
+    """Waits until every process of the prefix has ended (Wine lets go of a program's files only then)."""
+    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=PREFIX), timeout=60)
+
+
 def user_folder():
     users = [u for u in glob.glob(os.path.join(PREFIX, "drive_c/users/*")) if os.path.basename(u) != "Public"]
     assert len(users) == 1, users
@@ -65,23 +70,16 @@ def read_lnk(path):
     if flags & 0x1:  # an item id list
         pos += 2 + struct.unpack_from("<H", data, pos)[0]
     target = None
-    if flags & 0x2:  # link info: the target as a local path
-        size, header, _, _, base = struct.unpack_from("<5I", data, pos)
-        if header >= 0x24:
-            base_w, = struct.unpack_from("<I", data, pos + 28)
-            end = data.index(b"\0\0", pos + base_w)
-            end += (end - pos - base_w) % 2
-            target = data[pos + base_w:end].decode("utf-16-le")
-        else:
-            target = data[pos + base:data.index(b"\0", pos + base)].decode("cp1252")
+    if flags & 0x2:  # link info: the target as a local path (ANSI; ours is plain ASCII)
+        size, _, _, _, base = struct.unpack_from("<5I", data, pos)
+        target = data[pos + base:data.index(b"\0", pos + base)].decode("ascii")
         pos += size
     strings = {}
-    unicode = flags & 0x80
+    width = 2 if flags & 0x80 else 1  # Unicode or ANSI string data
     for bit, name in ((0x4, "name"), (0x8, "relative"), (0x10, "workdir"), (0x20, "args"), (0x40, "icon")):
         if flags & bit:
             count, = struct.unpack_from("<H", data, pos)
-            width = 2 if unicode else 1
-            strings[name] = data[pos + 2:pos + 2 + count * width].decode("utf-16-le" if unicode else "cp1252")
+            strings[name] = data[pos + 2:pos + 2 + count * width].decode("utf-16-le" if width == 2 else "ascii")
             pos += 2 + count * width
     return target, strings.get("workdir", "").rstrip("\0")
 
@@ -190,6 +188,7 @@ def installer_installs_updates_and_removes():
             assert os.stat(os.path.join(installed, "Mokuna.exe")).st_mtime_ns == exe_before
             app.close_by_menu()
             assert app.wait_exit(30)
+        wine_idle()
         assert "edll.ini" not in os.listdir(elsewhere)
 
         # The user's settings, outline and own picture survive an update.
@@ -209,7 +208,7 @@ def installer_installs_updates_and_removes():
         uninstaller = os.path.join(installed, "Uninstall.exe")
         assert wine(display, uninstaller, "/S").returncode == 0
         assert e2elib.wait_for(lambda: not os.path.exists(uninstaller), 60)
-        subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=PREFIX), timeout=60)
+        wine_idle()
         # What is left is the user's: settings, the outlines (the program made fukidasi.msk) and the own picture.
         assert sorted(os.listdir(installed)) == ["climon.bmp.msk", "edll.ini", "epop.ini", "fukidasi.msk",
                                                  "mine.bmp"], os.listdir(installed)
