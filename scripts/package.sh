@@ -22,7 +22,7 @@ cmake --build "$build_dir" -j"$(nproc)" --target Mokuna Kavrel Fennick
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
 [ -n "$version" ] || { echo "no project version in $build_dir/CMakeCache.txt" >&2; exit 1; }
 # The notes the About box shows are this release's: they must name its version.
-head -n 1 assets/version.txt | grep -q " $version\b" ||
+head -n 1 assets/version.txt | tr -d "\r" | grep -qE " ${version//./\\.}$" ||
   { echo "assets/version.txt does not name version $version in its first line" >&2; exit 1; }
 
 stage="$build_dir/package/Mokuna"
