@@ -38,6 +38,14 @@ setup_prefix() {
     done
     touch "$WINEPREFIX/.mokuna-fontlink"
   fi
+  if [ ! -f "$WINEPREFIX/.mokuna-jafaces" ]; then
+    # Under a Japanese locale (the installer's pages) dialogs ask for the Japanese system faces.
+    local key='HKCU\Software\Wine\Fonts\Replacements'
+    for face in 'MS UI Gothic' 'Meiryo UI' 'Yu Gothic UI' 'MS PGothic'; do
+      "$wine_cmd" reg add "$key" /v "$face" /t REG_SZ /d 'IPAPGothic' /f >/dev/null 2>&1
+    done
+    touch "$WINEPREFIX/.mokuna-jafaces"
+  fi
   flock -u 9
   exec 9>&-
 }

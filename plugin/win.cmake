@@ -7,7 +7,7 @@ target_include_directories(fennick_win PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(fennick_win PUBLIC fennick_core mokuna_common ws2_32 winmm comdlg32 user32 gdi32)
 
 # The .def file keeps the export names plain on every architecture.
-add_library(Fennick SHARED ${CMAKE_CURRENT_LIST_DIR}/Fennick.cpp ${CMAKE_CURRENT_LIST_DIR}/Fennick.def
-                           ${CMAKE_CURRENT_LIST_DIR}/Fennick.rc)
+add_library(Fennick SHARED ${CMAKE_CURRENT_LIST_DIR}/Fennick.cpp ${CMAKE_CURRENT_LIST_DIR}/Fennick.def)
 set_target_properties(Fennick PROPERTIES OUTPUT_NAME Fennick PREFIX "")
 target_link_libraries(Fennick PRIVATE fennick_win)
+mokuna_version_resource(Fennick "Mokuna mail-check plug-in (POP3/APOP)")

@@ -3,6 +3,8 @@
 #   native-asan  the portable cores under AddressSanitizer and UBSan
 #   fuzz         each libFuzzer target for a bounded time (MOKUNA_FUZZ_SECONDS, default 20)
 #   windows      the three deliverables with MinGW-w64, their Win32 tests and the end-to-end tests under Wine
+#   package      the release zip and installer (scripts/package.sh), tested as a user gets them under Wine in
+#                a prefix of their own, and built a second time to check that the bytes are the same
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -62,6 +64,13 @@ step build-windows cmake --build --preset windows -j"$jobs"
 cmake/wine-run.sh --setup-only
 # Wine tests share one display and one desktop: one at a time, so no window steals another's focus.
 step test-windows ctest --preset windows
+
+package_start=$(date +%s)
+step package bash scripts/package.sh
+step test-package env MOKUNA_SOURCE_DIR="$root" MOKUNA_BUILD_DIR="$root/build/windows" \
+  MOKUNA_TEST_RESULTS="$root/build/windows/test-results" PYTHONPATH="$root/tests/e2e" \
+  python3 tests/package/package_e2e.py "$root/dist"
+echo "package and its tests: $(( $(date +%s) - package_start )) s"
 
 python3 scripts/count-results.py build/native-asan/test-results build/windows/test-results \
   --fuzz "$fuzz_runs" "$fuzz_failed" --steps "${#failed_steps[@]}"
