@@ -14,18 +14,26 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"FennickTForm1";
 constexpr char kCaption[] = "メール取得の設定";
+// The connection's row (security and port) makes Panel1 and everything below it this much taller.
+constexpr int kSecurityRow = 24;
 constexpr int kClientWidth = 290;
-constexpr int kClientHeight = 260;
+constexpr int kClientHeight = 260 + kSecurityRow;
 // Panel1 in client pixels; its controls are placed relative to it.
-constexpr RECT kPanel1 = {8, 126, 8 + 273, 126 + 57};
+constexpr RECT kPanel1 = {8, 126, 8 + 273, 126 + 57 + kSecurityRow};
+constexpr int kBelowPanel1 = kSecurityRow;  // how far the controls under Panel1 moved down
+// The security choices in the order of their values in epop.ini.
+const char* const kSecurityNames[] = {"なし", "SSL/TLS", "STARTTLS"};
+constexpr char kPortErrorCaption[] = "Error";
+constexpr char kPortErrorText[] =
+    "ポートには 1 から 65535 までの数を入れてください．\r\n空にすると暗号化に合ったポートを使います．";
 
-enum Kind { kLabel, kEdit, kPassword, kButton, kCheckBox, kGroup, kRadioFirst, kRadio };
+enum Kind { kLabel, kEdit, kPassword, kButton, kCheckBox, kGroup, kRadioFirst, kRadio, kDropDown };
 
 struct ControlSpec {
   int id;
   Kind kind;
   const char* text;  // Shift-JIS
-  int x, y, w, h;    // client pixels; w = 0 sizes a label to its text
+  int x, y, w, h;    // client pixels; w = 0 sizes a label to its text; h of a drop-down is its closed height
   bool in_panel;
 };
 
@@ -36,6 +44,8 @@ const ControlSpec kControls[] = {
     {kIdLabel3, kLabel, "POPパスワード", 2, 106, 0, 0, false},
     {kIdLabel4, kLabel, "POPサーバ", 8, 13, 0, 0, true},
     {kIdLabel5, kLabel, "プロトコル", 12, 35, 0, 0, true},
+    {kIdLabel6, kLabel, "暗号化", 12, 64, 0, 0, true},
+    {kIdLabel7, kLabel, "ポート", 178, 64, 0, 0, true},
     {kIdEdit1, kEdit, "", 80, 78, 193, 20, false},
     {kIdEdit2, kPassword, "", 80, 102, 193, 20, false},
     {kIdEdit3, kEdit, "127.0.0.1", 72, 8, 193, 20, true},
@@ -43,13 +53,16 @@ const ControlSpec kControls[] = {
     // The two items of RadioGroup1 in two columns of (193 - 10) / 2 pixels.
     {kIdRadioPop, kRadioFirst, "POP", 72 + 8, 23 + 12, 85, 16, true},
     {kIdRadioApop, kRadio, "APOP", 72 + 8 + 91, 23 + 12, 85, 16, true},
-    {kIdButton1, kButton, "キャンセル", 136, 233, 75, 25, false},
-    {kIdButton2, kButton, "OK", 214, 233, 75, 25, false},
+    // The connection's row: the drop-down under the protocol's left edge, the port ending with Edit3.
+    {kIdComboBox1, kDropDown, "", 72, 59, 96, 20, true},
+    {kIdEdit4, kEdit, "", 214, 59, 51, 20, true},
+    {kIdButton1, kButton, "キャンセル", 136, 233 + kBelowPanel1, 75, 25, false},
+    {kIdButton2, kButton, "OK", 214, 233 + kBelowPanel1, 75, 25, false},
     {kIdCheckBox1, kCheckBox, "メールチェックする", 32, 54, 121, 17, false},
     {kIdEdit5, kEdit, "0", 176, 54, 57, 20, false},
-    {kIdCheckBox2, kCheckBox, "音を出す", 32, 188, 73, 17, false},
-    {kIdEdit6, kEdit, "", 80, 206, 169, 20, false},
-    {kIdButton3, kButton, "参照", 250, 206, 40, 19, false},
+    {kIdCheckBox2, kCheckBox, "音を出す", 32, 188 + kBelowPanel1, 73, 17, false},
+    {kIdEdit6, kEdit, "", 80, 206 + kBelowPanel1, 169, 20, false},
+    {kIdButton3, kButton, "参照", 250, 206 + kBelowPanel1, 40, 19, false},
     {kIdButton4, kButton, "直前の受信を再確認", 79, 4, 132, 45, false},
 };
 
@@ -236,10 +249,30 @@ void TForm1::CreateControls() {
       case kGroup: style |= BS_GROUPBOX; break;
       case kRadioFirst: style |= WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON; break;
       case kRadio: style |= BS_AUTORADIOBUTTON; break;
+      case kDropDown:
+        cls = L"COMBOBOX";
+        style |= WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST;
+        h += 120;  // room for the opened list
+        break;
     }
     HWND control = CreateWindowExW(ex_style, cls, text.c_str(), style, x, y, w, h, hwnd_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    if (c.kind == kDropDown) {
+      for (const char* name : kSecurityNames)
+        SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mokuna::WidenSjis(name).c_str()));
+      // The closed box as tall as the edit fields beside it. How the selection field's height turns into the
+      // box's differs between systems, so the field is asked for again until the box measures right.
+      LRESULT field = SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+      for (int attempt = 0; attempt < 4 && field != CB_ERR; ++attempt) {
+        RECT closed{};
+        GetWindowRect(control, &closed);
+        const int off = c.h - (closed.bottom - closed.top);
+        if (off == 0) break;
+        field += off;
+        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+      }
+    }
     if (c.kind == kEdit || c.kind == kPassword) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
     if (c.kind == kPassword) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
   }
@@ -254,6 +287,8 @@ void TForm1::CreateControls() {
   SetWindowTextW(Item(kIdEdit2), mokuna::WidenSjis(settings_.Password).c_str());
   SetWindowTextW(Item(kIdEdit3), mokuna::WidenSjis(settings_.POPServer).c_str());
   SetWindowTextW(Item(kIdEdit6), mokuna::WidenSjis(settings_.FilePlaying).c_str());
+  SendMessageW(Item(kIdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(settings_.POPSecurity), 0);
+  SetWindowTextW(Item(kIdEdit4), mokuna::WidenSjis(settings_.POPPort).c_str());
   if (settings_.isUseAPOP == 0) CheckDlgButton(hwnd_, kIdRadioPop, BST_CHECKED);
   if (settings_.isUseAPOP >= 1) CheckDlgButton(hwnd_, kIdRadioApop, BST_CHECKED);
   MoveRadioTabStop();
@@ -273,7 +308,8 @@ void TForm1::MoveRadioTabStop() {
 void TForm1::ApplyEnabling() {
   const bool checking = IsDlgButtonChecked(hwnd_, kIdCheckBox1) == BST_CHECKED;
   const bool sound = checking && IsDlgButtonChecked(hwnd_, kIdCheckBox2) == BST_CHECKED;
-  for (int id : {kIdEdit1, kIdEdit2, kIdEdit3, kIdEdit5, kIdRadioGroup1, kIdRadioPop, kIdRadioApop, kIdCheckBox2})
+  for (int id : {kIdEdit1, kIdEdit2, kIdEdit3, kIdEdit5, kIdRadioGroup1, kIdRadioPop, kIdRadioApop, kIdComboBox1,
+                 kIdEdit4, kIdCheckBox2})
     EnableWindow(Item(id), checking);
   for (int id : {kIdEdit6, kIdButton3}) EnableWindow(Item(id), sound);
 }
@@ -282,6 +318,30 @@ void TForm1::CheckBox1Click() { ApplyEnabling(); }
 
 // CheckBox2 can be clicked only while CheckBox1 is checked, so the one rule serves both.
 void TForm1::CheckBox2Click() { ApplyEnabling(); }
+
+// The port follows the security while it holds the other security's usual port (or nothing, for SSL/TLS,
+// whose default a user might not know); a port typed by the user stays.
+void TForm1::ComboBox1Change() {
+  const LRESULT security = SendMessageW(Item(kIdComboBox1), CB_GETCURSEL, 0, 0);
+  const std::wstring port = WindowText(Item(kIdEdit4));
+  if (security == kSecuritySslTls && (port.empty() || port == L"110"))
+    SetWindowTextW(Item(kIdEdit4), L"995");
+  else if (security != kSecuritySslTls && port == L"995")
+    SetWindowTextW(Item(kIdEdit4), L"110");
+}
+
+// OK takes the port field only empty or as a port; otherwise the user is told and the window stays.
+bool TForm1::PortAccepted() {
+  const std::wstring port = WindowText(Item(kIdEdit4));
+  if (port.empty() || ParsePort(mokuna::NarrowToSjis(port))) return true;
+  MessageBoxW(hwnd_, mokuna::WidenSjis(kPortErrorText).c_str(), mokuna::WidenSjis(kPortErrorCaption).c_str(),
+              MB_OK | MB_ICONEXCLAMATION);
+  if (IsWindowEnabled(Item(kIdEdit4))) {
+    SetFocus(Item(kIdEdit4));
+    SendMessageW(Item(kIdEdit4), EM_SETSEL, 0, -1);
+  }
+  return false;
+}
 
 void TForm1::Button3Click() {
   // The dialog may move the current directory to the sound's folder; epop.ini must stay where it was.
@@ -311,6 +371,9 @@ void TForm1::CollectSettings() {
   text(kIdEdit2, settings_.Password);
   text(kIdEdit3, settings_.POPServer);
   text(kIdEdit6, settings_.FilePlaying);
+  text(kIdEdit4, settings_.POPPort);
+  const LRESULT security = SendMessageW(Item(kIdComboBox1), CB_GETCURSEL, 0, 0);
+  settings_.POPSecurity = security == CB_ERR ? kSecurityNone : static_cast<int>(security);
   if (IsDlgButtonChecked(hwnd_, kIdRadioPop) == BST_CHECKED)
     settings_.isUseAPOP = 0;
   else if (IsDlgButtonChecked(hwnd_, kIdRadioApop) == BST_CHECKED)
@@ -345,9 +408,15 @@ LRESULT CALLBACK TForm1::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
+      if (LOWORD(wp) == kIdComboBox1 && HIWORD(wp) == CBN_SELCHANGE) {
+        ComboBox1Change();
+        return 0;
+      }
       if (HIWORD(wp) != BN_CLICKED) break;
       switch (LOWORD(wp)) {
-        case kIdButton2: EndModal(mrOk); return 0;
+        case kIdButton2:
+          if (PortAccepted()) EndModal(mrOk);
+          return 0;
         case kIdButton1:
         case IDCANCEL:  // Escape
           EndModal(mrCancel);

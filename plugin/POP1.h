@@ -41,6 +41,11 @@ enum ControlId : int {
   kIdLabel3,
   kIdLabel4,
   kIdLabel5,
+  // The connection's row in Panel1, under the protocol.
+  kIdLabel6,     // 暗号化
+  kIdComboBox1,  // なし / SSL/TLS / STARTTLS
+  kIdLabel7,     // ポート
+  kIdEdit4,      // port, empty for the default of the security
 };
 
 // The two things of the plug-in that wait for the user besides the window itself. Tests replace them.
@@ -64,7 +69,7 @@ class TForm1 {
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
 
-  // Creates the window (298 x 287, centred), applies the enabling rule, runs it modally on this thread and
+  // Creates the window (298 x 311, centred), applies the enabling rule, runs it modally on this thread and
   // returns its modal result (1 OK, 2 cancel, 6 recheck). The settings then hold what the controls held.
   int ShowModal();
 
@@ -84,6 +89,8 @@ class TForm1 {
 
   void CheckBox1Click();
   void CheckBox2Click();
+  void ComboBox1Change();
+  bool PortAccepted();
   void Button3Click();
   void EndModal(int result);
 

@@ -45,6 +45,13 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
     out = value ? *value : absent;
   };
 
+  // The connection's security goes first: whichever later number stops the loading, a check never has the
+  // password without the security the file asks for; a bad number here stops before the password is read.
+  if (!number("POPSecurity", kSecurityNone, [&](int n) {
+        settings.POPSecurity = n == kSecuritySslTls || n == kSecurityStartTls ? n : kSecurityNone;
+      }))
+    return result;
+  text("POPPort", settings.POPPort, "");
   if (!number("isCheckMail", 1, [&](int n) { settings.isCheckMail = n == 1; })) return result;
   text("CheckInterval", settings.CheckInterval, "0");
   text("Account", settings.Account, "");
@@ -76,9 +83,28 @@ EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, Mod
   return LoadEpop(bytes, settings, state, player);
 }
 
+std::optional<int> ParsePort(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  int port = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    port = port * 10 + (c - '0');
+    if (port > 65535) return std::nullopt;
+  }
+  if (port < 1) return std::nullopt;
+  return port;
+}
+
+int DefaultPort(int security) { return security == kSecuritySslTls ? kPop3sPort : kPopPort; }
+
+std::optional<int> ResolvePort(const EpopSettings& settings) {
+  if (settings.POPPort.empty()) return DefaultPort(settings.POPSecurity);
+  return ParsePort(settings.POPPort);
+}
+
 std::string SaveEpop(const EpopSettings& settings, const ModuleState& state) {
   const int apop = settings.isUseAPOP >= 1 ? 1 : settings.isUseAPOP <= -1 ? -1 : 0;
-  return config::JoinCrLf({
+  std::string bytes = config::JoinCrLf({
       std::string("isCheckMail=") + (settings.isCheckMail ? "1" : "0"),
       std::string("isPlay=") + (settings.isPlay ? "1" : "0"),
       "CheckInterval=" + settings.CheckInterval,
@@ -90,6 +116,12 @@ std::string SaveEpop(const EpopSettings& settings, const ModuleState& state) {
       "LastMessageID=" + state.LastMessageID,
       "LastMailNum=" + std::to_string(state.LastMailNum),
   });
+  const int security = settings.POPSecurity == kSecuritySslTls || settings.POPSecurity == kSecurityStartTls
+                           ? settings.POPSecurity
+                           : kSecurityNone;
+  if (security != kSecurityNone) bytes += "POPSecurity=" + std::to_string(security) + "\r\n";
+  if (!settings.POPPort.empty()) bytes += "POPPort=" + settings.POPPort + "\r\n";
+  return bytes;
 }
 
 bool WriteEpopFile(const std::string& path, const EpopSettings& settings, const ModuleState& state,

@@ -1,9 +1,10 @@
 // epop.ini, the mail checker's settings file: ten key=value lines, read into the settings model and the
-// module state, written back in a fixed order. The settings window shows and edits an EpopSettings; the
+// module state, written back in a fixed order; two more for a secured connection, written only when set. The settings window shows and edits an EpopSettings; the
 // mail check only reads one.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,11 @@ namespace fennick {
 class SoundPlayer;
 
 constexpr const char kEpopFileName[] = "epop.ini";
+
+// How the connection to the server is secured: 0 not at all, 1 TLS from the first byte, 2 TLS after STLS.
+enum PopSecurity : int { kSecurityNone = 0, kSecuritySslTls = 1, kSecurityStartTls = 2 };
+constexpr int kPopPort = 110;
+constexpr int kPop3sPort = 995;
 
 // The plug-in's state that outlives a call: what the last successful check saw.
 struct ModuleState {
@@ -29,9 +35,18 @@ struct EpopSettings {
   std::string POPServer = "127.0.0.1";  // Edit3
   int isUseAPOP = 0;                  // RadioGroup1 index: 1 APOP, 0 USER/PASS, -1 nothing marked
   std::string FilePlaying;            // Edit6
+  int POPSecurity = kSecurityNone;    // ComboBox1 index
+  std::string POPPort;                // Edit4, as typed; empty for the security's default port
 
   bool UsesApop() const { return isUseAPOP == 1; }
 };
+
+// The port of a port field's text: a decimal number 1 to 65535, digits only.
+std::optional<int> ParsePort(std::string_view text);
+// The security's default port.
+int DefaultPort(int security);
+// The port to connect to: the default when POPPort is empty, nothing when its text is no port.
+std::optional<int> ResolvePort(const EpopSettings& settings);
 
 // How loading ended. Loading stops at the first error; the keys after it keep their initial states and
 // the module state keeps its values.
@@ -47,8 +62,8 @@ struct EpopLoadResult {
   bool SettingsComplete() const { return error != Error::BadNumber || key == "LastMailNum"; }
 };
 
-// Applies the bytes of epop.ini to settings and state in the loading order: isCheckMail, CheckInterval,
-// Account, Password, POPServer, isUseAPOP, isPlay, FilePlaying; then, when the sound is on and the file
+// Applies the bytes of epop.ini to settings and state in the loading order: POPSecurity, POPPort,
+// isCheckMail, CheckInterval, Account, Password, POPServer, isUseAPOP, isPlay, FilePlaying; then, when the sound is on and the file
 // exists, opens player on it (player may be null: no sound is opened); then LastMessageID, LastMailNum.
 // An absent setting takes its initial value; absent LastMessageID or LastMailNum leave the state as it is.
 EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleState& state,
@@ -59,7 +74,8 @@ EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, Mod
                             SoundPlayer* player);
 
 // The ten lines, each ending in CR LF: isCheckMail, isPlay, CheckInterval, Account, Password, POPServer,
-// isUseAPOP (1 above 1, -1 below 0), FilePlaying, LastMessageID, LastMailNum.
+// isUseAPOP (1 above 1, -1 below 0), FilePlaying, LastMessageID, LastMailNum; then POPSecurity (1 or 2)
+// unless it is none and POPPort unless it is empty, so a file that never had them keeps its ten lines.
 std::string SaveEpop(const EpopSettings& settings, const ModuleState& state);
 
 // Replaces the file at path with SaveEpop's bytes, atomically. False when it cannot be written; error then

@@ -104,10 +104,35 @@ class Session {
     return true;
   }
 
+  // TLS on the open connection. Every refusal ends the check before anything else is sent.
+  bool StartTls() {
+    switch (transport_.StartTls(settings_.POPServer, timeouts_.wait_ms)) {
+      case PopTransport::TlsResult::Ok: return true;
+      case PopTransport::TlsResult::NameMismatch: return Fail(results::kTlsNameMismatch);
+      case PopTransport::TlsResult::Untrusted: return Fail(results::kTlsUntrusted);
+      case PopTransport::TlsResult::HandshakeFailed: break;
+    }
+    return Fail(results::kSecureConnectionFailed);
+  }
+
+  // STLS on the plain connection after the greeting; only "+OK" lets the handshake begin.
+  bool Stls() {
+    std::string reply;
+    if (!Send("STLS\r\n") || !WaitAndRead(results::kReceiveFailed, reply)) return false;
+    const std::vector<std::string> tokens = SplitCommaText(reply);
+    if (tokens.empty() || tokens[0] != "+OK") return Fail(results::kStlsRefused);
+    return StartTls();
+  }
+
   bool Converse() {
-    if (!transport_.Connect(settings_.POPServer, kPopPort)) return Fail(results::kCannotConnect);
+    const std::optional<int> port = ResolvePort(settings_);
+    if (!port) return Fail(results::kCannotConnect);
+    if (!transport_.Connect(settings_.POPServer, *port)) return Fail(results::kCannotConnect);
+    if (settings_.POPSecurity == kSecuritySslTls && !StartTls()) return false;
     std::string greeting, login;
     if (!WaitAndRead(results::kReceiveFailed, greeting)) return false;
+    // No greeting follows STLS: APOP digests the timestamp of the one read in plain text.
+    if (settings_.POPSecurity == kSecurityStartTls && !Stls()) return false;
 
     if (settings_.UsesApop()) {
       const std::vector<std::string> tokens = SplitCommaText(greeting);

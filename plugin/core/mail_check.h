@@ -31,9 +31,12 @@ constexpr const char kReceiveFailed[] = "Fennick CheckMail 102 Receive Failed";
 constexpr const char kQuitReceiveFailed[] = "Fennick CheckMail 102 receive Failed";
 constexpr const char kUnexpectedReply[] = "Fennick CheckMail 103 Unexpected Server Reply";
 constexpr const char kPropertyPageHead[] = "Fennick PropertyPage ";
+// A secured connection that could not be had; the password has not left the machine.
+constexpr const char kTlsNameMismatch[] = "Fennick CheckMail 000 サーバ名が証明書と一致しません．";
+constexpr const char kTlsUntrusted[] = "Fennick CheckMail 000 サーバの証明書を信頼できません．";
+constexpr const char kStlsRefused[] = "Fennick CheckMail 000 サーバが暗号化に対応していません．";
+constexpr const char kSecureConnectionFailed[] = "Fennick CheckMail 104 Secure Connection Failed";
 }  // namespace results
-
-constexpr int kPopPort = 110;
 
 // Every wait for the server and every read gives up after these; tests shorten them.
 struct PopTimeouts {
@@ -49,8 +52,8 @@ struct ConversationOutcome {
   bool success = false;  // the conversation ended properly: the settings file may be written
 };
 
-// Steps 2 to 12 of a check with settings already loaded: connect to settings.POPServer port 110, log in,
-// count, read the newest message's identifier, decide, play the sound on new mail (when settings.isPlay
+// Steps 2 to 12 of a check with settings already loaded: connect to settings.POPServer at the resolved
+// port (TLS from the start, or after STLS, as settings.POPSecurity says), log in, count, read the newest message's identifier, decide, play the sound on new mail (when settings.isPlay
 // and player is open), QUIT. Updates state only as the conversation goes. The connection is closed on
 // every path. player may be null. clock null means the program's current clock.
 ConversationOutcome RunConversation(const EpopSettings& settings, ModuleState& state,

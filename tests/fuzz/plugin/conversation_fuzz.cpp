@@ -20,7 +20,8 @@ bool IsKnownResult(const std::string& r) {
   namespace res = fennick::results;
   for (const char* known : {res::kNoNewMail, res::kBadUser, res::kBadPassword, res::kCannotConnect,
                             res::kSendingFailure, res::kReceiveFailed, res::kQuitReceiveFailed,
-                            res::kUnexpectedReply})
+                            res::kUnexpectedReply, res::kTlsNameMismatch, res::kTlsUntrusted, res::kStlsRefused,
+                            res::kSecureConnectionFailed})
     if (r == known) return true;
   const std::string head = res::kNewMailHead, tail = res::kNewMailTail;
   return r.size() > head.size() + tail.size() && r.compare(0, head.size(), head) == 0 &&
@@ -29,29 +30,36 @@ bool IsKnownResult(const std::string& r) {
 
 bool IsCommand(const std::string& c) {
   if (c.size() < 2 || c.compare(c.size() - 2, 2, "\r\n") != 0) return false;
-  for (const char* verb : {"USER ", "PASS ", "APOP ", "RETR ", "STAT\r\n", "QUIT\r\n"})
+  for (const char* verb : {"USER ", "PASS ", "APOP ", "RETR ", "STAT\r\n", "QUIT\r\n", "STLS\r\n"})
     if (c.compare(0, std::strlen(verb), verb) == 0) return true;
   return false;
 }
 
 }  // namespace
 
-// Input: one byte of flags, then the server's events separated by "|#|"; each event's first byte picks
-// its kind.
+// Input: one byte of flags; when its top bit is set, a byte choosing the connection's security and the
+// handshake's verdict; then the server's events separated by "|#|", each event's first byte picking its kind.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::uint8_t flags = data[0];
   std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+  std::uint8_t tls = 0;
+  if ((flags & 0x80) && !rest.empty()) {
+    tls = static_cast<std::uint8_t>(rest[0]);
+    rest.remove_prefix(1);
+  }
 
   fennick::EpopSettings settings;
   settings.Account = "bob";
   settings.Password = "secret";
   settings.isUseAPOP = (flags & 1) ? 1 : 0;
   settings.isPlay = (flags & 2) != 0;
+  settings.POPSecurity = tls % 3;
   fennick::ModuleState state{(flags & 4) ? "<a@b>" : "", (flags >> 3) & 7};
 
   ScriptedTransport server;
   server.connect_ok_ = (flags & 0x40) == 0;
+  server.tls_result_ = static_cast<fennick::PopTransport::TlsResult>((tls / 3) % 4);
   std::size_t supplied = 0;
   while (!rest.empty()) {
     const std::size_t cut = rest.find("|#|");
@@ -85,5 +93,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (static_cast<unsigned char>(c) < 32) __builtin_trap();
   if (server.bytes_read_ > supplied) __builtin_trap();
   if (player.plays_ > 1) __builtin_trap();
+  // A secured check sends nothing but STLS before its one handshake, and nothing at all after a refused one.
+  if (settings.POPSecurity != fennick::kSecurityNone) {
+    if (server.tls_.size() > 1) __builtin_trap();
+    const std::size_t before = server.tls_.empty() ? server.sent_.size() : server.tls_[0].sent_before;
+    for (std::size_t i = 0; i < before; ++i)
+      if (server.sent_[i] != "STLS\r\n") __builtin_trap();
+    if (server.tls_result_ != fennick::PopTransport::TlsResult::Ok && server.sent_.size() != before) __builtin_trap();
+  } else if (!server.tls_.empty()) {
+    __builtin_trap();
+  }
   return 0;
 }

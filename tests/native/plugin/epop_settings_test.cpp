@@ -114,6 +114,72 @@ TEST(EpopSettings, BadNumberStopsLoadingWhereItStands) {
   EXPECT_EQ(last.state.LastMailNum, 7);
 }
 
+TEST(EpopSettings, SecurityAndPortKeys) {
+  const std::string ten = SaveEpop(EpopSettings{}, {});
+  struct Row {
+    const char* file;
+    int security;
+    const char* port;
+    const char* written_after_ten;  // what SaveEpop appends to the ten lines
+  };
+  const Row rows[] = {
+      {"", 0, "", ""},  // a file that never had them is written back with its ten lines only
+      {"POPSecurity=1\r\n", 1, "", "POPSecurity=1\r\n"},
+      {"popsecurity=+2\r\n", 2, "", "POPSecurity=2\r\n"},
+      {"POPSecurity=3\r\n", 0, "", ""},
+      {"POPSecurity=-1\r\nPOPPort=\r\n", 0, "", ""},
+      {"POPSecurity=0\r\nPOPPort=2110\r\n", 0, "2110", "POPPort=2110\r\n"},
+      {"POPPort= 995x\r\nPOPSecurity=1\r\n", 1, " 995x", "POPSecurity=1\r\nPOPPort= 995x\r\n"},  // as typed
+  };
+  for (const Row& row : rows) {
+    const Loaded l = Load(row.file);
+    EXPECT_TRUE(l.result.ok()) << row.file;
+    EXPECT_EQ(l.settings.POPSecurity, row.security) << row.file;
+    EXPECT_EQ(l.settings.POPPort, row.port) << row.file;
+    const std::string saved = SaveEpop(l.settings, {});
+    EXPECT_EQ(saved, ten + row.written_after_ten) << row.file;
+    const Loaded back = Load(saved);
+    EXPECT_EQ(back.settings.POPSecurity, row.security) << row.file;
+    EXPECT_EQ(back.settings.POPPort, row.port) << row.file;
+  }
+}
+
+TEST(EpopSettings, BadSecurityNumberStopsBeforeAnyOtherSetting) {
+  const Loaded bad = Load("Account=bob\r\nPassword=secret\r\nPOPSecurity=tls\r\nPOPPort=995\r\nLastMailNum=9\r\n");
+  EXPECT_EQ(bad.result.key, "POPSecurity");
+  EXPECT_EQ(bad.result.message, "'tls' は整数ではありません");
+  EXPECT_FALSE(bad.result.SettingsComplete());
+  EXPECT_EQ(bad.settings.POPPort, "");
+  EXPECT_EQ(bad.settings.Password, "");  // the password never comes without the security asked for
+  EXPECT_EQ(bad.state.LastMailNum, 7);
+
+  // A bad number further on leaves the security applied.
+  const Loaded later = Load("POPSecurity=2\r\nPOPPort=1110\r\nPassword=secret\r\nisUseAPOP=x\r\n");
+  EXPECT_EQ(later.result.key, "isUseAPOP");
+  EXPECT_EQ(later.settings.POPSecurity, 2);
+  EXPECT_EQ(later.settings.POPPort, "1110");
+}
+
+TEST(EpopSettings, PortResolution) {
+  struct Row {
+    int security;
+    const char* text;
+    int port;  // 0: no port
+  };
+  const Row rows[] = {
+      {0, "", 110},     {1, "", 995},        {2, "", 110},      {1, "110", 110},  {0, "995", 995},
+      {2, "65535", 65535}, {0, "1", 1},      {0, "00995", 995}, {0, "0", 0},      {0, "65536", 0},
+      {0, "99999999999", 0}, {0, " 995", 0}, {0, "995 ", 0},    {0, "+995", 0},   {0, "-1", 0},
+      {0, "9a", 0},     {0, "\x82\x4f", 0},
+  };
+  for (const Row& row : rows) {
+    EpopSettings s;
+    s.POPSecurity = row.security;
+    s.POPPort = row.text;
+    EXPECT_EQ(ResolvePort(s).value_or(0), row.port) << row.security << " '" << row.text << "'";
+  }
+}
+
 TEST(EpopSettings, SoundIsOpenedOnlyWhenOnAndTheFileExists) {
   const std::string file = "isPlay=1\r\nFilePlaying=ding.wav\r\nLastMailNum=1\r\n";
   RecordingPlayer missing;

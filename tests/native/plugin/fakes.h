@@ -1,4 +1,4 @@
-// A scripted POP3 server and a recording sound player for the mail-check tests.
+// A scripted POP3 server (TLS verdicts included) and a recording sound player for the mail-check tests.
 #pragma once
 
 #include <algorithm>
@@ -73,12 +73,18 @@ class ScriptedTransport : public PopTransport {
     return sent_.size() != fail_send_;
   }
 
+  TlsResult StartTls(const std::string& server_name, int timeout_ms) override {
+    tls_.push_back({server_name, timeout_ms, sent_.size()});
+    return tls_result_;
+  }
+
   void Close() override { ++closes_; }
 
   // Settings of the script.
   bool connect_ok_ = true;
   std::size_t fail_send_ = 0;  // the 1-based send that fails; 0 for none
   std::function<void()> on_read_;
+  TlsResult tls_result_ = TlsResult::Ok;  // what every handshake ends with
 
   // What the plug-in did.
   std::string host_;
@@ -89,6 +95,12 @@ class ScriptedTransport : public PopTransport {
   std::vector<std::size_t> read_maxima_;
   std::vector<int> read_timeouts_, wait_timeouts_;
   std::size_t bytes_read_ = 0;
+  struct Handshake {
+    std::string server_name;
+    int timeout_ms;
+    std::size_t sent_before;  // commands sent before it began
+  };
+  std::vector<Handshake> tls_;
   std::deque<Event> events_;
 
  private:

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Md5unit.h"
@@ -200,6 +201,124 @@ TEST(MailCheck, EveryFailureEndsWithItsResultAndClosesWithoutQuit) {
     EXPECT_EQ(c.server.closes_, 1) << row.name;
     const bool quit = !c.server.sent_.empty() && c.server.sent_.back() == "QUIT\r\n";
     EXPECT_EQ(quit, row.quit_sent) << row.name;
+  }
+}
+
+struct SecuredRow {
+  const char* name;
+  int security;
+  bool apop;
+  Strings replies;  // the server's, in order, after connecting
+  Strings sent;
+  int port;
+  std::size_t sent_before_handshake;
+};
+
+TEST(MailCheck, SecuredConversationsSendCredentialsOnlyAfterTheHandshake) {
+  const std::string apop_digest = "APOP mrose f7b573d16487ce5291f853cdef863ef5\r\n";
+  const std::vector<SecuredRow> rows = {
+      {"SSL/TLS, USER/PASS", kSecuritySslTls, false, {kGreeting, "+OK\r\n", "+OK mrose has 0\r\n", "+OK\r\n"},
+       {"USER mrose\r\n", "PASS tanstaafl\r\n", "QUIT\r\n"}, 995, 0},
+      {"SSL/TLS, APOP", kSecuritySslTls, true, {kApopGreeting, "+OK mrose has 0\r\n", "+OK\r\n"},
+       {apop_digest, "QUIT\r\n"}, 995, 0},
+      {"STARTTLS, USER/PASS", kSecurityStartTls, false,
+       {kGreeting, "+OK Begin TLS negotiation now.\r\n", "+OK\r\n", "+OK mrose has 0\r\n", "+OK\r\n"},
+       {"STLS\r\n", "USER mrose\r\n", "PASS tanstaafl\r\n", "QUIT\r\n"}, 110, 1},
+      // APOP digests the timestamp of the greeting read before STLS.
+      {"STARTTLS, APOP", kSecurityStartTls, true,
+       {kApopGreeting, "+OK Begin TLS negotiation now.\r\n", "+OK mrose has 0\r\n", "+OK\r\n"},
+       {"STLS\r\n", apop_digest, "QUIT\r\n"}, 110, 1},
+  };
+  for (const SecuredRow& row : rows) {
+    Check c;
+    c.settings.POPSecurity = row.security;
+    c.settings.isUseAPOP = row.apop ? 1 : 0;
+    c.settings.Account = "mrose";
+    c.settings.Password = "tanstaafl";
+    c.settings.POPServer = "mail.example.org";
+    c.timeouts.wait_ms = 7000;
+    for (const std::string& reply : row.replies) c.server.Reply(reply);
+    const ConversationOutcome out = c.Run();
+    EXPECT_TRUE(out.success) << row.name;
+    EXPECT_EQ(out.result, results::kNoNewMail) << row.name;
+    EXPECT_EQ(c.server.sent_, row.sent) << row.name;
+    EXPECT_EQ(c.server.port_, row.port) << row.name;
+    ASSERT_EQ(c.server.tls_.size(), 1u) << row.name;
+    EXPECT_EQ(c.server.tls_[0].server_name, "mail.example.org") << row.name;
+    EXPECT_EQ(c.server.tls_[0].timeout_ms, 7000) << row.name;
+    EXPECT_EQ(c.server.tls_[0].sent_before, row.sent_before_handshake) << row.name;
+  }
+}
+
+struct RefusalRow {
+  const char* name;
+  int security;
+  PopTransport::TlsResult verdict;
+  Strings replies;  // "" for silence
+  std::string result;
+  Strings sent;  // all that is ever sent
+};
+
+TEST(MailCheck, RefusedSecurityEndsTheCheckWithoutCredentials) {
+  using V = PopTransport::TlsResult;
+  const Strings greeted = {kGreeting, "+OK Begin TLS\r\n"};
+  const Strings stls = {"STLS\r\n"};
+  const std::vector<RefusalRow> rows = {
+      {"SSL/TLS, name", kSecuritySslTls, V::NameMismatch, {kGreeting}, results::kTlsNameMismatch, {}},
+      {"SSL/TLS, trust", kSecuritySslTls, V::Untrusted, {kGreeting}, results::kTlsUntrusted, {}},
+      {"SSL/TLS, handshake", kSecuritySslTls, V::HandshakeFailed, {kGreeting}, results::kSecureConnectionFailed, {}},
+      {"STARTTLS, name", kSecurityStartTls, V::NameMismatch, greeted, results::kTlsNameMismatch, stls},
+      {"STARTTLS, trust", kSecurityStartTls, V::Untrusted, greeted, results::kTlsUntrusted, stls},
+      {"STARTTLS, handshake", kSecurityStartTls, V::HandshakeFailed, greeted, results::kSecureConnectionFailed, stls},
+      {"STLS refused", kSecurityStartTls, V::Ok, {kGreeting, "-ERR Unknown command\r\n"}, results::kStlsRefused, stls},
+      {"STLS +ok lower case", kSecurityStartTls, V::Ok, {kGreeting, "+ok\r\n"}, results::kStlsRefused, stls},
+      {"STLS blank reply", kSecurityStartTls, V::Ok, {kGreeting, " \r\n"}, results::kStlsRefused, stls},
+      {"STLS unanswered", kSecurityStartTls, V::Ok, {kGreeting, ""}, results::kCannotConnect, stls},
+  };
+  for (const RefusalRow& row : rows) {
+    for (bool apop : {false, true}) {
+      Check c;
+      c.settings.POPSecurity = row.security;
+      c.settings.isUseAPOP = apop ? 1 : 0;
+      c.server.tls_result_ = row.verdict;
+      for (const std::string& reply : row.replies) {
+        if (reply.empty())
+          c.server.Silence();
+        else
+          c.server.Reply(apop && reply == kGreeting ? kApopGreeting : reply);
+      }
+      c.server.Reply("+OK bob has 0\r\n").Reply("+OK\r\n");  // what a careless client would go on to read
+      const ConversationOutcome out = c.Run();
+      EXPECT_EQ(out.result, row.result) << row.name;
+      EXPECT_FALSE(out.success) << row.name;
+      EXPECT_EQ(c.server.sent_, row.sent) << row.name;
+      EXPECT_EQ(c.server.closes_, 1) << row.name;
+    }
+  }
+}
+
+TEST(MailCheck, ConnectsToTheResolvedPortAndNotAtAllToNoPort) {
+  const std::vector<std::tuple<int, std::string, int>> rows = {
+      {kSecurityNone, "", 110}, {kSecuritySslTls, "", 995}, {kSecurityStartTls, "", 110},
+      {kSecurityNone, "2110", 2110}, {kSecuritySslTls, "70000", 0}, {kSecurityNone, "pop3", 0},
+  };
+  for (const auto& [security, text, port] : rows) {
+    Check c;
+    c.settings.POPSecurity = security;
+    c.settings.POPPort = text;
+    c.server.Reply(kGreeting);
+    if (security == kSecurityStartTls) c.server.Reply("+OK\r\n");
+    c.server.Reply("+OK\r\n").Reply("+OK bob has 0\r\n").Reply("+OK\r\n");
+    const ConversationOutcome out = c.Run();
+    EXPECT_EQ(c.server.connects_, port ? 1 : 0) << text;
+    EXPECT_EQ(c.server.closes_, 1) << text;
+    if (port) {
+      EXPECT_TRUE(out.success) << text;
+      EXPECT_EQ(c.server.port_, port) << text;
+    } else {
+      EXPECT_EQ(out.result, results::kCannotConnect) << text;
+      EXPECT_TRUE(c.server.sent_.empty()) << text;
+    }
   }
 }
 
@@ -424,6 +543,27 @@ TEST_F(CheckMailCall, SuccessWritesTheFileAndTheNextCheckSeesNoNewMail) {
   EXPECT_EQ(Call(reloaded, second), results::kNoNewMail);
   EXPECT_TRUE(load_errors_.empty());
   EXPECT_TRUE(save_errors_.empty());
+}
+
+TEST_F(CheckMailCall, SecuredCheckKeepsItsKeysAndStaysSecuredAfterALaterBadNumber) {
+  WriteIni("POPSecurity=2\r\nAccount=bob\r\nPassword=secret\r\n");
+  ModuleState state;
+  ScriptedTransport server;
+  server.Reply(kGreeting).Reply("+OK\r\n").Reply("+OK\r\n").Reply("+OK bob has 0\r\n").Reply("+OK\r\n");
+  EXPECT_EQ(Call(state, server), results::kNoNewMail);
+  EXPECT_EQ(Ini(),
+            "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=bob\r\nPassword=secret\r\n"
+            "POPServer=127.0.0.1\r\nisUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\n"
+            "POPSecurity=2\r\n");
+
+  const std::string bad = "Account=bob\r\nPassword=secret\r\nisUseAPOP=x\r\nPOPSecurity=1\r\n";
+  WriteIni(bad);
+  ScriptedTransport tls;
+  tls.tls_result_ = PopTransport::TlsResult::Untrusted;
+  EXPECT_EQ(Call(state, tls), results::kTlsUntrusted);
+  EXPECT_EQ(tls.port_, 995);
+  EXPECT_TRUE(tls.sent_.empty());
+  EXPECT_EQ(Ini(), bad);
 }
 
 TEST_F(CheckMailCall, FailureLeavesTheFileUntouched) {

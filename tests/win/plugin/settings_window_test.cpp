@@ -101,12 +101,21 @@ class SettingsWindow : public ::testing::Test {
 struct Layout {
   int id, x, y, w, h;
 };
+// The security row adds 24 pixels to Panel1; what lies below it moves down by as much.
 const Layout kLayout[] = {
     {kIdButton4, 79, 4, 132, 45},   {kIdCheckBox1, 32, 54, 121, 17}, {kIdEdit5, 176, 54, 57, 20},
     {kIdEdit1, 80, 78, 193, 20},    {kIdEdit2, 80, 102, 193, 20},    {kIdEdit3, 80, 134, 193, 20},
-    {kIdRadioGroup1, 80, 149, 193, 33}, {kIdCheckBox2, 32, 188, 73, 17}, {kIdEdit6, 80, 206, 169, 20},
-    {kIdButton3, 250, 206, 40, 19}, {kIdButton1, 136, 233, 75, 25},  {kIdButton2, 214, 233, 75, 25},
+    {kIdRadioGroup1, 80, 149, 193, 33}, {kIdComboBox1, 80, 185, 96, 20}, {kIdEdit4, 222, 185, 51, 20},
+    {kIdCheckBox2, 32, 212, 73, 17}, {kIdEdit6, 80, 230, 169, 20},  {kIdButton3, 250, 230, 40, 19},
+    {kIdButton1, 136, 257, 75, 25}, {kIdButton2, 214, 257, 75, 25},
 };
+
+RECT ClientRect(HWND w, int id) {
+  RECT r;
+  GetWindowRect(Item(w, id), &r);
+  MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
 
 TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem) {
   struct Seen {
@@ -120,6 +129,11 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
     wchar_t password_char = 0;
     std::wstring label1;
     POINT label1_at{};
+    RECT label6{}, label7{};
+    std::wstring label6_text, label7_text, port;
+    std::vector<std::wstring> securities;
+    LRESULT security = -1;
+    bool combo = false, edit4 = false;
   } seen;
   const std::string result = RunPage([&](HWND w) {
     wchar_t caption[64] = {};
@@ -138,6 +152,19 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
     MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&label), 2);
     seen.label1_at = {label.left, label.top};
     seen.label1 = Text(w, kIdLabel1);
+    seen.label6 = ClientRect(w, kIdLabel6);
+    seen.label7 = ClientRect(w, kIdLabel7);
+    seen.label6_text = Text(w, kIdLabel6);
+    seen.label7_text = Text(w, kIdLabel7);
+    for (int i = 0; i < SendMessageW(Item(w, kIdComboBox1), CB_GETCOUNT, 0, 0); ++i) {
+      wchar_t item[64] = {};
+      SendMessageW(Item(w, kIdComboBox1), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+      seen.securities.push_back(item);
+    }
+    seen.security = SendMessageW(Item(w, kIdComboBox1), CB_GETCURSEL, 0, 0);
+    seen.port = Text(w, kIdEdit4);
+    seen.combo = Enabled(w, kIdComboBox1);
+    seen.edit4 = Enabled(w, kIdEdit4);
     seen.checking = Checked(w, kIdCheckBox1);
     seen.pop = Checked(w, kIdRadioPop);
     seen.apop = Checked(w, kIdRadioApop);
@@ -156,7 +183,7 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
   });
   EXPECT_EQ(mokuna::WidenSjis("メール取得の設定"), seen.caption);
   EXPECT_EQ(290, seen.client.right);
-  EXPECT_EQ(260, seen.client.bottom);
+  EXPECT_EQ(284, seen.client.bottom);
   EXPECT_FALSE(seen.style & WS_SYSMENU) << "no title-bar buttons";
   ASSERT_EQ(std::size(kLayout), seen.rects.size());
   for (std::size_t i = 0; i < seen.rects.size(); ++i) {
@@ -170,6 +197,20 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
   EXPECT_EQ(mokuna::WidenSjis("分おき"), seen.label1);
   EXPECT_EQ(237, seen.label1_at.x);
   EXPECT_EQ(57, seen.label1_at.y);
+  // The security row: each label on the row, left of its field and not cut by it.
+  EXPECT_EQ(mokuna::WidenSjis("暗号化"), seen.label6_text);
+  EXPECT_EQ(mokuna::WidenSjis("ポート"), seen.label7_text);
+  EXPECT_EQ(20, seen.label6.left);
+  EXPECT_EQ(190, seen.label6.top);
+  EXPECT_LE(seen.label6.right, 80);
+  EXPECT_EQ(190, seen.label7.top);
+  EXPECT_GE(seen.label7.left, 176 + 4);
+  EXPECT_LE(seen.label7.right, 222);
+  EXPECT_LE(seen.label7.bottom, 126 + 81) << "inside Panel1";
+  EXPECT_EQ((std::vector<std::wstring>{mokuna::WidenSjis("なし"), L"SSL/TLS", L"STARTTLS"}), seen.securities);
+  EXPECT_EQ(0, seen.security);
+  EXPECT_EQ(L"", seen.port);
+  EXPECT_TRUE(seen.combo && seen.edit4);
   EXPECT_TRUE(seen.checking);
   EXPECT_TRUE(seen.pop);
   EXPECT_FALSE(seen.apop);
@@ -191,8 +232,8 @@ TEST_F(SettingsWindow, EnablingFollowsBothCheckBoxes) {
   std::vector<std::vector<bool>> states;
   auto record = [&](HWND w) {
     states.push_back({Enabled(w, kIdEdit1), Enabled(w, kIdEdit2), Enabled(w, kIdEdit3), Enabled(w, kIdEdit5),
-                      Enabled(w, kIdRadioPop), Enabled(w, kIdCheckBox2), Enabled(w, kIdEdit6),
-                      Enabled(w, kIdButton3)});
+                      Enabled(w, kIdRadioPop), Enabled(w, kIdComboBox1), Enabled(w, kIdEdit4),
+                      Enabled(w, kIdCheckBox2), Enabled(w, kIdEdit6), Enabled(w, kIdButton3)});
   };
   RunPage([&](HWND w) {
     Click(w, kIdCheckBox2);  // sound on
@@ -206,8 +247,8 @@ TEST_F(SettingsWindow, EnablingFollowsBothCheckBoxes) {
     Click(w, kIdButton1);
   });
   ASSERT_EQ(4u, states.size());
-  const std::vector<bool> all(8, true), none(8, false);
-  const std::vector<bool> no_sound = {true, true, true, true, true, true, false, false};
+  const std::vector<bool> all(10, true), none(10, false);
+  const std::vector<bool> no_sound = {true, true, true, true, true, true, true, true, false, false};
   EXPECT_EQ(all, states[0]);
   EXPECT_EQ(none, states[1]);
   EXPECT_EQ(all, states[2]);
@@ -219,7 +260,7 @@ TEST_F(SettingsWindow, TabWalksTheControlsInTheirOrder) {
   std::vector<int> order;
   RunPage([&](HWND w) {
     HWND at = Item(w, kIdEdit1);
-    for (int i = 0; i < 13; ++i) {
+    for (int i = 0; i < 15; ++i) {
       order.push_back(GetDlgCtrlID(at));
       at = GetNextDlgTabItem(w, at, FALSE);
     }
@@ -227,10 +268,117 @@ TEST_F(SettingsWindow, TabWalksTheControlsInTheirOrder) {
     order.push_back(GetDlgCtrlID(GetNextDlgTabItem(w, Item(w, kIdEdit3), FALSE)));
     Click(w, kIdButton1);
   });
-  const std::vector<int> expected = {kIdEdit1,    kIdEdit2,     kIdEdit3, kIdRadioApop, kIdButton1, kIdButton2,
-                                     kIdCheckBox1, kIdEdit5, kIdCheckBox2, kIdEdit6,   kIdButton3, kIdButton4,
-                                     kIdEdit1,     kIdRadioPop};
+  const std::vector<int> expected = {kIdEdit1,  kIdEdit2,     kIdEdit3, kIdRadioApop, kIdComboBox1,
+                                     kIdEdit4,  kIdButton1,   kIdButton2, kIdCheckBox1, kIdEdit5,
+                                     kIdCheckBox2, kIdEdit6,  kIdButton3, kIdButton4,   kIdEdit1,
+                                     kIdRadioPop};
   EXPECT_EQ(expected, order);
+}
+
+void ChooseSecurity(HWND w, int index) {
+  SendMessageW(Item(w, kIdComboBox1), CB_SETCURSEL, index, 0);
+  SendMessageW(w, WM_COMMAND, MAKEWPARAM(kIdComboBox1, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(Item(w, kIdComboBox1)));
+}
+
+TEST_F(SettingsWindow, SecurityChoiceCarriesTheUsualPortAlongAndOkWritesBoth) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "POPSecurity=2\r\nPOPPort=1110\r\nAccount=me\r\n"));
+  struct Row {
+    const char* port;
+    int security;
+    const wchar_t* then;
+  };
+  const Row rows[] = {
+      {"", 1, L"995"},     {"110", 1, L"995"},  {"2110", 1, L"2110"}, {"995", 1, L"995"}, {"995", 0, L"110"},
+      {"995", 2, L"110"},  {"", 2, L""},        {"", 0, L""},         {"110", 0, L"110"}, {"1995", 0, L"1995"},
+  };
+  LRESULT loaded_security = -1;
+  std::wstring loaded_port;
+  std::vector<std::wstring> after;
+  const std::string result = RunPage([&](HWND w) {
+    loaded_security = SendMessageW(Item(w, kIdComboBox1), CB_GETCURSEL, 0, 0);
+    loaded_port = Text(w, kIdEdit4);
+    for (const Row& row : rows) {
+      Type(w, kIdEdit4, row.port);
+      ChooseSecurity(w, row.security);
+      after.push_back(Text(w, kIdEdit4));
+    }
+    Type(w, kIdEdit4, "110");
+    ChooseSecurity(w, 1);
+    Click(w, kIdButton2);
+  });
+  EXPECT_EQ(2, loaded_security);
+  EXPECT_EQ(L"1110", loaded_port);
+  ASSERT_EQ(std::size(rows), after.size());
+  for (std::size_t i = 0; i < after.size(); ++i)
+    EXPECT_EQ(rows[i].then, after[i]) << "'" << rows[i].port << "' then " << rows[i].security;
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
+  EXPECT_EQ(
+      "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=me\r\nPassword=\r\nPOPServer=127.0.0.1\r\n"
+      "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\nPOPSecurity=1\r\nPOPPort=995\r\n",
+      ReadAll("epop.ini"));
+}
+
+// The message box a refused port brings up: its texts and whether it shows the exclamation icon.
+struct PortErrorBox {
+  bool shown = false;
+  std::wstring texts;
+  bool exclamation = false;
+};
+
+PortErrorBox AnswerPortErrorBox() {
+  PortErrorBox box;
+  HWND dialog = WaitForWindow(L"#32770", L"Error");
+  if (!dialog) return box;
+  box.shown = true;
+  EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM p) -> BOOL {
+        auto* b = reinterpret_cast<PortErrorBox*>(p);
+        wchar_t cls[32] = {}, text[512] = {};
+        GetClassNameW(child, cls, 32);
+        if (lstrcmpiW(cls, L"Static") != 0) return TRUE;
+        GetWindowTextW(child, text, 512);
+        b->texts += text;
+        if (reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)) == LoadIconW(nullptr, IDI_EXCLAMATION))
+          b->exclamation = true;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&box));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  for (int i = 0; i < 250 && IsWindow(dialog); ++i) Sleep(20);
+  return box;
+}
+
+TEST_F(SettingsWindow, OkRefusesAPortThatIsNoPortAndWritesNothing) {
+  const std::string file = "Account=me\r\n";
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", file));
+  const char* const bad_ports[] = {"0", "65536", "99a", " 995", "+995", "ポート"};
+  std::vector<PortErrorBox> boxes;
+  std::vector<bool> still_open;
+  std::string written_meanwhile;
+  const std::string result = RunPage([&](HWND w) {
+    for (const char* port : bad_ports) {
+      Type(w, kIdEdit4, port);
+      PostMessageW(Item(w, kIdButton2), BM_CLICK, 0, 0);  // the message box runs its own loop: do not wait on it
+      boxes.push_back(AnswerPortErrorBox());
+      Sleep(100);
+      still_open.push_back(IsWindow(w) && IsWindowVisible(w));
+    }
+    written_meanwhile = ReadAll("epop.ini");
+    Type(w, kIdEdit4, "65535");
+    Click(w, kIdButton2);
+  });
+  ASSERT_EQ(std::size(bad_ports), boxes.size());
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    EXPECT_TRUE(boxes[i].shown) << bad_ports[i];
+    EXPECT_NE(std::wstring::npos, boxes[i].texts.find(L"65535")) << bad_ports[i];
+    EXPECT_TRUE(boxes[i].exclamation) << bad_ports[i];
+    EXPECT_TRUE(still_open[i]) << bad_ports[i];
+  }
+  EXPECT_EQ(file, written_meanwhile);
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
+  EXPECT_NE(std::string::npos, ReadAll("epop.ini").find("\r\nLastMailNum=0\r\nPOPPort=65535\r\n"));
 }
 
 TEST_F(SettingsWindow, LoadedSettingsShowAndOkWritesWhatTheWindowHolds) {
