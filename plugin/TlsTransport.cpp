@@ -225,7 +225,10 @@ struct TlsTransport::Session {
     return verdict;
   }
 
-  bool QuerySizes() { return QueryContextAttributesW(&context, SECPKG_ATTR_STREAM_SIZES, &sizes) == SEC_E_OK; }
+  bool QuerySizes() {
+    return QueryContextAttributesW(&context, SECPKG_ATTR_STREAM_SIZES, &sizes) == SEC_E_OK &&
+           sizes.cbMaximumMessage > 0;
+  }
 
   // The protocol agreed on is checked as well: some systems take the credentials' protocol limits
   // without applying them.
