@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "WinsockTransport.h"
+#include "TlsTransport.h"
 #include "mail_check.h"
 #include "win_text.h"
 
@@ -452,7 +452,7 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 std::string RunCheckMail(ModuleState& state) {
-  WinsockTransport transport;
+  TlsTransport transport;
   MciSound player;
   CheckMailEnv env;
   env.transport = &transport;

@@ -1,5 +1,6 @@
 """A private Dovecot POP3 server for the end-to-end tests: 127.0.0.1:110, a throw-away configuration in a
-temporary folder, one passwd-file user with a PLAIN password (so APOP works) and a maildir."""
+temporary folder, one passwd-file user with a PLAIN password (so APOP works) and a maildir. With a server
+certificate it requires TLS: SSL/TLS on 127.0.0.1:995 and STLS on 110."""
 import os
 import shutil
 import socket
@@ -10,15 +11,16 @@ import time
 import e2elib
 
 PORT = 110
+TLS_PORT = 995
 USER, PASSWORD = "tester", "s3cret=pw"
 
 
-def port_taken():
+def port_taken(port=PORT):
     probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     # Connections of an earlier server still closing do not count; only a listener does.
     probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     try:
-        probe.bind(("127.0.0.1", PORT))
+        probe.bind(("127.0.0.1", port))
         return False
     except OSError:
         return True
@@ -29,7 +31,9 @@ def port_taken():
 class Dovecot:
     """A private Dovecot serving one passwd-file user with a maildir, in its own temporary folder."""
 
-    def __init__(self):
+    def __init__(self, tls=None):
+        """tls: (certificate file, key file) to require TLS with; None serves plain POP3 as before."""
+        self.tls = tls
         self.root = tempfile.mkdtemp(prefix="fennick-dovecot-")
         # The mail processes run as nobody and must reach the maildir.
         os.chmod(self.root, 0o755)
@@ -48,8 +52,7 @@ state_dir = {self.root}/state
 instance_name = fennick-e2e-{os.getpid()}
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
-disable_plaintext_auth = no
+{self.ssl_settings()}
 auth_mechanisms = plain apop
 auth_failure_delay = 0
 log_path = {self.root}/dovecot.log
@@ -68,7 +71,7 @@ service pop3-login {{
   inet_listener pop3 {{
     address = 127.0.0.1
     port = {PORT}
-  }}
+  }}{self.tls_listener()}
 }}
 service anvil {{
   chroot =
@@ -81,14 +84,38 @@ service anvil {{
             self.stop()
             raise RuntimeError("Dovecot did not start listening:\n" + self.log())
 
+    def ssl_settings(self):
+        if not self.tls:
+            return "ssl = no\ndisable_plaintext_auth = no"
+        return (f"ssl = required\nssl_cert = <{self.tls[0]}\nssl_key = <{self.tls[1]}\nssl_min_protocol = TLSv1.2\n"
+                "disable_plaintext_auth = yes")
+
+    def tls_listener(self):
+        if not self.tls:
+            return ""
+        return f"\n  inet_listener pop3s {{\n    address = 127.0.0.1\n    port = {TLS_PORT}\n    ssl = yes\n  }}"
+
+    def ports(self):
+        return (PORT, TLS_PORT) if self.tls else (PORT,)
+
     def listening(self):
         if self.process.poll() is not None:
             return False
         try:
-            with socket.create_connection(("127.0.0.1", PORT), timeout=1):
-                return True
+            for port in self.ports():
+                with socket.create_connection(("127.0.0.1", port), timeout=1):
+                    pass
+            return True
         except OSError:
             return False
+
+    def logins(self):
+        """Dovecot's own log lines of the logins so far."""
+        try:
+            with open(os.path.join(self.root, "dovecot.log"), errors="replace") as f:
+                return [line for line in f if "Login: user=<" in line]
+        except OSError:
+            return []
 
     def set_password(self, password):
         with open(self.passwd, "w") as f:
@@ -124,13 +151,16 @@ service anvil {{
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait(5)
-        e2elib.wait_for(lambda: not port_taken(), 10)
+        e2elib.wait_for(lambda: not any(port_taken(p) for p in self.ports()), 10)
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-def write_epop(folder, apop, password=PASSWORD):
+def write_epop(folder, apop, password=PASSWORD, security=0, server="127.0.0.1"):
+    """security: 0 plain POP3 (no key written), 1 SSL/TLS, 2 STARTTLS, each on its default port."""
     text = (f"isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount={USER}\r\nPassword={password}\r\n"
-            f"POPServer=127.0.0.1\r\nisUseAPOP={1 if apop else 0}\r\nFilePlaying=\r\n")
+            f"POPServer={server}\r\nisUseAPOP={1 if apop else 0}\r\nFilePlaying=\r\n")
+    if security:
+        text += f"POPSecurity={security}\r\n"
     with open(os.path.join(folder, "epop.ini"), "wb") as f:
         f.write(text.encode("cp932"))
 

@@ -1,10 +1,13 @@
 """The whole program against a real POP3 server: Mokuna.exe with the real Kavrel.dll and Fennick.dll, a
-timetable that checks the mailbox every minute, and a private Dovecot holding three messages. The character
-must announce the mail in its balloon, and the plug-in must remember what it saw."""
+timetable that checks the mailbox every minute, and a private Dovecot holding three messages, in plain
+text and over TLS (SSL/TLS on 995, the certificate from a throw-away authority that the tests' Wine prefix
+trusts for the run). The character must announce the mail in its balloon, and the plug-in must remember
+what it saw."""
 import os
 
 import e2elib
-from dovecot import Dovecot, epop_value, port_taken, write_epop
+import tls_certs
+from dovecot import TLS_PORT, Dovecot, epop_value, port_taken, write_epop
 
 suite = e2elib.Suite("mail_e2e")
 
@@ -16,16 +19,19 @@ def balloon_texts(app):
     return [t[len(prefix):] for t in app.debug_output() if t.startswith(prefix)]
 
 
-@suite.case
-def character_announces_new_mail_from_the_scheduled_check():
-    assert not port_taken(), "port 110 on 127.0.0.1 is taken by another program; the case could not run"
-    server = Dovecot()
+def announce_new_mail(certificate=None, picture="mail-announced.png"):
+    for port in (110, TLS_PORT) if certificate else (110,):
+        assert not port_taken(port), f"port {port} on 127.0.0.1 is taken by another program; the case could not run"
+    server = Dovecot(tls=certificate)
     try:
         for _ in range(3):
             server.add_message()
         folder = e2elib.scratch_folder(e2elib.default_files())
         assert os.path.exists(os.path.join(folder, "Fennick.dll")), "Fennick.dll was not built"
-        write_epop(folder, apop=True)
+        if certificate:
+            write_epop(folder, apop=True, security=1, server="localhost")
+        else:
+            write_epop(folder, apop=True)
         with open(os.path.join(folder, "edll.ini"), "wb") as f:
             f.write(f"Left={CHAR_LEFT}\r\nTop={CHAR_TOP}\r\nSerifuInterval=1\r\n".encode("cp932"))
         with open(os.path.join(folder, "kavrel.ini"), "wb") as f:
@@ -35,7 +41,7 @@ def character_announces_new_mail_from_the_scheduled_check():
             app.main_window_geometry()
             first, second = "メールが3通きています．", "はやく受信しましょう．"
             said = e2elib.wait_for(lambda: any(second in t for t in balloon_texts(app)), 90)
-            display.save_png(e2elib.artifact("mail-announced.png"))
+            display.save_png(e2elib.artifact(picture))
             texts = balloon_texts(app)
             assert said, f"the character did not announce the mail; it said {texts!r}\n{server.log()}"
             # Both lines, the count first, in one balloon: the second joins the first below it.
@@ -46,8 +52,26 @@ def character_announces_new_mail_from_the_scheduled_check():
             assert app.wait_exit(30)
         with open(os.path.join(folder, "kavrel.ini"), "rb") as f:
             assert f.read() == b"* * * * /1 Fennick 0 CheckMail\r\n"
+        if certificate:
+            logins = server.logins()
+            assert logins and all(", TLS," in line for line in logins), f"logins: {logins}"
     finally:
         server.stop()
+
+
+@suite.case
+def character_announces_new_mail_from_the_scheduled_check():
+    announce_new_mail()
+
+
+@suite.case
+def character_announces_new_mail_checked_over_tls():
+    authority = tls_certs.Authority()
+    try:
+        with tls_certs.trusted(authority):
+            announce_new_mail(authority.issue("localhost"), "mail-announced-tls.png")
+    finally:
+        authority.remove()
 
 
 suite.run()

@@ -1,13 +1,15 @@
 """The mail check end to end: the real Kavrel.dll calls the real Fennick.dll, which talks to a real Dovecot
-POP3 server that this script starts on 127.0.0.1:110 with a throw-away configuration (USER/PASS, then APOP),
-and the settings window is photographed."""
+POP3 server that this script starts on 127.0.0.1:110 with a throw-away configuration (USER/PASS, then APOP;
+in plain text, then with TLS required: SSL/TLS on 995 and STARTTLS on 110, the server's certificate from a
+throw-away authority trusted only in the tests' Wine prefix), and the settings window is photographed."""
 import os
 import shutil
 import subprocess
 import time
 
 import e2elib
-from dovecot import Dovecot, epop_value, port_taken, write_epop
+import tls_certs
+from dovecot import TLS_PORT, Dovecot, epop_value, port_taken, write_epop
 
 PROBE = os.path.join(e2elib.BUILD_DIR, "tests/e2e/plugin/fennick_probe.exe")
 FENNICK = os.path.join(e2elib.BUILD_DIR, "plugin/Fennick.dll")
@@ -48,15 +50,18 @@ def check(folder, expected):
     assert got == expected.encode("cp932"), f"expected {expected!r}, got {got.decode('cp932', 'replace')!r}"
 
 
-def conversation(apop):
-    """First check, unchanged mailbox, one more message, wrong password: against one server."""
-    if port_taken():
-        raise AssertionError("port 110 on 127.0.0.1 is taken by another program; the Dovecot cases did not run")
-    server = Dovecot()
+def conversation(apop, security=0, certificate=None):
+    """First check, unchanged mailbox, one more message, wrong password: against one server. With security
+    1 (SSL/TLS) or 2 (STARTTLS) the server requires TLS and every login must have been one over TLS."""
+    for port in (110, TLS_PORT) if security else (110,):
+        if port_taken(port):
+            raise AssertionError(f"port {port} on 127.0.0.1 is taken by another program; the Dovecot cases did not run")
+    server = Dovecot(tls=certificate)
     folder = working_folder()
     try:
         ids = [server.add_message() for _ in range(3)]
-        write_epop(folder, apop)
+        # The certificate names localhost, so that is the server's name here.
+        write_epop(folder, apop, security=security, server="localhost" if security else "127.0.0.1")
         check(folder, NEW_MAIL.format(3))
         assert epop_value(folder, "LastMailNum") == "3"
         assert epop_value(folder, "LastMessageID") in ids, epop_value(folder, "LastMessageID")
@@ -74,6 +79,9 @@ def conversation(apop):
         check(folder, BAD_PASSWORD)
         with open(os.path.join(folder, "epop.ini"), "rb") as f:
             assert f.read() == before, "a failed check must not write epop.ini"
+        if security:
+            logins = server.logins()
+            assert len(logins) == 3 and all(", TLS," in line for line in logins), f"logins: {logins}"
     except AssertionError:
         print(server.log())
         raise
@@ -90,6 +98,19 @@ def user_pass_against_dovecot():
 @suite.case
 def apop_against_dovecot():
     conversation(apop=True)
+
+
+@suite.case
+def both_logins_over_ssl_tls_and_starttls():
+    authority = tls_certs.Authority()
+    try:
+        certificate = authority.issue("localhost")
+        with tls_certs.trusted(authority):
+            for security in (1, 2):
+                for apop in (False, True):
+                    conversation(apop, security, certificate)
+    finally:
+        authority.remove()
 
 
 @suite.case

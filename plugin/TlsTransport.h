@@ -1,0 +1,40 @@
+// The mail check's connection with TLS: a Winsock connection that carries plain text until StartTls and,
+// after a handshake through the system's own TLS (Schannel) and a certificate check of ours, carries the
+// conversation encrypted. Each decrypted TLS record is handed out by one read, like one arrival of bytes
+// on a plain connection.
+#pragma once
+
+#include <memory>
+
+#include "WinsockTransport.h"
+#include "pop_transport.h"
+
+namespace fennick {
+
+class TlsTransport final : public PopTransport {
+ public:
+  TlsTransport();
+  ~TlsTransport() override;
+  TlsTransport(const TlsTransport&) = delete;
+  TlsTransport& operator=(const TlsTransport&) = delete;
+
+  bool Connect(const std::string& host, int port) override;
+  WaitResult WaitReadable(int timeout_ms) override;
+  std::ptrdiff_t Read(char* buffer, std::size_t max, int timeout_ms) override;
+  bool Send(std::string_view bytes) override;
+  TlsResult StartTls(const std::string& server_name, int timeout_ms) override;
+  // Sends the TLS closing alert when the session is up, then closes the connection.
+  void Close() override;
+
+  bool IsOpen() const { return plain_.IsOpen(); }
+  bool IsSecure() const { return session_ != nullptr; }
+  void SetConnectTimeoutMs(int ms) { plain_.SetConnectTimeoutMs(ms); }
+
+ private:
+  struct Session;
+
+  WinsockTransport plain_;
+  std::unique_ptr<Session> session_;  // set once StartTls has succeeded
+};
+
+}  // namespace fennick

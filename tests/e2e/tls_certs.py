@@ -1,0 +1,85 @@
+"""Throw-away certificates for the TLS tests, made with the openssl command in a temporary folder, and a
+way to trust their authority for the current user of the tests' Wine prefix only (never the machine's own
+store): `with trusted(authority, env):` adds it to that user's Root store and removes it afterwards."""
+import contextlib
+import os
+import shutil
+import subprocess
+import tempfile
+
+import e2elib
+
+TEST_CA = os.path.join(e2elib.BUILD_DIR, "tests/win/plugin/test_ca.exe")
+
+
+def _openssl(*args, cwd):
+    subprocess.run(["openssl", *args], cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+
+class Authority:
+    """A certificate authority of its own, issuing server certificates (P-256 keys, SHA-256)."""
+
+    def __init__(self, name="Fennick Test CA"):
+        self.folder = tempfile.mkdtemp(prefix="fennick-ca-")
+        os.makedirs(os.path.join(self.folder, "issued"))
+        open(os.path.join(self.folder, "index.txt"), "w").close()
+        with open(os.path.join(self.folder, "serial"), "w") as f:
+            f.write("1000\n")
+        self.certificate = os.path.join(self.folder, "ca.pem")
+        self.key = os.path.join(self.folder, "ca.key")
+        with open(os.path.join(self.folder, "ca.cnf"), "w") as f:
+            f.write(f"""[ca]
+default_ca = issuer
+[issuer]
+database = {self.folder}/index.txt
+new_certs_dir = {self.folder}/issued
+serial = {self.folder}/serial
+certificate = {self.certificate}
+private_key = {self.key}
+default_md = sha256
+policy = any_name
+unique_subject = no
+email_in_dn = no
+[any_name]
+commonName = supplied
+""")
+        _openssl("req", "-x509", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+                 "-keyout", self.key, "-out", self.certificate, "-days", "3650", "-subj", f"/CN={name}",
+                 "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign",
+                 cwd=self.folder)
+        self.issued = 0
+
+    def issue(self, host, start=None, end=None):
+        """A server certificate for host (its DNS name), valid from now for 30 days unless start and end
+        (YYYYMMDDHHMMSSZ) say otherwise; returns (certificate file, key file)."""
+        self.issued += 1
+        base = os.path.join(self.folder, f"server{self.issued}")
+        with open(base + ".ext", "w") as f:
+            f.write(f"basicConstraints = CA:FALSE\nkeyUsage = critical,digitalSignature\n"
+                    f"extendedKeyUsage = serverAuth\nsubjectAltName = DNS:{host}\n")
+        _openssl("req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+                 "-keyout", base + ".key", "-out", base + ".csr", "-subj", f"/CN={host}", cwd=self.folder)
+        dates = ["-startdate", start, "-enddate", end] if start else ["-days", "30"]
+        _openssl("ca", "-batch", "-notext", "-config", os.path.join(self.folder, "ca.cnf"), "-in", base + ".csr",
+                 "-out", base + ".pem", "-extfile", base + ".ext", *dates, cwd=self.folder)
+        return base + ".pem", base + ".key"
+
+    def remove(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def _test_ca(action, authority, env):
+    out = subprocess.run([e2elib.WINE_RUN, TEST_CA, action, "Z:" + authority.certificate], env=env,
+                         capture_output=True, text=True, timeout=120)
+    if out.returncode != 0:
+        raise RuntimeError(f"test_ca {action} failed ({out.returncode}): {out.stderr}")
+
+
+@contextlib.contextmanager
+def trusted(authority, env=None):
+    """The authority is a trusted root for the Wine prefix's current user while the block runs."""
+    _test_ca("add", authority, env)
+    try:
+        yield
+    finally:
+        _test_ca("remove", authority, env)

@@ -1,0 +1,203 @@
+"""The TLS transport under Wine against loopback servers run here: Python TLS servers with certificates of a
+throw-away authority (trusted only inside the tests' Wine prefix, for the run), a plain-text server and a
+silent one. tls_probe.exe starts TLS and runs the mail check's real conversation over it."""
+import os
+import socket
+import ssl
+import subprocess
+import threading
+import time
+import warnings
+
+import e2elib
+import tls_certs
+
+suite = e2elib.Suite("tls_transport_test")
+PROBE = os.path.join(e2elib.BUILD_DIR, "tests/win/plugin/tls_probe.exe")
+TIMEOUT_MS = 3000
+NEW_MAIL_2 = "Fennick CheckMail 000 メールが2通きています． はやく受信しましょう．"
+CANNOT_CONNECT = "Fennick CheckMail 101 Cannot Connect to Server"
+RECEIVE_FAILED = "Fennick CheckMail 102 Receive Failed"
+
+
+class Server:
+    """Serves one connection on a free loopback port: TLS with (certificate, key[, newest TLS version]) when
+    given, else plain TCP; behaviour(connection, server) plays the server's side."""
+
+    def __init__(self, behaviour, pair=None):
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.port = self.listener.getsockname()[1]
+        self.behaviour = behaviour
+        self.context = None
+        self.sni = None
+        self.commands = []
+        self.closed_cleanly = None
+        if pair:
+            self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            self.context.load_cert_chain(*pair[:2])
+            if len(pair) > 2:
+                with warnings.catch_warnings():
+                    warnings.simplefilter("ignore", DeprecationWarning)
+                    self.context.minimum_version = ssl.TLSVersion.TLSv1
+                    self.context.maximum_version = pair[2]
+                self.context.set_ciphers("DEFAULT:@SECLEVEL=0")
+            self.context.sni_callback = lambda sock, name, ctx: setattr(self, "sni", name)
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        try:
+            conn, _ = self.listener.accept()
+            conn.settimeout(20)
+            if self.context:
+                conn = self.context.wrap_socket(conn, server_side=True, suppress_ragged_eofs=False)
+            with conn:
+                self.behaviour(conn, self)
+        except (OSError, ssl.SSLError):
+            pass  # the client gave up: what it saw is what the case checks
+
+    def line(self, conn):
+        data = b""
+        while not data.endswith(b"\n"):
+            chunk = conn.recv(1)
+            if not chunk:
+                break
+            data += chunk
+        self.commands.append(data.decode("latin-1").rstrip("\r\n"))
+        return data
+
+    def wait_for_close(self, conn):
+        """Reads until the client ends: cleanly (closing alert) or by dropping the connection."""
+        try:
+            while conn.recv(1024):
+                pass
+            self.closed_cleanly = True
+        except ssl.SSLEOFError:
+            self.closed_cleanly = False
+
+    def stop(self):
+        self.listener.close()
+        self.thread.join(10)
+
+
+def mailbox(split_identifier):
+    """A POP3 server holding two messages; the newest one's Message-ID header is sent in two TLS records
+    when split_identifier is set."""
+    def play(conn, server):
+        conn.sendall(b"+OK ready <1.2@host>\r\n")
+        server.line(conn)
+        conn.sendall(b"+OK\r\n")
+        server.line(conn)
+        conn.sendall(b"+OK user has 2 messages\r\n")
+        server.line(conn)
+        message = b"+OK\r\nSubject: x\r\nMessage-ID: <Two.Parts@Host>\r\n\r\nbody\r\n.\r\n"
+        cut = message.index(b"ID:") if split_identifier else len(message)
+        conn.sendall(message[:cut])
+        time.sleep(0.2)
+        if message[cut:]:
+            conn.sendall(message[cut:])
+        server.line(conn)
+        conn.sendall(b"+OK bye\r\n")
+        server.wait_for_close(conn)
+    return play
+
+
+def greet_and_wait(conn, server):
+    conn.sendall(b"+OK ready\r\n")
+    while True:
+        data = server.line(conn)
+        if not data:
+            return
+        conn.sendall(b"-ERR what?\r\n")
+
+
+def silent(conn, server):
+    server.wait_for_close(conn)
+
+
+def close_at_once(conn, server):
+    """The closing alert in place of a greeting, then the connection closed (unwrap waits for the client's
+    alert only briefly)."""
+    conn.settimeout(0.5)
+    try:
+        conn.unwrap()
+    except (OSError, ssl.SSLError):
+        pass
+
+
+def run_probe(port, name, env):
+    start = time.monotonic()
+    out = subprocess.run([e2elib.WINE_RUN, PROBE, str(port), name, str(TIMEOUT_MS)], env=env, capture_output=True,
+                         timeout=120)
+    text = out.stdout.decode("ascii", "replace")
+    fields = dict(line.split(" ", 1) for line in text.splitlines() if " " in line)
+    assert out.returncode == 0 and "RESULT" in fields, f"probe ended with {out.returncode}:\n{text}"
+    verdict, ms = fields.get("VERDICT", "none -1").split()
+    return {"verdict": verdict, "ms": int(ms), "result": bytes.fromhex(fields["RESULT"]).decode("cp932"),
+            "id": fields.get("ID", ""), "left_open": "LEFT" in fields, "seconds": time.monotonic() - start}
+
+
+@suite.case
+def transport_against_loopback_servers():
+    authority, stranger = tls_certs.Authority(), tls_certs.Authority("Stranger CA")
+    try:
+        good = authority.issue("localhost")
+        cases = [
+            # name, (certificate, key) or None for plain TCP, server name, behaviour,
+            # verdict, result, identifier, SNI the server saw, bounds of the handshake's milliseconds
+            ("good certificate", good, "localhost", mailbox(False), "Ok", NEW_MAIL_2, "<two.parts@host>",
+             "localhost"),
+            ("Message-ID in two records", good, "localhost", mailbox(True), "Ok", NEW_MAIL_2, "<two.parts@host>",
+             "localhost"),
+            ("server ends the session before the greeting", good, "localhost", close_at_once, "Ok", RECEIVE_FAILED, "",
+             "localhost"),
+            ("silence after the handshake", good, "localhost", silent, "Ok", CANNOT_CONNECT, "", "localhost"),
+            ("certificate for another name", authority.issue("mail.example.test"), "localhost", greet_and_wait,
+             "NameMismatch", CANNOT_CONNECT, "", "localhost"),
+            ("address literal: no SNI, no name match", good, "127.0.0.1", greet_and_wait, "NameMismatch",
+             CANNOT_CONNECT, "", None),
+            ("authority not trusted", stranger.issue("localhost"), "localhost", greet_and_wait, "Untrusted",
+             CANNOT_CONNECT, "", "localhost"),
+            ("expired certificate", authority.issue("localhost", "20200101000000Z", "20210101000000Z"), "localhost",
+             greet_and_wait, "Untrusted", CANNOT_CONNECT, "", "localhost"),
+            ("server without TLS 1.2 or newer", good + (ssl.TLSVersion.TLSv1_1,), "localhost", greet_and_wait,
+             "HandshakeFailed", CANNOT_CONNECT, "", "localhost"),
+            ("plain-text POP3 server", None, "localhost", greet_and_wait, "HandshakeFailed", CANNOT_CONNECT, "",
+             None, (0, TIMEOUT_MS // 2)),
+            ("server silent in the handshake", None, "localhost", silent, "HandshakeFailed", CANNOT_CONNECT, "",
+             None, (TIMEOUT_MS * 9 // 10, TIMEOUT_MS + 2000)),
+        ]
+        failures = []
+        with e2elib.Display() as display, tls_certs.trusted(authority, display.env):
+            for name, pair, server_name, behaviour, verdict, result, ident, sni, *bounds in cases:
+                server = Server(behaviour, pair)
+                try:
+                    got = run_probe(server.port, server_name, display.env)
+                finally:
+                    server.stop()
+                problems = []
+                if (got["verdict"], got["result"], got["id"]) != (verdict, result, ident):
+                    problems.append(f"got {got['verdict']}, {got['result']!r}, {got['id']!r}")
+                if pair and server.sni != sni:
+                    problems.append(f"SNI {server.sni!r}")
+                if got["left_open"]:
+                    problems.append("the connection stayed open after a refused start")
+                if verdict == "Ok":
+                    if result == NEW_MAIL_2 and server.commands != ["USER user", "PASS pw", "RETR 2", "QUIT"]:
+                        problems.append(f"server saw {server.commands}")
+                    if behaviour is not close_at_once and server.closed_cleanly is not True:
+                        problems.append("no closing alert at the end")
+                elif pair and server.commands not in ([], [""]):
+                    problems.append(f"sent after a failed start: {server.commands}")
+                if bounds and not bounds[0][0] <= got["ms"] < bounds[0][1]:
+                    problems.append(f"gave up after {got['ms']} ms")
+                if problems:
+                    failures.append(f"{name}: " + "; ".join(problems))
+                print(f"{name}: {got['verdict']} in {got['ms']} ms, probe {got['seconds']:.1f} s", flush=True)
+        assert not failures, "\n".join(failures)
+    finally:
+        authority.remove()
+        stranger.remove()
+
+
+suite.run()
