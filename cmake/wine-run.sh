@@ -13,18 +13,25 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 wine_cmd=wine
 command -v wine >/dev/null 2>&1 || wine_cmd=wine64
 
+replace_faces() {  # replace_faces INSTALLED FACE...: Wine draws each FACE with the installed font
+  local installed=$1 face
+  shift
+  for face in "$@"; do
+    "$wine_cmd" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "$installed" /f \
+      >/dev/null 2>&1
+  done
+}
+
 setup_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   exec 9>"$WINEPREFIX.lock"
   flock 9
   if [ ! -f "$WINEPREFIX/.mokuna-ready" ]; then
     "$wine_cmd" wineboot -i >/dev/null 2>&1 || true
-    local key='HKCU\Software\Wine\Fonts\Replacements'
-    "$wine_cmd" reg add "$key" /v 'ＭＳ ゴシック' /t REG_SZ /d 'IPAGothic' /f >/dev/null 2>&1
-    "$wine_cmd" reg add "$key" /v 'ＭＳ Ｐゴシック' /t REG_SZ /d 'IPAPGothic' /f >/dev/null 2>&1
-    "$wine_cmd" reg add "$key" /v 'ＭＳ 明朝' /t REG_SZ /d 'IPAMincho' /f >/dev/null 2>&1
-    "$wine_cmd" reg add "$key" /v 'ＭＳ Ｐ明朝' /t REG_SZ /d 'IPAPMincho' /f >/dev/null 2>&1
-    "$wine_cmd" reg add "$key" /v 'Comic Sans MS' /t REG_SZ /d 'IPAPGothic' /f >/dev/null 2>&1
+    replace_faces IPAGothic 'ＭＳ ゴシック'
+    replace_faces IPAPGothic 'ＭＳ Ｐゴシック' 'Comic Sans MS'
+    replace_faces IPAMincho 'ＭＳ 明朝'
+    replace_faces IPAPMincho 'ＭＳ Ｐ明朝'
     # A crashing test program must fail the test, not wait for someone to close a dialog.
     "$wine_cmd" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     "$wine_cmd" wineserver -w 2>/dev/null || wineserver -w 2>/dev/null || true
@@ -40,10 +47,7 @@ setup_prefix() {
   fi
   if [ ! -f "$WINEPREFIX/.mokuna-jafaces" ]; then
     # Under a Japanese locale (the installer's pages) dialogs ask for the Japanese system faces.
-    local key='HKCU\Software\Wine\Fonts\Replacements'
-    for face in 'MS UI Gothic' 'Meiryo UI' 'Yu Gothic UI' 'MS PGothic'; do
-      "$wine_cmd" reg add "$key" /v "$face" /t REG_SZ /d 'IPAPGothic' /f >/dev/null 2>&1
-    done
+    replace_faces IPAPGothic 'MS UI Gothic' 'Meiryo UI' 'Yu Gothic UI' 'MS PGothic'
     touch "$WINEPREFIX/.mokuna-jafaces"
   fi
   flock -u 9

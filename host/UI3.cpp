@@ -326,13 +326,8 @@ void TForm3::KeepWindowsReachable() {
   if (MoveIntoReach(Handle())) Serifu.OnExitSizeMove();  // the balloon follows if something is said
   if (!CalendarWindow || !IsWindow(CalendarWindow) || !MoveIntoReach(CalendarWindow)) return;
   // Both brought back from afar land in the same corner: the calendar steps aside.
-  RECT c, k;
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  if (!GetWindowRect(CalendarWindow, &c) || !GetWindowRect(Handle(), &k) ||
-      !GetMonitorInfoW(MonitorFromRect(&c, MONITOR_DEFAULTTONEAREST), &info))
-    return;
-  const RECT& w = info.rcWork;
+  RECT c, k, w;
+  if (!GetWindowRect(CalendarWindow, &c) || !GetWindowRect(Handle(), &k) || !WorkAreaNear(c, w)) return;
   const ScreenPoint p = ClearOf({c.left, c.top, c.right, c.bottom}, {k.left, k.top, k.right, k.bottom},
                                 {w.left, w.top, w.right, w.bottom});
   SetWindowPos(CalendarWindow, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -29,6 +29,14 @@ void ShowGeneralError(const std::string& sjis_text) {
               MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
+bool WorkAreaNear(const RECT& r, RECT& work) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) return false;
+  work = info.rcWork;
+  return true;
+}
+
 bool MoveIntoReach(HWND window) {
   RECT r;
   if (!window || !GetWindowRect(window, &r)) return false;
@@ -40,10 +48,8 @@ bool MoveIntoReach(HWND window) {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&monitors));
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) return false;
-  const RECT& w = info.rcWork;
+  RECT w;
+  if (!WorkAreaNear(r, w)) return false;
   const auto place = RescuedPlace({r.left, r.top, r.right, r.bottom}, monitors, {w.left, w.top, w.right, w.bottom});
   if (!place) return false;
   SetWindowPos(window, nullptr, place->x, place->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -27,6 +27,9 @@ void GuardHandler(F&& handler) {
   }
 }
 
+// The work area of the monitor nearest to r; false when the system cannot tell.
+bool WorkAreaNear(const RECT& r, RECT& work);
+
 // Moves a window that shows less than a 32 x 32 part of itself on every monitor into the work area of the
 // nearest one; true when it moved.
 bool MoveIntoReach(HWND window);

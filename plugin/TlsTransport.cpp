@@ -15,6 +15,8 @@
 #include <climits>
 #include <cstring>
 
+#include "win_text.h"
+
 namespace fennick {
 namespace {
 
@@ -36,14 +38,6 @@ constexpr DWORD kIgnoreRevocation = 0x00000080;
 int MsUntil(Clock::time_point deadline) {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return ms <= 0 ? 0 : ms >= INT_MAX ? INT_MAX : static_cast<int>(ms);
-}
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
 }
 
 // SNI carries host names only: an address literal is not sent.
@@ -111,15 +105,20 @@ struct TlsTransport::Session {
     return Acquire(&older);
   }
 
-  // One more arrival of ciphertext, waiting at most wait_ms. False when none came.
-  bool ReadMore(WinsockTransport& socket, int wait_ms) {
-    if (incoming.size() >= kMaxPending) return false;
-    if (socket.WaitReadable(wait_ms) != WaitResult::Readable) return false;
+  // One more arrival of ciphertext, waiting at most wait_ms: Readable when bytes were added to incoming or
+  // the peer closed (ended is then set), else TimedOut or Error.
+  WaitResult Receive(WinsockTransport& socket, int wait_ms) {
+    if (incoming.size() >= kMaxPending) return WaitResult::Error;
+    const WaitResult waited = socket.WaitReadable(wait_ms);
+    if (waited != WaitResult::Readable) return waited;
     char chunk[16 * 1024];
     const std::ptrdiff_t got = socket.Read(chunk, sizeof chunk, 0);
-    if (got <= 0) return false;
-    incoming.append(chunk, static_cast<std::size_t>(got));
-    return true;
+    if (got < 0) return WaitResult::Error;
+    if (got == 0)
+      ended = true;  // closed without the closing alert: the end all the same
+    else
+      incoming.append(chunk, static_cast<std::size_t>(got));
+    return WaitResult::Readable;
   }
 
   // The handshake, or a later one the server asks for, until the system is content. Each wait for the
@@ -171,7 +170,7 @@ struct TlsTransport::Session {
       }
       if (status == SEC_E_INCOMPLETE_MESSAGE || (status == SEC_I_CONTINUE_NEEDED && incoming.empty())) {
         const int left = MsUntil(deadline);
-        if (left == 0 || !ReadMore(socket, std::min(timeout_ms, left))) return false;
+        if (left == 0 || Receive(socket, std::min(timeout_ms, left)) != WaitResult::Readable || ended) return false;
         continue;
       }
       if (status != SEC_I_CONTINUE_NEEDED) return false;
@@ -283,16 +282,8 @@ struct TlsTransport::Session {
         case Step::Failed: return WaitResult::Error;
         case Step::NeedMore: break;
       }
-      if (incoming.size() >= kMaxPending) return WaitResult::Error;
-      const WaitResult waited = socket.WaitReadable(MsUntil(deadline));
+      const WaitResult waited = Receive(socket, MsUntil(deadline));
       if (waited != WaitResult::Readable) return waited;
-      char chunk[16 * 1024];
-      const std::ptrdiff_t got = socket.Read(chunk, sizeof chunk, 0);
-      if (got < 0) return WaitResult::Error;
-      if (got == 0)
-        ended = true;  // closed without the closing alert: the end all the same
-      else
-        incoming.append(chunk, static_cast<std::size_t>(got));
     }
   }
 
@@ -374,7 +365,7 @@ PopTransport::TlsResult TlsTransport::StartTls(const std::string& server_name, i
   }
   if (timeout_ms < 0) timeout_ms = 0;
   auto session = std::make_unique<Session>();
-  session->server_name = Widen(server_name);
+  session->server_name = mokuna::WidenSjis(server_name);
   if (!IsAddressLiteral(server_name)) session->target = session->server_name;
   TlsResult verdict = TlsResult::HandshakeFailed;
   if (session->AcquireCredentials() && session->Handshake(plain_, timeout_ms) && session->ModernProtocol() &&

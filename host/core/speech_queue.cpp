@@ -13,12 +13,10 @@ std::int64_t SecondsCount(const LocalTime& t) {
 }
 
 std::string TrayTipText(const LocalTime& t, const std::string& date_separator, const std::string& time_separator) {
-  char year[8], hour[4], minute[4];
-  std::snprintf(year, sizeof year, "%04d", t.year);
-  std::snprintf(hour, sizeof hour, "%02d", t.hour);
-  std::snprintf(minute, sizeof minute, "%02d", t.minute);
-  return year + date_separator + std::to_string(t.month) + date_separator + std::to_string(t.day) + " " + hour +
-         time_separator + minute;
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "%04d%s%d%s%d %02d%s%02d", t.year, date_separator.c_str(), t.month,
+                date_separator.c_str(), t.day, t.hour, time_separator.c_str(), t.minute);
+  return buf;
 }
 
 std::vector<std::string> CutSerifu(const std::string& text) {

@@ -18,6 +18,9 @@ EpopLoadResult BadNumber(const char* key, const std::string& value) {
   return r;
 }
 
+// 1 and 2 name a secured connection; any other number means none.
+int KnownSecurity(int n) { return n == kSecuritySslTls || n == kSecurityStartTls ? n : kSecurityNone; }
+
 }  // namespace
 
 EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleState& state,
@@ -47,9 +50,7 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
 
   // The connection's security goes first: whichever later number stops the loading, a check never has the
   // password without the security the file asks for; a bad number here stops before the password is read.
-  if (!number("POPSecurity", kSecurityNone, [&](int n) {
-        settings.POPSecurity = n == kSecuritySslTls || n == kSecurityStartTls ? n : kSecurityNone;
-      }))
+  if (!number("POPSecurity", kSecurityNone, [&](int n) { settings.POPSecurity = KnownSecurity(n); }))
     return result;
   text("POPPort", settings.POPPort, "");
   if (!number("isCheckMail", 1, [&](int n) { settings.isCheckMail = n == 1; })) return result;
@@ -121,9 +122,7 @@ std::string SaveEpop(const EpopSettings& settings, const ModuleState& state) {
       "LastMessageID=" + state.LastMessageID,
       "LastMailNum=" + std::to_string(state.LastMailNum),
   });
-  const int security = settings.POPSecurity == kSecuritySslTls || settings.POPSecurity == kSecurityStartTls
-                           ? settings.POPSecurity
-                           : kSecurityNone;
+  const int security = KnownSecurity(settings.POPSecurity);
   if (security != kSecurityNone) bytes += "POPSecurity=" + std::to_string(security) + "\r\n";
   if (!settings.POPPort.empty()) bytes += "POPPort=" + settings.POPPort + "\r\n";
   return bytes;

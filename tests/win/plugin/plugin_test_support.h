@@ -13,6 +13,7 @@
 
 #include "WinsockTransport.h"
 #include "file_io.h"
+#include "loopback_listener.h"
 #include "scratch_folder.h"
 
 namespace fennick_test {
@@ -27,19 +28,7 @@ inline std::string ReadAll(const std::string& path) {
 // Listens on 127.0.0.1 at a free port; Serve runs script on the first connection on a thread of its own.
 class LoopbackServer {
  public:
-  LoopbackServer() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener_, 4);
-    int length = sizeof address;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-  }
+  LoopbackServer() : listener_(testsupport::ListenOnLoopback(port_)) {}
   ~LoopbackServer() {
     closesocket(listener_);  // also ends an accept that never got its client
     if (thread_.joinable()) thread_.join();
@@ -92,8 +81,8 @@ class LoopbackServer {
   }
 
  private:
-  SOCKET listener_ = INVALID_SOCKET;
   int port_ = 0;
+  SOCKET listener_ = INVALID_SOCKET;
   std::thread thread_;
 };
 

@@ -27,6 +27,7 @@
 #include "Window.h"
 #include "clock.h"
 #include "file_io.h"
+#include "loopback_listener.h"
 #include "result_dispatch.h"
 #include "scratch_folder.h"
 #include "speech_queue.h"
@@ -202,20 +203,12 @@ std::string Fill(std::string text, int call) {
   return text;
 }
 
-// Listens on 127.0.0.1:110, where the plug-in always connects, and plays the script set for each call.
+// Listens on 127.0.0.1 at a port of its own, which epop.ini names, and plays the script set for each call.
 class PopServer {
  public:
-  PopServer() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(110);
-    listening_ = bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 4) == 0;
+  PopServer() : listener_(testsupport::ListenOnLoopback(port_)) {
     served_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (listening_) thread_ = std::thread([this] { Loop(); });
+    if (Listening()) thread_ = std::thread([this] { Loop(); });
   }
   ~PopServer() {
     closesocket(listener_);
@@ -223,7 +216,8 @@ class PopServer {
     CloseHandle(served_);
     WSACleanup();
   }
-  bool Listening() const { return listening_; }
+  bool Listening() const { return listener_ != INVALID_SOCKET; }
+  int Port() const { return port_; }
 
   // The script for the next connection.
   void Expect(const PopScript& script, int call) {
@@ -290,8 +284,8 @@ class PopServer {
     }
   }
 
+  int port_ = 0;
   SOCKET listener_ = INVALID_SOCKET;
-  bool listening_ = false;
   HANDLE served_ = nullptr;
   std::thread thread_;
   std::atomic<const PopScript*> script_{nullptr};
@@ -458,7 +452,7 @@ TEST_F(Soak, ADayOfUseLeavesTheProgramAsLeanAsItStarted) {
 
   // The mail plug-in, loaded as the scheduler loads it.
   PopServer server;
-  ASSERT_TRUE(server.Listening()) << "127.0.0.1:110 is taken: run this test in a private network namespace";
+  ASSERT_TRUE(server.Listening());
   HMODULE fennick = LoadLibraryW(WidenSjis(FENNICK_DLL_PATH).c_str());
   ASSERT_NE(nullptr, fennick) << FENNICK_DLL_PATH;
   using PluginFunction = const char*(__cdecl*)(int);
@@ -474,7 +468,7 @@ TEST_F(Soak, ADayOfUseLeavesTheProgramAsLeanAsItStarted) {
     const PopScript& script = time_out ? scripts.back() : scripts[n % quick_scripts];
     time_outs += time_out;
     const std::string ini = std::string("Account=soak\r\nPassword=secret\r\nPOPServer=127.0.0.1\r\nisUseAPOP=") +
-                            (script.apop ? "1" : "0") + "\r\n";
+                            (script.apop ? "1" : "0") + "\r\nPOPPort=" + std::to_string(server.Port()) + "\r\n";
     fileio::WriteFileAtomic("epop.ini", ini);
     server.Expect(script, n);
     const std::string result = check_mail(0);
