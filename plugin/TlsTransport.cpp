@@ -181,7 +181,7 @@ struct TlsTransport::Session {
   // policy for the server's name. A revocation status that cannot be had offline does not count; a
   // revocation known to the system does. The chain's own verdict is read first because some systems' SSL
   // policy lets a chain that ends at an unknown authority pass.
-  TlsResult CheckCertificate(int timeout_ms) {
+  TlsResult CheckCertificate(int timeout_ms, TlsTransport::CertificateFindings* findings = nullptr) {
     PCCERT_CONTEXT certificate = nullptr;
     if (QueryContextAttributesW(&context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK ||
         !certificate)
@@ -211,13 +211,15 @@ struct TlsTransport::Session {
       policy.pvExtraPolicyPara = &ssl;
       CERT_CHAIN_POLICY_STATUS status{};
       status.cbSize = sizeof status;
-      if ((chain->TrustStatus.dwErrorStatus & ~kRevocationUnknown) == 0 &&
+      const DWORD chain_errors = chain->TrustStatus.dwErrorStatus;
+      if ((chain_errors & ~kRevocationUnknown) == 0 &&
           CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status)) {
         if (status.dwError == 0)
           verdict = TlsResult::Ok;
         else if (status.dwError == static_cast<DWORD>(CERT_E_CN_NO_MATCH))
           verdict = TlsResult::NameMismatch;
       }
+      if (findings) *findings = {true, chain_errors, static_cast<long>(status.dwError)};
       CertFreeCertificateChain(chain);
     }
     CertFreeCertificateContext(certificate);
@@ -364,13 +366,14 @@ PopTransport::TlsResult TlsTransport::StartTls(const std::string& server_name, i
     return TlsResult::HandshakeFailed;
   }
   if (timeout_ms < 0) timeout_ms = 0;
+  findings_ = {};
   auto session = std::make_unique<Session>();
   session->server_name = mokuna::WidenSjis(server_name);
   if (!IsAddressLiteral(server_name)) session->target = session->server_name;
   TlsResult verdict = TlsResult::HandshakeFailed;
   if (session->AcquireCredentials() && session->Handshake(plain_, timeout_ms) && session->ModernProtocol() &&
       session->QuerySizes())
-    verdict = session->CheckCertificate(timeout_ms);
+    verdict = session->CheckCertificate(timeout_ms, &findings_);
   if (verdict != TlsResult::Ok) {
     // Nothing more goes over this connection, in clear text least of all.
     session.reset();

@@ -30,11 +30,21 @@ class TlsTransport final : public PopTransport {
   bool IsSecure() const { return session_ != nullptr; }
   void SetConnectTimeoutMs(int ms) { plain_.SetConnectTimeoutMs(ms); }
 
+  // What the last certificate check saw, for a report of why a server was refused: the chain's error bits
+  // (CERT_TRUST_*) and the SSL policy's error (a CERT_E_* code, or 0).
+  struct CertificateFindings {
+    bool checked = false;
+    unsigned long chain_errors = 0;
+    long policy_error = 0;
+  };
+  const CertificateFindings& LastCertificateCheck() const { return findings_; }
+
  private:
   struct Session;
 
   WinsockTransport plain_;
   std::unique_ptr<Session> session_;  // set once StartTls has succeeded
+  CertificateFindings findings_;
 };
 
 }  // namespace fennick

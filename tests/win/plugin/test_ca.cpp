@@ -2,6 +2,8 @@
 // that the TLS tests can make certificates of their own that the system accepts:
 //   test_ca add FILE      adds the certificate in FILE (PEM or DER) to the user's Root store
 //   test_ca remove FILE   removes it again (no error when it is not there)
+// After adding it looks the certificate up in the Root store that chain building reads, and fails with
+// exit code 3 when it is not there.
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -25,6 +27,21 @@ std::vector<BYTE> ReadCertificate(const char* path) {
     return {};
   der.resize(size);
   return der;
+}
+
+// Whether the certificate is in the Root store that chain building reads (the user's, with the machine's).
+bool InTrustedRoots(const std::vector<BYTE>& der) {
+  PCCERT_CONTEXT certificate =
+      CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
+  HCERTSTORE roots = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                   CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"Root");
+  PCCERT_CONTEXT found = certificate && roots ? CertFindCertificateInStore(roots, X509_ASN_ENCODING, 0,
+                                                                           CERT_FIND_EXISTING, certificate, nullptr)
+                                              : nullptr;
+  if (found) CertFreeCertificateContext(found);
+  if (roots) CertCloseStore(roots, 0);
+  if (certificate) CertFreeCertificateContext(certificate);
+  return found != nullptr;
 }
 
 }  // namespace
@@ -62,5 +79,12 @@ int main(int argc, char** argv) {
   }
   if (!ok) std::fprintf(stderr, "test_ca %s failed: %lu\n", action.c_str(), GetLastError());
   CertCloseStore(root, 0);
-  return ok ? 0 : 1;
+  if (!ok) return 1;
+  if (action == "add") {
+    if (!InTrustedRoots(der)) {
+      std::fprintf(stderr, "added, but the Root store does not show it\n");
+      return 3;
+    }
+  }
+  return 0;
 }

@@ -2,6 +2,7 @@
 // from the first byte for the given server name, and on success runs the mail check's real conversation
 // (USER/PASS for account "user", password "pw") over it. Prints, one line each:
 //   VERDICT <Ok|HandshakeFailed|NameMismatch|Untrusted> <milliseconds the handshake and check took>
+//   CHECK <the chain's error bits> <the SSL policy's error>   (in hexadecimal, when a certificate was checked)
 //   RESULT <the conversation's result string as hexadecimal bytes>
 //   ID <the message identifier it remembered>
 // usage: tls_probe PORT SERVER_NAME TIMEOUT_MS
@@ -40,6 +41,8 @@ class ImplicitTls final : public PopTransport {
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     std::printf("VERDICT %s %lld\n", Name(verdict), static_cast<long long>(ms));
     if (verdict != TlsResult::Ok && tls_.IsOpen()) std::printf("LEFT OPEN\n");
+    const auto& check = tls_.LastCertificateCheck();
+    if (check.checked) std::printf("CHECK %08lx %08lx\n", check.chain_errors, static_cast<unsigned long>(check.policy_error));
     return verdict == TlsResult::Ok;
   }
   WaitResult WaitReadable(int ms) override { return tls_.WaitReadable(ms); }

@@ -133,7 +133,8 @@ def run_probe(port, name, env):
     fields = dict(line.split(" ", 1) for line in text.splitlines() if " " in line)
     assert out.returncode == 0 and "RESULT" in fields, f"probe ended with {out.returncode}:\n{text}"
     verdict, ms = fields.get("VERDICT", "none -1").split()
-    return {"verdict": verdict, "ms": int(ms), "result": bytes.fromhex(fields["RESULT"]).decode("cp932"),
+    return {"verdict": verdict, "ms": int(ms), "check": fields.get("CHECK", "none"),
+            "result": bytes.fromhex(fields["RESULT"]).decode("cp932"),
             "id": fields.get("ID", ""), "left_open": "LEFT" in fields, "seconds": time.monotonic() - start}
 
 
@@ -177,7 +178,8 @@ def transport_against_loopback_servers():
                     server.stop()
                 problems = []
                 if (got["verdict"], got["result"], got["id"]) != (verdict, result, ident):
-                    problems.append(f"got {got['verdict']}, {got['result']!r}, {got['id']!r}")
+                    problems.append(f"got {got['verdict']}, {got['result']!r}, {got['id']!r} "
+                                    f"(chain errors, policy error: {got['check']})")
                 if pair and server.sni != sni:
                     problems.append(f"SNI {server.sni!r}")
                 if got["left_open"]:
@@ -193,7 +195,8 @@ def transport_against_loopback_servers():
                     problems.append(f"gave up after {got['ms']} ms")
                 if problems:
                     failures.append(f"{name}: " + "; ".join(problems))
-                print(f"{name}: {got['verdict']} in {got['ms']} ms, probe {got['seconds']:.1f} s", flush=True)
+                print(f"{name}: {got['verdict']} in {got['ms']} ms (check {got['check']}), probe {got['seconds']:.1f} s",
+                      flush=True)
         assert not failures, "\n".join(failures)
     finally:
         authority.remove()
