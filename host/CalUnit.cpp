@@ -33,7 +33,8 @@ COLORREF ColourOf(DayColour c) {
 }
 
 HFONT MakeFont(const wchar_t* face, int height, int weight, BYTE charset) {
-  if (charset == SHIFTJIS_CHARSET) return CreateJapaneseFont(face, height, weight, false, false, FIXED_PITCH | FF_DONTCARE);
+  if (charset == SHIFTJIS_CHARSET)
+    return CreateJapaneseFont(face, height, weight, false, false, FIXED_PITCH | FF_DONTCARE);
   return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                      DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, face);
 }

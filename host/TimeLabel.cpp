@@ -12,7 +12,8 @@ TTimeLabel::~TTimeLabel() {
 
 bool TTimeLabel::Create(HWND parent) {
   if (!CreateWin(L"TTimeLabel", 0, WS_CHILD | WS_CLIPSIBLINGS, 32, 32, kWidth, kHeight, parent)) return false;
-  font_ = CreateJapaneseFont(WidenSjis("ＭＳ ゴシック").c_str(), -21, FW_BOLD, false, true, FIXED_PITCH | FF_DONTCARE);
+  font_ =
+      CreateJapaneseFont(WidenSjis("ＭＳ ゴシック").c_str(), -21, FW_BOLD, false, true, FIXED_PITCH | FF_DONTCARE);
   return true;
 }
 

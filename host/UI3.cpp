@@ -14,7 +14,6 @@
 #include "file_io.h"
 #include "host_error.h"
 #include "win_text.h"
-#include "window_place.h"
 
 namespace mokuna {
 
@@ -328,8 +327,7 @@ void TForm3::KeepWindowsReachable() {
   // Both brought back from afar land in the same corner: the calendar steps aside.
   RECT c, k, w;
   if (!GetWindowRect(CalendarWindow, &c) || !GetWindowRect(Handle(), &k) || !WorkAreaNear(c, w)) return;
-  const ScreenPoint p = ClearOf({c.left, c.top, c.right, c.bottom}, {k.left, k.top, k.right, k.bottom},
-                                {w.left, w.top, w.right, w.bottom});
+  const ScreenPoint p = ClearOf(ToScreenRect(c), ToScreenRect(k), ToScreenRect(w));
   SetWindowPos(CalendarWindow, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "host_error.h"
-#include "window_place.h"
 #include "win_text.h"
 
 namespace mokuna {
@@ -44,13 +43,13 @@ bool MoveIntoReach(HWND window) {
   EnumDisplayMonitors(
       nullptr, nullptr,
       [](HMONITOR, HDC, LPRECT m, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<ScreenRect>*>(p)->push_back({m->left, m->top, m->right, m->bottom});
+        reinterpret_cast<std::vector<ScreenRect>*>(p)->push_back(ToScreenRect(*m));
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&monitors));
   RECT w;
   if (!WorkAreaNear(r, w)) return false;
-  const auto place = RescuedPlace({r.left, r.top, r.right, r.bottom}, monitors, {w.left, w.top, w.right, w.bottom});
+  const auto place = RescuedPlace(ToScreenRect(r), monitors, ToScreenRect(w));
   if (!place) return false;
   SetWindowPos(window, nullptr, place->x, place->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   return true;

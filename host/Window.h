@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "window_place.h"
+
 namespace mokuna {
 
 // Shows text (Shift-JIS) in a message box captioned with the application title. The general error
@@ -26,6 +28,9 @@ void GuardHandler(F&& handler) {
     ShowGeneralError(e.what());
   }
 }
+
+// The system's rectangle as the portable placing code takes it.
+inline ScreenRect ToScreenRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 // The work area of the monitor nearest to r; false when the system cannot tell.
 bool WorkAreaNear(const RECT& r, RECT& work);

@@ -331,10 +331,12 @@ void TForm1::CheckBox2Click() { ApplyEnabling(); }
 void TForm1::ComboBox1Change() {
   const LRESULT security = SendMessageW(Item(kIdComboBox1), CB_GETCURSEL, 0, 0);
   const std::wstring port = WindowText(Item(kIdEdit4));
-  if (security == kSecuritySslTls && (port.empty() || port == L"110"))
-    SetWindowTextW(Item(kIdEdit4), L"995");
-  else if (security != kSecuritySslTls && port == L"995")
-    SetWindowTextW(Item(kIdEdit4), L"110");
+  const std::wstring tls_port = std::to_wstring(DefaultPort(kSecuritySslTls));
+  const std::wstring plain_port = std::to_wstring(DefaultPort(kSecurityNone));
+  if (security == kSecuritySslTls && (port.empty() || port == plain_port))
+    SetWindowTextW(Item(kIdEdit4), tls_port.c_str());
+  else if (security != kSecuritySslTls && port == tls_port)
+    SetWindowTextW(Item(kIdEdit4), plain_port.c_str());
 }
 
 // OK takes the port field only empty or as a port; otherwise the user is told and the window stays.

@@ -1,6 +1,6 @@
 // epop.ini, the mail checker's settings file: ten key=value lines, read into the settings model and the
-// module state, written back in a fixed order; two more for a secured connection, written only when set. The settings window shows and edits an EpopSettings; the
-// mail check only reads one.
+// module state, written back in a fixed order; two more for a secured connection, written only when set.
+// The settings window shows and edits an EpopSettings; the mail check only reads one.
 #pragma once
 
 #include <cstdint>
@@ -66,8 +66,9 @@ struct EpopLoadResult {
 };
 
 // Applies the bytes of epop.ini to settings and state in the loading order: POPSecurity, POPPort,
-// isCheckMail, CheckInterval, Account, Password, POPServer, isUseAPOP, isPlay, FilePlaying; then, when the sound is on and the file
-// exists, opens player on it (player may be null: no sound is opened); then LastMessageID, LastMailNum.
+// isCheckMail, CheckInterval, Account, Password, POPServer, isUseAPOP, isPlay, FilePlaying; then, when the
+// sound is on and the file exists, opens player on it (player may be null: no sound is opened); then
+// LastMessageID, LastMailNum.
 // An absent setting takes its initial value; absent LastMessageID or LastMailNum leave the state as it is.
 EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleState& state,
                         SoundPlayer* player);

@@ -54,9 +54,10 @@ struct ConversationOutcome {
 };
 
 // Steps 2 to 12 of a check with settings already loaded: connect to settings.POPServer at the resolved
-// port (TLS from the start, or after STLS, as settings.POPSecurity says), log in, count, read the newest message's identifier, decide, play the sound on new mail (when settings.isPlay
-// and player is open), QUIT. Updates state only as the conversation goes. The connection is closed on
-// every path. player may be null. clock null means the program's current clock.
+// port (TLS from the start, or after STLS, as settings.POPSecurity says), log in, count, read the newest
+// message's identifier, decide, play the sound on new mail (when settings.isPlay and player is open), QUIT.
+// Updates state only as the conversation goes. The connection is closed on every path. player may be
+// null. clock null means the program's current clock.
 ConversationOutcome RunConversation(const EpopSettings& settings, ModuleState& state,
                                     PopTransport& transport, SoundPlayer* player,
                                     const PopTimeouts& timeouts = {}, const mokuna::Clock* clock = nullptr);

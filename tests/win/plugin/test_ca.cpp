@@ -29,18 +29,19 @@ std::vector<BYTE> ReadCertificate(const char* path) {
   return der;
 }
 
+// The store's copy of certificate, or null; the caller frees it.
+PCCERT_CONTEXT FindIn(HCERTSTORE store, PCCERT_CONTEXT certificate) {
+  return CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, certificate, nullptr);
+}
+
 // Whether the certificate is in the Root store that chain building reads (the user's, with the machine's).
-bool InTrustedRoots(const std::vector<BYTE>& der) {
-  PCCERT_CONTEXT certificate =
-      CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
+bool InTrustedRoots(PCCERT_CONTEXT certificate) {
   HCERTSTORE roots = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                                    CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"Root");
-  PCCERT_CONTEXT found = certificate && roots ? CertFindCertificateInStore(roots, X509_ASN_ENCODING, 0,
-                                                                           CERT_FIND_EXISTING, certificate, nullptr)
-                                              : nullptr;
+  if (!roots) return false;
+  PCCERT_CONTEXT found = FindIn(roots, certificate);
   if (found) CertFreeCertificateContext(found);
-  if (roots) CertCloseStore(roots, 0);
-  if (certificate) CertFreeCertificateContext(certificate);
+  CertCloseStore(roots, 0);
   return found != nullptr;
 }
 
@@ -53,7 +54,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::vector<BYTE> der = ReadCertificate(argv[2]);
-  if (der.empty()) {
+  PCCERT_CONTEXT certificate =
+      der.empty() ? nullptr
+                  : CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
+  if (!certificate) {
     std::fprintf(stderr, "no certificate in %s\n", argv[2]);
     return 1;
   }
@@ -61,30 +65,22 @@ int main(int argc, char** argv) {
   HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
   if (!root) {
     std::fprintf(stderr, "the user's Root store cannot be opened: %lu\n", GetLastError());
+    CertFreeCertificateContext(certificate);
     return 1;
   }
-  bool ok;
+  bool ok = true;
   if (action == "add") {
-    ok = CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
-                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
-  } else {
-    ok = true;
-    PCCERT_CONTEXT wanted = CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
-    PCCERT_CONTEXT found = wanted ? CertFindCertificateInStore(root, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING,
-                                                               wanted, nullptr)
-                                  : nullptr;
-    if (found) ok = CertDeleteCertificateFromStore(found);  // frees found
-    if (wanted) CertFreeCertificateContext(wanted);
-    ok = ok && wanted;
+    ok = CertAddCertificateContextToStore(root, certificate, CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+  } else if (PCCERT_CONTEXT found = FindIn(root, certificate)) {
+    ok = CertDeleteCertificateFromStore(found);  // frees found
   }
   if (!ok) std::fprintf(stderr, "test_ca %s failed: %lu\n", action.c_str(), GetLastError());
   CertCloseStore(root, 0);
-  if (!ok) return 1;
-  if (action == "add") {
-    if (!InTrustedRoots(der)) {
-      std::fprintf(stderr, "added, but the Root store does not show it\n");
-      return 3;
-    }
+  int status = ok ? 0 : 1;
+  if (ok && action == "add" && !InTrustedRoots(certificate)) {
+    std::fprintf(stderr, "added, but the Root store does not show it\n");
+    status = 3;
   }
-  return 0;
+  CertFreeCertificateContext(certificate);
+  return status;
 }

@@ -42,7 +42,8 @@ class ImplicitTls final : public PopTransport {
     std::printf("VERDICT %s %lld\n", Name(verdict), static_cast<long long>(ms));
     if (verdict != TlsResult::Ok && tls_.IsOpen()) std::printf("LEFT OPEN\n");
     const auto& check = tls_.LastCertificateCheck();
-    if (check.checked) std::printf("CHECK %08lx %08lx\n", check.chain_errors, static_cast<unsigned long>(check.policy_error));
+    if (check.checked)
+      std::printf("CHECK %08lx %08lx\n", check.chain_errors, static_cast<unsigned long>(check.policy_error));
     return verdict == TlsResult::Ok;
   }
   WaitResult WaitReadable(int ms) override { return tls_.WaitReadable(ms); }
