@@ -1,9 +1,10 @@
 // Trusts or distrusts a certificate authority for the current user of the Wine prefix it runs in, so
 // that the TLS tests can make certificates of their own that the system accepts:
-//   test_ca add FILE      adds the certificate in FILE (PEM or DER) to the user's Root store
-//   test_ca remove FILE   removes it again (no error when it is not there)
-// After adding it looks the certificate up in the Root store that chain building reads, and fails with
-// exit code 3 when it is not there.
+//   test_ca add FILE [LEAF]  adds the certificate in FILE (PEM or DER) to the user's Root store
+//   test_ca remove FILE      removes it again (no error when it is not there)
+// After adding it looks the certificate up in the Root store that chain building reads and, given LEAF (a
+// server certificate the authority issued), builds LEAF's chain as the mail check does. Either failing
+// gives exit code 3, with what was found on stderr.
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -45,18 +46,39 @@ bool InTrustedRoots(PCCERT_CONTEXT certificate) {
   return found != nullptr;
 }
 
+// The error bits of certificate's chain for server authentication, built as the mail check builds it.
+DWORD ServerChainErrors(PCCERT_CONTEXT certificate) {
+  LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
+  CERT_CHAIN_PARA para{};
+  para.cbSize = sizeof para;
+  para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+  para.RequestedUsage.Usage.cUsageIdentifier = 1;
+  para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+  PCCERT_CHAIN_CONTEXT chain = nullptr;
+  if (!CertGetCertificateChain(nullptr, certificate, nullptr, nullptr, &para,
+                               CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_CHECK_CACHE_ONLY,
+                               nullptr, &chain))
+    return CERT_TRUST_IS_PARTIAL_CHAIN;
+  const DWORD errors = chain->TrustStatus.dwErrorStatus;
+  CertFreeCertificateChain(chain);
+  return errors;
+}
+
+PCCERT_CONTEXT LoadCertificate(const char* path) {
+  const std::vector<BYTE> der = ReadCertificate(path);
+  return der.empty() ? nullptr
+                     : CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string action = argc == 3 ? argv[1] : "";
-  if (action != "add" && action != "remove") {
-    std::fprintf(stderr, "usage: test_ca add|remove FILE\n");
+  const std::string action = argc >= 3 ? argv[1] : "";
+  if (!(action == "add" && argc <= 4) && !(action == "remove" && argc == 3)) {
+    std::fprintf(stderr, "usage: test_ca add FILE [LEAF] | remove FILE\n");
     return 2;
   }
-  const std::vector<BYTE> der = ReadCertificate(argv[2]);
-  PCCERT_CONTEXT certificate =
-      der.empty() ? nullptr
-                  : CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
+  PCCERT_CONTEXT certificate = LoadCertificate(argv[2]);
   if (!certificate) {
     std::fprintf(stderr, "no certificate in %s\n", argv[2]);
     return 1;
@@ -80,6 +102,16 @@ int main(int argc, char** argv) {
   if (ok && action == "add" && !InTrustedRoots(certificate)) {
     std::fprintf(stderr, "added, but the Root store does not show it\n");
     status = 3;
+  } else if (ok && action == "add" && argc == 4) {
+    // Only the revocation status, which cannot be had offline, may be unknown.
+    constexpr DWORD kRevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+    PCCERT_CONTEXT leaf = LoadCertificate(argv[3]);
+    const DWORD errors = leaf ? ServerChainErrors(leaf) : CERT_TRUST_IS_PARTIAL_CHAIN;
+    if (leaf) CertFreeCertificateContext(leaf);
+    if (errors & ~kRevocationUnknown) {
+      std::fprintf(stderr, "added, but a certificate it issued is not trusted: chain errors %08lx\n", errors);
+      status = 3;
+    }
   }
   CertFreeCertificateContext(certificate);
   return status;
