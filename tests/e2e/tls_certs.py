@@ -8,6 +8,7 @@ import shutil
 import subprocess
 import tempfile
 import time
+import uuid
 
 import e2elib
 
@@ -28,6 +29,9 @@ class Authority:
     """A certificate authority of its own, issuing server certificates (P-256 keys, SHA-256)."""
 
     def __init__(self, name="Fennick Test CA"):
+        # A name of its own: an authority of an earlier test with the same name and another key, still in a
+        # store, could otherwise be taken for this one's issuer.
+        name = f"{name} {uuid.uuid4().hex[:12]}"
         self.folder = tempfile.mkdtemp(prefix="fennick-ca-")
         os.makedirs(os.path.join(self.folder, "issued"))
         open(os.path.join(self.folder, "index.txt"), "w").close()
