@@ -19,10 +19,19 @@ enum PopSecurity : int { kSecurityNone = 0, kSecuritySslTls = 1, kSecurityStartT
 constexpr int kPopPort = 110;
 constexpr int kPop3sPort = 995;
 
+// What the last successful check of an IMAP mailbox saw. UidValidity 0: no check yet, so the next one is a
+// first check.
+struct ImapState {
+  std::uint32_t UidValidity = 0;
+  std::uint32_t UidNext = 0;   // the UID the next message added to INBOX gets
+  std::int32_t Unseen = 0;     // unseen messages then, repeated by the settings window's recheck
+};
+
 // The plug-in's state that outlives a call: what the last successful check saw.
 struct ModuleState {
   std::string LastMessageID;    // identifier of the newest message, lower case, brackets included
   std::int32_t LastMailNum = 0;  // messages in the mailbox
+  ImapState imap;                // used when the mailbox is read over IMAP
 };
 
 // The settings of the window's controls, in their initial states until a file is loaded.
