@@ -7,6 +7,7 @@
 
 #include "TlsTransport.h"
 #include "mail_check.h"
+#include "mail_presets.h"
 #include "win_text.h"
 
 namespace fennick {
@@ -14,15 +15,23 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"FennickTForm1";
 constexpr char kCaption[] = "メール取得の設定";
-// The connection's row (security and port) makes Panel1 and everything below it this much taller.
+// The connection's row (security and port) makes Panel1 and everything below it this much taller; so do
+// the provider row above the server and the protocol row under it.
 constexpr int kSecurityRow = 24;
+constexpr int kPresetRow = 24;
+constexpr int kProtocolRow = 24;
+constexpr int kNewRows = kSecurityRow + kPresetRow + kProtocolRow;
 constexpr int kClientWidth = 290;
-constexpr int kClientHeight = 260 + kSecurityRow;
+constexpr int kClientHeight = 260 + kNewRows;
 // Panel1 in client pixels; its controls are placed relative to it.
-constexpr RECT kPanel1 = {8, 126, 8 + 273, 126 + 57 + kSecurityRow};
-constexpr int kBelowPanel1 = kSecurityRow;  // how far the controls under Panel1 moved down
-// The security choices in the order of their values in epop.ini.
+constexpr RECT kPanel1 = {8, 126, 8 + 273, 126 + 57 + kNewRows};
+constexpr int kBelowPanel1 = kNewRows;  // how far the controls under Panel1 moved down
+// How far the server row and the rows under the protocol row moved down in Panel1.
+constexpr int kBelowPreset = kPresetRow;
+constexpr int kBelowProtocol = kPresetRow + kProtocolRow;
+// The security and protocol choices in the order of their values in epop.ini.
 const char* const kSecurityNames[] = {"なし", "SSL/TLS", "STARTTLS"};
+const char* const kProtocolNames[] = {"POP3", "IMAP"};
 constexpr char kPortErrorCaption[] = "Error";
 constexpr char kPortErrorText[] =
     "ポートには 1 から 65535 までの数を入れてください．\r\n空にすると暗号化に合ったポートを使います．";
@@ -42,20 +51,26 @@ const ControlSpec kControls[] = {
     {kIdLabel1, kLabel, "分おき", 237, 57, 0, 0, false},
     {kIdLabel2, kLabel, "POPアカウント", 3, 82, 0, 0, false},
     {kIdLabel3, kLabel, "POPパスワード", 2, 106, 0, 0, false},
-    {kIdLabel4, kLabel, "POPサーバ", 8, 13, 0, 0, true},
-    {kIdLabel5, kLabel, "プロトコル", 12, 35, 0, 0, true},
-    {kIdLabel6, kLabel, "暗号化", 12, 64, 0, 0, true},
-    {kIdLabel7, kLabel, "ポート", 178, 64, 0, 0, true},
+    {kIdLabel9, kLabel, "プロバイダ", 8, 13, 0, 0, true},
+    {kIdLabel4, kLabel, "POPサーバ", 8, 13 + kBelowPreset, 0, 0, true},
+    {kIdLabel8, kLabel, "受信方式", 12, 13 + kBelowPreset + 24, 0, 0, true},
+    {kIdLabel5, kLabel, "プロトコル", 12, 35 + kBelowProtocol, 0, 0, true},
+    {kIdLabel6, kLabel, "暗号化", 12, 64 + kBelowProtocol, 0, 0, true},
+    {kIdLabel7, kLabel, "ポート", 178, 64 + kBelowProtocol, 0, 0, true},
     {kIdEdit1, kEdit, "", 80, 78, 193, 20, false},
     {kIdEdit2, kPassword, "", 80, 102, 193, 20, false},
-    {kIdEdit3, kEdit, "127.0.0.1", 72, 8, 193, 20, true},
-    {kIdRadioGroup1, kGroup, "", 72, 23, 193, 33, true},
+    // The provider row: a preset fills the rows under it.
+    {kIdComboBox3, kDropDown, "", 72, 8, 193, 20, true},
+    {kIdEdit3, kEdit, "127.0.0.1", 72, 8 + kBelowPreset, 193, 20, true},
+    // The protocol row, as wide as the security's drop-down.
+    {kIdComboBox2, kDropDown, "", 72, 8 + kBelowPreset + 24, 96, 20, true},
+    {kIdRadioGroup1, kGroup, "", 72, 23 + kBelowProtocol, 193, 33, true},
     // The two items of RadioGroup1 in two columns of (193 - 10) / 2 pixels.
-    {kIdRadioPop, kRadioFirst, "POP", 72 + 8, 23 + 12, 85, 16, true},
-    {kIdRadioApop, kRadio, "APOP", 72 + 8 + 91, 23 + 12, 85, 16, true},
+    {kIdRadioPop, kRadioFirst, "POP", 72 + 8, 23 + 12 + kBelowProtocol, 85, 16, true},
+    {kIdRadioApop, kRadio, "APOP", 72 + 8 + 91, 23 + 12 + kBelowProtocol, 85, 16, true},
     // The connection's row: the drop-down under the protocol's left edge, the port ending with Edit3.
-    {kIdComboBox1, kDropDown, "", 72, 59, 96, 20, true},
-    {kIdEdit4, kEdit, "", 214, 59, 51, 20, true},
+    {kIdComboBox1, kDropDown, "", 72, 59 + kBelowProtocol, 96, 20, true},
+    {kIdEdit4, kEdit, "", 214, 59 + kBelowProtocol, 51, 20, true},
     {kIdButton1, kButton, "キャンセル", 136, 233 + kBelowPanel1, 75, 25, false},
     {kIdButton2, kButton, "OK", 214, 233 + kBelowPanel1, 75, 25, false},
     {kIdCheckBox1, kCheckBox, "メールチェックする", 32, 54, 121, 17, false},
@@ -65,6 +80,18 @@ const ControlSpec kControls[] = {
     {kIdButton3, kButton, "参照", 250, 206 + kBelowPanel1, 40, 19, false},
     {kIdButton4, kButton, "直前の受信を再確認", 79, 4, 132, 45, false},
 };
+
+std::vector<const char*> DropDownItems(int id) {
+  if (id == kIdComboBox2) return {std::begin(kProtocolNames), std::end(kProtocolNames)};
+  if (id == kIdComboBox3) {
+    int count = 0;
+    const MailPreset* presets = MailPresets(count);
+    std::vector<const char*> names;
+    for (int i = 0; i < count; ++i) names.push_back(presets[i].name);
+    return names;
+  }
+  return {std::begin(kSecurityNames), std::end(kSecurityNames)};
+}
 
 HMODULE ThisModule() {
   HMODULE module = nullptr;
@@ -139,6 +166,7 @@ UiHooks& Hooks() {
 
 TForm1::TForm1(ModuleState& state) : state_(state) {
   const EpopLoadResult load = LoadEpopFile(kEpopFileName, settings_, state_, &player_);
+  loaded_protocol_ = settings_.MailProtocol;
   unreadable_ = load.error == EpopLoadResult::Error::Unreadable;
   if (load.ok() || !Hooks().show_error) return;
   if (unreadable_)
@@ -266,7 +294,7 @@ void TForm1::CreateControls() {
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     if (c.kind == kDropDown) {
-      for (const char* name : kSecurityNames)
+      for (const char* name : DropDownItems(c.id))
         SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mokuna::WidenSjis(name).c_str()));
       // The closed box as tall as the edit fields beside it. How the selection field's height turns into the
       // box's differs between systems, so the field is asked for again until the box measures right.
@@ -295,6 +323,8 @@ void TForm1::CreateControls() {
   SetWindowTextW(Item(kIdEdit3), mokuna::WidenSjis(settings_.POPServer).c_str());
   SetWindowTextW(Item(kIdEdit6), mokuna::WidenSjis(settings_.FilePlaying).c_str());
   SendMessageW(Item(kIdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(settings_.POPSecurity), 0);
+  SendMessageW(Item(kIdComboBox2), CB_SETCURSEL, static_cast<WPARAM>(settings_.MailProtocol), 0);
+  SendMessageW(Item(kIdComboBox3), CB_SETCURSEL, 0, 0);
   SetWindowTextW(Item(kIdEdit4), mokuna::WidenSjis(settings_.POPPort).c_str());
   if (settings_.isUseAPOP == 0) CheckDlgButton(hwnd_, kIdRadioPop, BST_CHECKED);
   if (settings_.isUseAPOP >= 1) CheckDlgButton(hwnd_, kIdRadioApop, BST_CHECKED);
@@ -315,10 +345,13 @@ void TForm1::MoveRadioTabStop() {
 void TForm1::ApplyEnabling() {
   const bool checking = IsDlgButtonChecked(hwnd_, kIdCheckBox1) == BST_CHECKED;
   const bool sound = checking && IsDlgButtonChecked(hwnd_, kIdCheckBox2) == BST_CHECKED;
-  for (int id : {kIdEdit1, kIdEdit2, kIdEdit3, kIdEdit5, kIdRadioGroup1, kIdRadioPop, kIdRadioApop, kIdComboBox1,
-                 kIdEdit4, kIdCheckBox2})
+  for (int id : {kIdEdit1, kIdEdit2, kIdEdit3, kIdEdit5, kIdComboBox1, kIdEdit4, kIdCheckBox2, kIdComboBox2,
+                 kIdComboBox3})
     EnableWindow(Item(id), checking);
   for (int id : {kIdEdit6, kIdButton3}) EnableWindow(Item(id), sound);
+  // USER/PASS or APOP is a choice of POP3 only.
+  const bool pop3 = checking && ChosenProtocol() == kProtocolPop3;
+  for (int id : {kIdRadioGroup1, kIdRadioPop, kIdRadioApop}) EnableWindow(Item(id), pop3);
 }
 
 void TForm1::CheckBox1Click() { ApplyEnabling(); }
@@ -326,17 +359,42 @@ void TForm1::CheckBox1Click() { ApplyEnabling(); }
 // CheckBox2 can be clicked only while CheckBox1 is checked, so the one rule serves both.
 void TForm1::CheckBox2Click() { ApplyEnabling(); }
 
-// The port follows the security while it holds the other security's usual port (or nothing, for SSL/TLS,
-// whose default a user might not know); a port typed by the user stays.
+int TForm1::ChosenProtocol() const {
+  return SendMessageW(Item(kIdComboBox2), CB_GETCURSEL, 0, 0) == kProtocolImap ? kProtocolImap : kProtocolPop3;
+}
+
+// The port follows the protocol and the security while it holds one of their usual ports (or nothing, for
+// SSL/TLS); a port typed by the user stays.
 void TForm1::ComboBox1Change() {
   const LRESULT security = SendMessageW(Item(kIdComboBox1), CB_GETCURSEL, 0, 0);
-  const std::wstring port = WindowText(Item(kIdEdit4));
-  const std::wstring tls_port = std::to_wstring(DefaultPort(kSecuritySslTls));
-  const std::wstring plain_port = std::to_wstring(DefaultPort(kSecurityNone));
-  if (security == kSecuritySslTls && (port.empty() || port == plain_port))
-    SetWindowTextW(Item(kIdEdit4), tls_port.c_str());
-  else if (security != kSecuritySslTls && port == tls_port)
-    SetWindowTextW(Item(kIdEdit4), plain_port.c_str());
+  const std::string port = mokuna::NarrowToSjis(WindowText(Item(kIdEdit4)));
+  const std::string then = PortAfterChoice(port, ChosenProtocol(), static_cast<int>(security));
+  if (then != port) SetWindowTextW(Item(kIdEdit4), mokuna::WidenSjis(then).c_str());
+}
+
+void TForm1::ComboBox2Change() {
+  ApplyEnabling();
+  ComboBox1Change();
+}
+
+// A provider's preset fills the server, protocol, security and port; "その他" changes nothing.
+void TForm1::ComboBox3Change() {
+  const LRESULT chosen = SendMessageW(Item(kIdComboBox3), CB_GETCURSEL, 0, 0);
+  int count = 0;
+  const MailPreset* presets = MailPresets(count);
+  if (chosen < 0 || chosen >= count || !presets[chosen].server) return;
+  const MailPreset& preset = presets[chosen];
+  SetWindowTextW(Item(kIdEdit3), mokuna::WidenSjis(preset.server).c_str());
+  SendMessageW(Item(kIdComboBox2), CB_SETCURSEL, static_cast<WPARAM>(preset.protocol), 0);
+  SendMessageW(Item(kIdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(preset.security), 0);
+  SetWindowTextW(Item(kIdEdit4), std::to_wstring(preset.port).c_str());
+  // The providers' POP3 takes USER/PASS.
+  if (preset.protocol == kProtocolPop3) {
+    CheckDlgButton(hwnd_, kIdRadioPop, BST_CHECKED);
+    CheckDlgButton(hwnd_, kIdRadioApop, BST_UNCHECKED);
+    MoveRadioTabStop();
+  }
+  ApplyEnabling();
 }
 
 // OK takes the port field only empty or as a port; otherwise the user is told and the window stays.
@@ -383,6 +441,7 @@ void TForm1::CollectSettings() {
   text(kIdEdit4, settings_.POPPort);
   const LRESULT security = SendMessageW(Item(kIdComboBox1), CB_GETCURSEL, 0, 0);
   settings_.POPSecurity = security == CB_ERR ? kSecurityNone : static_cast<int>(security);
+  settings_.MailProtocol = ChosenProtocol();
   if (IsDlgButtonChecked(hwnd_, kIdRadioPop) == BST_CHECKED)
     settings_.isUseAPOP = 0;
   else if (IsDlgButtonChecked(hwnd_, kIdRadioApop) == BST_CHECKED)
@@ -419,6 +478,14 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (LOWORD(wp) == kIdComboBox1 && HIWORD(wp) == CBN_SELCHANGE) {
         ComboBox1Change();
+        return 0;
+      }
+      if (LOWORD(wp) == kIdComboBox2 && HIWORD(wp) == CBN_SELCHANGE) {
+        ComboBox2Change();
+        return 0;
+      }
+      if (LOWORD(wp) == kIdComboBox3 && HIWORD(wp) == CBN_SELCHANGE) {
+        ComboBox3Change();
         return 0;
       }
       if (HIWORD(wp) != BN_CLICKED) break;
@@ -473,7 +540,12 @@ std::string RunPropertyPage(ModuleState& state) {
     // With the file unread the window would show defaults, and OK would write them over the user's file.
     if (form.Unreadable()) return PropertyPageResult(mrCancel, form.Settings(), state);
     const int modal_result = form.ShowModal();
-    result = FinishPropertyPage(modal_result, form.Settings(), state, kEpopFileName, &save_error);
+    EpopSettings settings = form.Settings();
+    if (modal_result == mrOk)
+      ForgetStateOnProtocolChange(form.LoadedProtocol(), settings, state);
+    else
+      settings.MailProtocol = form.LoadedProtocol();  // the recheck repeats what the last check saw
+    result = FinishPropertyPage(modal_result, settings, state, kEpopFileName, &save_error);
   }
   if (!save_error.empty() && Hooks().show_error)
     Hooks().show_error(GetActiveWindow(), "設定を epop.ini に保存できませんでした．\r\n" + save_error);

@@ -46,6 +46,11 @@ enum ControlId : int {
   kIdComboBox1,  // なし / SSL/TLS / STARTTLS
   kIdLabel7,     // ポート
   kIdEdit4,      // port, empty for the default of the security
+  // The provider row at the top of Panel1 and the protocol row under the server.
+  kIdLabel8,     // 受信方式
+  kIdComboBox2,  // POP3 / IMAP
+  kIdLabel9,     // プロバイダ
+  kIdComboBox3,  // その他 and the providers' presets
 };
 
 // The two things of the plug-in that wait for the user besides the window itself. Tests replace them.
@@ -69,11 +74,13 @@ class TForm1 {
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
 
-  // Creates the window (298 x 311, centred), applies the enabling rule, runs it modally on this thread and
+  // Creates the window (298 x 359, centred), applies the enabling rule, runs it modally on this thread and
   // returns its modal result (1 OK, 2 cancel, 6 recheck). The settings then hold what the controls held.
   int ShowModal();
 
   const EpopSettings& Settings() const { return settings_; }
+  // The protocol epop.ini named when the window was built: the one the last check used.
+  int LoadedProtocol() const { return loaded_protocol_; }
   // epop.ini is there but could not be read: the user was told, nothing was loaded, nothing may be written.
   bool Unreadable() const { return unreadable_; }
   MciSound& MediaPlayer1() { return player_; }
@@ -92,6 +99,9 @@ class TForm1 {
   void CheckBox1Click();
   void CheckBox2Click();
   void ComboBox1Change();
+  void ComboBox2Change();
+  void ComboBox3Change();
+  int ChosenProtocol() const;
   bool PortAccepted();
   void Button3Click();
   void EndModal(int result);
@@ -103,6 +113,7 @@ class TForm1 {
   HFONT font_ = nullptr;
   int modal_result_ = 0;
   bool unreadable_ = false;
+  int loaded_protocol_ = kProtocolPop3;
 };
 
 // The work of the exports, for tests that run them with a module state of their own.

@@ -1,5 +1,6 @@
 #include "epop_settings.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,18 @@ EpopLoadResult BadNumber(const char* key, const std::string& value) {
 
 // 1 and 2 name a secured connection; any other number means none.
 int KnownSecurity(int n) { return n == kSecuritySslTls || n == kSecurityStartTls ? n : kSecurityNone; }
+
+// A UID or UIDVALIDITY: decimal digits only, 0 to 4294967295.
+std::optional<std::uint32_t> ParseUint32(std::string_view text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  std::uint64_t n = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (n > 0xFFFFFFFFu) return std::nullopt;
+  return static_cast<std::uint32_t>(n);
+}
 
 }  // namespace
 
@@ -48,7 +61,21 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
     out = value ? *value : absent;
   };
 
-  // The connection's security goes first: whichever later number stops the loading, a check never has the
+  // The protocol goes first: it decides what every other setting means. One this plug-in does not speak
+  // stops the loading before anything else and keeps the check away from any server.
+  if (const auto value = file.Find("MailProtocol")) {
+    const auto n = config::ParseInt(*value);
+    if (!n || (*n != kProtocolPop3 && *n != kProtocolImap)) {
+      result = BadNumber("MailProtocol", *value);
+      result.error = EpopLoadResult::Error::UnknownProtocol;
+      if (n) result.message = "受信方式 MailProtocol=" + *value + " は使えません（0 で POP3，1 で IMAP）";
+      return result;
+    }
+    settings.MailProtocol = *n;
+  } else {
+    settings.MailProtocol = kProtocolPop3;
+  }
+  // The connection's security goes next: whichever later number stops the loading, a check never has the
   // password without the security the file asks for; a bad number here stops before the password is read.
   if (!number("POPSecurity", kSecurityNone, [&](int n) { settings.POPSecurity = KnownSecurity(n); }))
     return result;
@@ -73,7 +100,20 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
   }
 
   if (const auto id = file.Find("LastMessageID")) state.LastMessageID = *id;
-  number("LastMailNum", std::nullopt, [&](int n) { state.LastMailNum = n; });
+  if (!number("LastMailNum", std::nullopt, [&](int n) { state.LastMailNum = n; })) return result;
+  auto uid = [&](const char* key, std::uint32_t& out) {
+    const auto value = file.Find(key);
+    if (!value) return true;
+    const auto n = ParseUint32(*value);
+    if (!n) {
+      result = BadNumber(key, *value);
+      return false;
+    }
+    out = *n;
+    return true;
+  };
+  if (!uid("IMAPUIDValidity", state.imap.UidValidity) || !uid("IMAPUIDNext", state.imap.UidNext)) return result;
+  number("IMAPUnseen", std::nullopt, [&](int n) { state.imap.Unseen = n; });
   return result;
 }
 
@@ -125,7 +165,17 @@ std::string SaveEpop(const EpopSettings& settings, const ModuleState& state) {
   const int security = KnownSecurity(settings.POPSecurity);
   if (security != kSecurityNone) bytes += "POPSecurity=" + std::to_string(security) + "\r\n";
   if (!settings.POPPort.empty()) bytes += "POPPort=" + settings.POPPort + "\r\n";
+  if (settings.MailProtocol == kProtocolImap) {
+    bytes += "MailProtocol=1\r\n";
+    bytes += "IMAPUIDValidity=" + std::to_string(state.imap.UidValidity) + "\r\n";
+    bytes += "IMAPUIDNext=" + std::to_string(state.imap.UidNext) + "\r\n";
+    bytes += "IMAPUnseen=" + std::to_string(state.imap.Unseen) + "\r\n";
+  }
   return bytes;
+}
+
+void ForgetStateOnProtocolChange(int loaded_protocol, const EpopSettings& settings, ModuleState& state) {
+  if (settings.MailProtocol != loaded_protocol) state = ModuleState{};
 }
 
 bool WriteEpopFile(const std::string& path, const EpopSettings& settings, const ModuleState& state,

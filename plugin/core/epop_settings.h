@@ -19,6 +19,9 @@ enum PopSecurity : int { kSecurityNone = 0, kSecuritySslTls = 1, kSecurityStartT
 constexpr int kPopPort = 110;
 constexpr int kPop3sPort = 995;
 
+// How the mailbox is read: 0 POP3 (USER/PASS or APOP as isUseAPOP says), 1 IMAP.
+enum MailProtocolChoice : int { kProtocolPop3 = 0, kProtocolImap = 1 };
+
 // What the last successful check of an IMAP mailbox saw. UidValidity 0: no check yet, so the next one is a
 // first check.
 struct ImapState {
@@ -46,6 +49,7 @@ struct EpopSettings {
   std::string FilePlaying;            // Edit6
   int POPSecurity = kSecurityNone;    // ComboBox1 index
   std::string POPPort;                // Edit4, as typed; empty for the security's default port
+  int MailProtocol = kProtocolPop3;   // ComboBox2 index
 
   bool UsesApop() const { return isUseAPOP == 1; }
 };
@@ -61,24 +65,32 @@ std::optional<int> ResolvePort(const EpopSettings& settings);
 // the module state keeps its values.
 struct EpopLoadResult {
   // Unreadable: the file is there but could not be read; nothing was applied, and nothing may replace it.
-  enum class Error { None, BadNumber, SoundDevice, Unreadable };
+  // UnknownProtocol: MailProtocol names no protocol this plug-in speaks; nothing after it was applied and
+  // no server may be contacted.
+  enum class Error { None, BadNumber, SoundDevice, Unreadable, UnknownProtocol };
   Error error = Error::None;
   std::string key;      // the key whose value stopped loading (FilePlaying for a sound device error)
   std::string message;  // what to show the user, Shift-JIS: the system's own words for the failure
 
   bool ok() const { return error == Error::None; }
   // True when every setting of the window was applied, so writing the settings back loses nothing.
-  // Only a bad number before LastMailNum leaves settings unapplied.
+  // Only a bad number before the module state's keys leaves settings unapplied.
   bool SettingsComplete() const {
-    return error != Error::Unreadable && (error != Error::BadNumber || key == "LastMailNum");
+    return error != Error::Unreadable && error != Error::UnknownProtocol &&
+           (error != Error::BadNumber || IsStateKey(key));
+  }
+  // False when the settings must not be used to contact a server at all.
+  bool MayConnect() const { return error != Error::Unreadable && error != Error::UnknownProtocol; }
+  static bool IsStateKey(const std::string& k) {
+    return k == "LastMailNum" || k == "IMAPUIDValidity" || k == "IMAPUIDNext" || k == "IMAPUnseen";
   }
 };
 
-// Applies the bytes of epop.ini to settings and state in the loading order: POPSecurity, POPPort,
-// isCheckMail, CheckInterval, Account, Password, POPServer, isUseAPOP, isPlay, FilePlaying; then, when the
-// sound is on and the file exists, opens player on it (player may be null: no sound is opened); then
-// LastMessageID, LastMailNum.
-// An absent setting takes its initial value; absent LastMessageID or LastMailNum leave the state as it is.
+// Applies the bytes of epop.ini to settings and state in the loading order: MailProtocol, POPSecurity,
+// POPPort, isCheckMail, CheckInterval, Account, Password, POPServer, isUseAPOP, isPlay, FilePlaying; then,
+// when the sound is on and the file exists, opens player on it (player may be null: no sound is opened);
+// then LastMessageID, LastMailNum, IMAPUIDValidity, IMAPUIDNext, IMAPUnseen.
+// An absent setting takes its initial value; an absent state key leaves the state as it is.
 EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleState& state,
                         SoundPlayer* player);
 
@@ -89,8 +101,13 @@ EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, Mod
 
 // The ten lines, each ending in CR LF: isCheckMail, isPlay, CheckInterval, Account, Password, POPServer,
 // isUseAPOP (1 above 1, -1 below 0), FilePlaying, LastMessageID, LastMailNum; then POPSecurity (1 or 2)
-// unless it is none and POPPort unless it is empty, so a file that never had them keeps its ten lines.
+// unless it is none and POPPort unless it is empty, so a file that never had them keeps its ten lines;
+// then, for IMAP only, MailProtocol=1 and the IMAP state (IMAPUIDValidity, IMAPUIDNext, IMAPUnseen).
 std::string SaveEpop(const EpopSettings& settings, const ModuleState& state);
+
+// After the settings window's OK: a protocol other than the one the last check used makes the next check
+// a first one, so nothing remembered of the other mailbox's view counts.
+void ForgetStateOnProtocolChange(int loaded_protocol, const EpopSettings& settings, ModuleState& state);
 
 // Replaces the file at path with SaveEpop's bytes, atomically. False when it cannot be written; error then
 // receives the system's reason (Shift-JIS) and the old file is untouched.

@@ -9,6 +9,7 @@
 #include "Md5unit.h"
 #include "clock.h"
 #include "config_file.h"
+#include "imap_check.h"
 #include "pop_transport.h"
 #include "sound_player.h"
 #include "tokenizer.h"
@@ -286,7 +287,11 @@ std::string CheckMail(ModuleState& state, const CheckMailEnv& env) {
   if (load.error == EpopLoadResult::Error::Unreadable) return results::kCannotReadSettings;
   if (!load.ok() && env.on_load_error) env.on_load_error(load);
   ConversationOutcome outcome;
-  if (env.transport) {
+  if (!load.MayConnect()) {
+    outcome.result = results::kCannotReadSettings;
+  } else if (env.transport && settings.MailProtocol == kProtocolImap) {
+    outcome = RunImapConversation(settings, state, *env.transport, env.player, env.timeouts, env.clock);
+  } else if (env.transport) {
     outcome = RunConversation(settings, state, *env.transport, env.player, env.timeouts, env.clock);
   } else {
     outcome.result = results::kCannotConnect;
@@ -310,8 +315,10 @@ std::string PropertyPageResult(int modal_result, const EpopSettings& settings, c
   }
   result += "000 ";
   if (modal_result == mrRecheck) {
-    if (state.LastMailNum != 0)
-      result += std::to_string(state.LastMailNum) + "通のメールがきています． はやく受信しましょう．";
+    // IMAP remembers the unseen count of the last check, POP3 the count of messages.
+    const std::int32_t count = settings.MailProtocol == kProtocolImap ? state.imap.Unseen : state.LastMailNum;
+    if (count != 0)
+      result += std::to_string(count) + "通のメールがきています． はやく受信しましょう．";
     else
       result += "メールは届いていません．";
   }

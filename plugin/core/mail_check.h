@@ -77,18 +77,19 @@ struct CheckMailEnv {
   std::function<void(const std::string& error)> on_save_error;
 };
 
-// The whole CheckMail export: loads epop.ini (settings and state), runs the conversation, closes the
-// sound player, and on success writes epop.ini back — unless loading stopped before all settings were
-// applied, since writing would then replace the user's remaining settings with initial states. An epop.ini
-// that is there but cannot be read ends the call at once with kCannotReadSettings: with the account
-// unknown there is nobody to log in as, and the host reports the code.
+// The whole CheckMail export: loads epop.ini (settings and state), runs the conversation (IMAP or POP3, as
+// MailProtocol says; none for a protocol the plug-in does not know, which ends with kCannotReadSettings
+// once the load error was shown), closes the sound player, and on success writes epop.ini back — unless
+// loading stopped before all settings were applied, since writing would then replace the user's remaining
+// settings with initial states. An epop.ini that is there but cannot be read ends the call at once with
+// kCannotReadSettings: with the account unknown there is nobody to log in as, and the host reports the code.
 std::string CheckMail(ModuleState& state, const CheckMailEnv& env);
 
 // The settings window's modal results.
 enum ModalResult { mrOk = 1, mrCancel = 2, mrRecheck = 6 };
 
 // The PropertyPage result for the window's modal result, from the settings as the window holds them
-// when it closes and the module state.
+// when it closes and the module state. The recheck repeats the count of settings.MailProtocol's state.
 std::string PropertyPageResult(int modal_result, const EpopSettings& settings, const ModuleState& state);
 
 // After the window has closed: the result string, and on OK epop.ini written at ini_path. When the write
