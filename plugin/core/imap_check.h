@@ -11,6 +11,11 @@
 
 namespace fennick {
 
+namespace results {
+// IMAP does not say whether the user name or the password was refused.
+constexpr const char kLoginRefused[] = "Fennick CheckMail 000 ユーザ名かパスワードが正しくありません．";
+}  // namespace results
+
 constexpr int kImapPort = 143;
 constexpr int kImapsPort = 993;
 

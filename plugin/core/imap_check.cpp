@@ -1,0 +1,392 @@
+#include "imap_check.h"
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "clock.h"
+#include "imap_reply.h"
+#include "pop_transport.h"
+#include "sound_player.h"
+
+namespace fennick {
+namespace {
+
+using imap::Response;
+using imap::Token;
+
+// The largest literal LITERAL- lets a client send without waiting for the server's go-ahead.
+constexpr std::size_t kLiteralMinusMax = 4096;
+
+std::string Base64(std::string_view bytes) {
+  static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    std::uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+    if (i + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 2]);
+    out += kDigits[(group >> 18) & 63];
+    out += kDigits[(group >> 12) & 63];
+    out += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
+    out += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
+  }
+  return out;
+}
+
+// A quoted string carries the 7-bit bytes other than NUL, CR and LF; everything else needs a literal.
+bool Quotable(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 1 && u <= 127 && c != '\r' && c != '\n';
+  });
+}
+
+std::string Quoted(std::string_view s) {
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// The highest number of a UID set as ESEARCH gives it ("5,7:9").
+std::uint32_t HighestOfSet(std::string_view set) {
+  std::uint32_t highest = 0;
+  std::size_t i = 0;
+  while (i <= set.size()) {
+    const std::size_t end = std::min(set.find_first_of(",:", i), set.size());
+    if (const auto n = imap::ParseNumber(set.substr(i, end - i))) highest = std::max(highest, *n);
+    i = end + 1;
+  }
+  return highest;
+}
+
+class ImapSession {
+ public:
+  ImapSession(const EpopSettings& settings, ModuleState& state, PopTransport& transport, SoundPlayer* player,
+              const PopTimeouts& timeouts, const mokuna::Clock& clock)
+      : settings_(settings), state_(state), transport_(transport), player_(player), timeouts_(timeouts),
+        reader_(transport, timeouts, clock) {}
+
+  ConversationOutcome Run() {
+    ConversationOutcome outcome;
+    outcome.success = Converse();
+    transport_.Close();
+    outcome.result = std::move(result_);
+    return outcome;
+  }
+
+ private:
+  using Untagged = std::function<bool(const Response&)>;
+
+  bool Fail(const char* result) {
+    result_ = result;
+    return false;
+  }
+
+  bool Send(const std::string& bytes) { return transport_.Send(bytes) || Fail(results::kCannotConnect); }
+
+  // The next response, parsed. A connection that ends first gives closed_result; with none, it ends the
+  // reading without a result.
+  bool Read(Response& response, const char* closed_result = results::kReceiveFailed) {
+    switch (reader_.Next(raw_)) {
+      case imap::ReplyReader::Status::Ok: break;
+      case imap::ReplyReader::Status::Closed: return closed_result && Fail(closed_result);
+      case imap::ReplyReader::Status::Overdue: return Fail(results::kReceiveFailed);
+      case imap::ReplyReader::Status::TimedOut:
+      case imap::ReplyReader::Status::SocketError: return Fail(results::kCannotConnect);
+      // The connection works; what came over it is no reply to these commands.
+      case imap::ReplyReader::Status::TooLong: return Fail(results::kUnexpectedReply);
+    }
+    std::optional<Response> parsed = imap::ParseResponse(raw_);
+    if (!parsed) return Fail(results::kUnexpectedReply);
+    response = std::move(*parsed);
+    return true;
+  }
+
+  void TakeCapabilities(std::string_view data) {
+    capabilities_.clear();
+    known_capabilities_ = true;
+    if (const auto tokens = imap::Tokenize(data))
+      for (const Token& t : *tokens)
+        if (t.kind == Token::Kind::Atom) capabilities_.push_back(t.text);
+  }
+
+  void TakeCode(const Response& r) {
+    constexpr std::string_view kCapability = "CAPABILITY ";
+    if (r.code.size() > kCapability.size() && imap::EqualsNoCase(r.code.substr(0, kCapability.size()), kCapability))
+      TakeCapabilities(std::string_view(r.code).substr(kCapability.size()));
+  }
+
+  bool Has(std::string_view capability) const {
+    return std::any_of(capabilities_.begin(), capabilities_.end(),
+                       [&](const std::string& c) { return imap::EqualsNoCase(c, capability); });
+  }
+
+  // Sends a command and reads up to its completion, whose name (OK, NO or BAD) ends up in done. The command
+  // comes in pieces: every piece but the last ends with a literal the server must let through with "+"
+  // first. Untagged responses go to on_untagged, which may end the check by returning false.
+  bool Command(const std::vector<std::string>& pieces, std::string& done, const Untagged& on_untagged = {}) {
+    const std::string tag = "A" + std::to_string(++tags_);
+    if (!Send(tag + " " + pieces[0])) return false;
+    std::size_t sent = 1;
+    for (;;) {
+      Response r;
+      if (!Read(r)) return false;
+      switch (r.kind) {
+        case Response::Kind::Continuation:
+          if (sent == pieces.size()) return Fail(results::kUnexpectedReply);
+          if (!Send(pieces[sent++])) return false;
+          break;
+        case Response::Kind::Untagged:
+          if (r.name == "CAPABILITY") TakeCapabilities(r.data);
+          if (on_untagged && !on_untagged(r)) return false;
+          break;
+        case Response::Kind::Tagged:
+          if (r.tag != tag || (r.name != "OK" && r.name != "NO" && r.name != "BAD"))
+            return Fail(results::kUnexpectedReply);
+          TakeCode(r);
+          done = r.name;
+          return true;
+      }
+    }
+  }
+
+  // TLS on the open connection. Every refusal ends the check before anything else is sent.
+  bool StartTls() {
+    switch (transport_.StartTls(settings_.POPServer, timeouts_.wait_ms)) {
+      case PopTransport::TlsResult::Ok: return true;
+      case PopTransport::TlsResult::NameMismatch: return Fail(results::kTlsNameMismatch);
+      case PopTransport::TlsResult::Untrusted: return Fail(results::kTlsUntrusted);
+      case PopTransport::TlsResult::HandshakeFailed: break;
+    }
+    return Fail(results::kSecureConnectionFailed);
+  }
+
+  bool Greeting(bool& preauth) {
+    Response r;
+    if (!Read(r)) return false;
+    if (r.kind != Response::Kind::Untagged) return Fail(results::kUnexpectedReply);
+    // The server is there but will not take us now (too many connections, shutting down).
+    if (r.name == "BYE") return Fail(results::kCannotConnect);
+    if (r.name != "OK" && r.name != "PREAUTH") return Fail(results::kUnexpectedReply);
+    preauth = r.name == "PREAUTH";
+    TakeCode(r);
+    return true;
+  }
+
+  bool Capabilities() {
+    std::string done;
+    if (!Command({"CAPABILITY\r\n"}, done)) return false;
+    return (done == "OK" && known_capabilities_) || Fail(results::kUnexpectedReply);
+  }
+
+  bool StartTlsCommand() {
+    if (!known_capabilities_ && !Capabilities()) return false;
+    if (!Has("STARTTLS")) return Fail(results::kStlsRefused);
+    std::string done;
+    if (!Command({"STARTTLS\r\n"}, done)) return false;
+    if (done != "OK") return Fail(results::kStlsRefused);
+    reader_.DropBuffered();
+    // What the server offered in plain text may have been forged on the way: ask again over TLS.
+    capabilities_.clear();
+    known_capabilities_ = false;
+    return StartTls() && Capabilities();
+  }
+
+  // One LOGIN argument: quoted where it can be, else a literal. A literal the server must let through
+  // closes the current piece.
+  void AppendString(std::vector<std::string>& pieces, std::string_view s) {
+    if (Quotable(s)) {
+      pieces.back() += Quoted(s);
+      return;
+    }
+    const bool plus = Has("LITERAL+") || (Has("LITERAL-") && s.size() <= kLiteralMinusMax);
+    pieces.back() += "{" + std::to_string(s.size()) + (plus ? "+}\r\n" : "}\r\n");
+    if (!plus) pieces.emplace_back();
+    pieces.back() += s;
+  }
+
+  bool Login() {
+    if (!known_capabilities_ && !Capabilities()) return false;
+    std::vector<std::string> pieces;
+    if (Has("AUTH=PLAIN")) {
+      const std::string response =
+          Base64(std::string(1, '\0') + settings_.Account + std::string(1, '\0') + settings_.Password);
+      if (Has("SASL-IR"))
+        pieces = {"AUTHENTICATE PLAIN " + response + "\r\n"};
+      else
+        pieces = {"AUTHENTICATE PLAIN\r\n", response + "\r\n"};
+    } else if (Has("LOGINDISABLED")) {
+      // Not the login-refusal text: the password was never tried, and telling the user it is wrong would
+      // send them hunting for a typo. Such a server wants a secured connection first.
+      return Fail(results::kUnexpectedReply);
+    } else {
+      pieces = {"LOGIN "};
+      AppendString(pieces, settings_.Account);
+      pieces.back() += " ";
+      AppendString(pieces, settings_.Password);
+      pieces.back() += "\r\n";
+    }
+    std::string done;
+    if (!Command(pieces, done)) return false;
+    if (done == "NO") return Fail(results::kLoginRefused);
+    return done == "OK" || Fail(results::kUnexpectedReply);
+  }
+
+  // INBOX's STATUS items. Other items and the STATUS of other mailboxes are passed over.
+  bool Status(std::uint32_t& validity, std::uint32_t& next, std::int32_t& unseen) {
+    std::optional<std::uint32_t> v, n, u;
+    const auto on_status = [&](const Response& r) {
+      if (r.name != "STATUS") return true;
+      const auto tokens = imap::Tokenize(r.data);
+      if (!tokens) return Fail(results::kUnexpectedReply);
+      const std::vector<Token>& t = *tokens;
+      if (t.size() < 2 || t[0].kind == Token::Kind::Open || t[0].kind == Token::Kind::Close ||
+          !imap::EqualsNoCase(t[0].text, "INBOX"))
+        return true;
+      if (t[1].kind != Token::Kind::Open) return Fail(results::kUnexpectedReply);
+      for (std::size_t i = 2; i + 1 < t.size() && t[i].kind == Token::Kind::Atom; i += 2) {
+        const std::optional<std::uint32_t> value =
+            t[i + 1].kind == Token::Kind::Atom ? imap::ParseNumber(t[i + 1].text) : std::nullopt;
+        if (imap::EqualsNoCase(t[i].text, "UIDVALIDITY")) v = value;
+        else if (imap::EqualsNoCase(t[i].text, "UIDNEXT")) n = value;
+        else if (imap::EqualsNoCase(t[i].text, "UNSEEN")) u = value;
+      }
+      return true;
+    };
+    std::string done;
+    if (!Command({"STATUS INBOX (MESSAGES UNSEEN UIDNEXT UIDVALIDITY)\r\n"}, done, on_status)) return false;
+    // UIDVALIDITY and UIDNEXT are never 0; a 0 would read as "never checked" next time.
+    if (done != "OK" || !v || !n || !u || *v == 0 || *n == 0 || *u > 0x7FFFFFFFu)
+      return Fail(results::kUnexpectedReply);
+    validity = *v;
+    next = *n;
+    unseen = static_cast<std::int32_t>(*u);
+    return true;
+  }
+
+  // Whether any unseen message has a UID of at least from. "from:*" also matches the highest message when
+  // none is that high, so the UIDs found are compared as well.
+  bool UnseenSince(std::uint32_t from, bool& found) {
+    const std::string tag = "A" + std::to_string(tags_ + 1);  // the one Command gives the search
+    const auto on_search = [&](const Response& r) {
+      if (r.name != "SEARCH" && r.name != "ESEARCH") return true;
+      const auto tokens = imap::Tokenize(r.data);
+      if (!tokens) return Fail(results::kUnexpectedReply);
+      const std::vector<Token>& t = *tokens;
+      if (r.name == "SEARCH") {
+        int depth = 0;  // numbers in lists are not UIDs (a MODSEQ, say)
+        for (const Token& token : t) {
+          if (token.kind == Token::Kind::Open) ++depth;
+          else if (token.kind == Token::Kind::Close) --depth;
+          else if (depth == 0 && imap::ParseNumber(token.text).value_or(0) >= from) found = true;
+        }
+        return true;
+      }
+      // ESEARCH: an optional (TAG "A5") naming the search, then UID and pairs such as ALL 5,7:9 or MAX 9.
+      std::size_t i = 0;
+      if (t.size() >= 4 && t[0].kind == Token::Kind::Open) {
+        if (!imap::EqualsNoCase(t[1].text, "TAG") || t[2].text != tag) return true;
+        i = 4;
+      }
+      for (; i + 1 < t.size(); ++i)
+        if (imap::EqualsNoCase(t[i].text, "ALL") || imap::EqualsNoCase(t[i].text, "MAX"))
+          if (HighestOfSet(t[i + 1].text) >= from) found = true;
+      return true;
+    };
+    found = false;
+    std::string done;
+    if (!Command({"UID SEARCH UNSEEN UID " + std::to_string(from) + ":*\r\n"}, done, on_search)) return false;
+    return done == "OK" || Fail(results::kUnexpectedReply);
+  }
+
+  // The server answers LOGOUT with BYE and then OK; one that closes right after its BYE has said goodbye too.
+  bool Logout() {
+    const std::string tag = "A" + std::to_string(++tags_);
+    if (!Send(tag + " LOGOUT\r\n")) return false;
+    bool bye = false;
+    for (;;) {
+      Response r;
+      if (!Read(r, bye ? nullptr : results::kQuitReceiveFailed)) return result_.empty();
+      if (r.kind == Response::Kind::Untagged) {
+        bye = bye || r.name == "BYE";
+      } else if (r.kind == Response::Kind::Continuation || r.tag != tag) {
+        return Fail(results::kUnexpectedReply);
+      } else {
+        return r.name == "OK" || Fail(results::kUnexpectedReply);
+      }
+    }
+  }
+
+  bool Converse() {
+    const std::optional<int> port = ResolveImapPort(settings_);
+    if (!port || !transport_.Connect(settings_.POPServer, *port)) return Fail(results::kCannotConnect);
+    if (settings_.POPSecurity == kSecuritySslTls && !StartTls()) return false;
+    bool preauth = false;
+    if (!Greeting(preauth)) return false;
+    if (settings_.POPSecurity == kSecurityStartTls) {
+      // STARTTLS belongs to the state before login. A server that logs us in at once cannot offer it, and
+      // that greeting is what someone in the middle would send to keep the connection in plain text.
+      if (preauth) return Fail(results::kStlsRefused);
+      if (!StartTlsCommand()) return false;
+    }
+    if (!preauth && !Login()) return false;
+
+    std::uint32_t validity = 0, next = 0;
+    std::int32_t unseen = 0;
+    if (!Status(validity, next, unseen)) return false;
+    const ImapState& last = state_.imap;
+    bool arrived = false;
+    if (unseen == 0) {
+      arrived = false;
+    } else if (last.UidValidity != validity) {  // the first check, or the UIDs were renumbered
+      arrived = true;
+    } else if (next > last.UidNext) {  // messages were added since
+      if (!UnseenSince(std::max<std::uint32_t>(last.UidNext, 1), arrived)) return false;
+    }
+    if (arrived) {
+      result_ = std::string(results::kNewMailHead) + std::to_string(unseen) + results::kNewMailTail;
+      if (settings_.isPlay && player_ && player_->IsOpen()) player_->PlayToEnd();
+    } else {
+      result_ = results::kNoNewMail;
+    }
+    const std::string decided = result_;
+    result_.clear();
+    if (!Logout()) return false;
+    result_ = decided;
+    state_.imap = {validity, next, unseen};
+    return true;
+  }
+
+  const EpopSettings& settings_;
+  ModuleState& state_;
+  PopTransport& transport_;
+  SoundPlayer* player_;
+  const PopTimeouts& timeouts_;
+  imap::ReplyReader reader_;
+  std::string raw_;  // the response last read
+  std::vector<std::string> capabilities_;
+  bool known_capabilities_ = false;
+  int tags_ = 0;
+  std::string result_;
+};
+
+}  // namespace
+
+std::optional<int> ResolveImapPort(const EpopSettings& settings) {
+  if (settings.POPPort.empty()) return settings.POPSecurity == kSecuritySslTls ? kImapsPort : kImapPort;
+  return ParsePort(settings.POPPort);
+}
+
+ConversationOutcome RunImapConversation(const EpopSettings& settings, ModuleState& state,
+                                        PopTransport& transport, SoundPlayer* player,
+                                        const PopTimeouts& timeouts, const mokuna::Clock* clock) {
+  return ImapSession(settings, state, transport, player, timeouts, clock ? *clock : mokuna::CurrentClock())
+      .Run();
+}
+
+}  // namespace fennick
