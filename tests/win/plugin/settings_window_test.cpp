@@ -101,14 +101,26 @@ class SettingsWindow : public ::testing::Test {
 struct Layout {
   int id, x, y, w, h;
 };
-// The security row adds 24 pixels to Panel1; what lies below it moves down by as much.
+// The provider, protocol and security rows add 72 pixels to Panel1; what lies below them moves down by as
+// much.
 const Layout kLayout[] = {
     {kIdButton4, 79, 4, 132, 45},   {kIdCheckBox1, 32, 54, 121, 17}, {kIdEdit5, 176, 54, 57, 20},
-    {kIdEdit1, 80, 78, 193, 20},    {kIdEdit2, 80, 102, 193, 20},    {kIdEdit3, 80, 134, 193, 20},
-    {kIdRadioGroup1, 80, 149, 193, 33}, {kIdComboBox1, 80, 185, 96, 20}, {kIdEdit4, 222, 185, 51, 20},
-    {kIdCheckBox2, 32, 212, 73, 17}, {kIdEdit6, 80, 230, 169, 20},  {kIdButton3, 250, 230, 40, 19},
-    {kIdButton1, 136, 257, 75, 25}, {kIdButton2, 214, 257, 75, 25},
+    {kIdEdit1, 80, 78, 193, 20},    {kIdEdit2, 80, 102, 193, 20},    {kIdComboBox3, 80, 134, 193, 20},
+    {kIdEdit3, 80, 158, 193, 20},   {kIdComboBox2, 80, 182, 96, 20}, {kIdRadioGroup1, 80, 197, 193, 33},
+    {kIdComboBox1, 80, 233, 96, 20}, {kIdEdit4, 222, 233, 51, 20},   {kIdCheckBox2, 32, 260, 73, 17},
+    {kIdEdit6, 80, 278, 169, 20},   {kIdButton3, 250, 278, 40, 19},  {kIdButton1, 136, 305, 75, 25},
+    {kIdButton2, 214, 305, 75, 25},
 };
+
+std::vector<std::wstring> Items(HWND w, int id) {
+  std::vector<std::wstring> items;
+  for (int i = 0; i < SendMessageW(Item(w, id), CB_GETCOUNT, 0, 0); ++i) {
+    wchar_t item[64] = {};
+    SendMessageW(Item(w, id), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+    items.push_back(item);
+  }
+  return items;
+}
 
 RECT ClientRect(HWND w, int id) {
   RECT r;
@@ -129,10 +141,10 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
     wchar_t password_char = 0;
     std::wstring label1;
     POINT label1_at{};
-    RECT label6{}, label7{};
-    std::wstring label6_text, label7_text, port;
-    std::vector<std::wstring> securities;
-    LRESULT security = -1;
+    RECT label6{}, label7{}, label8{}, label9{};
+    std::wstring label6_text, label7_text, label8_text, label9_text, port;
+    std::vector<std::wstring> securities, protocols, presets;
+    LRESULT security = -1, protocol = -1, preset = -1;
     bool combo = false, edit4 = false;
   } seen;
   const std::string result = RunPage([&](HWND w) {
@@ -156,12 +168,16 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
     seen.label7 = ClientRect(w, kIdLabel7);
     seen.label6_text = Text(w, kIdLabel6);
     seen.label7_text = Text(w, kIdLabel7);
-    for (int i = 0; i < SendMessageW(Item(w, kIdComboBox1), CB_GETCOUNT, 0, 0); ++i) {
-      wchar_t item[64] = {};
-      SendMessageW(Item(w, kIdComboBox1), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
-      seen.securities.push_back(item);
-    }
+    seen.label8 = ClientRect(w, kIdLabel8);
+    seen.label9 = ClientRect(w, kIdLabel9);
+    seen.label8_text = Text(w, kIdLabel8);
+    seen.label9_text = Text(w, kIdLabel9);
+    seen.securities = Items(w, kIdComboBox1);
+    seen.protocols = Items(w, kIdComboBox2);
+    seen.presets = Items(w, kIdComboBox3);
     seen.security = SendMessageW(Item(w, kIdComboBox1), CB_GETCURSEL, 0, 0);
+    seen.protocol = SendMessageW(Item(w, kIdComboBox2), CB_GETCURSEL, 0, 0);
+    seen.preset = SendMessageW(Item(w, kIdComboBox3), CB_GETCURSEL, 0, 0);
     seen.port = Text(w, kIdEdit4);
     seen.combo = Enabled(w, kIdComboBox1);
     seen.edit4 = Enabled(w, kIdEdit4);
@@ -183,7 +199,7 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
   });
   EXPECT_EQ(mokuna::WidenSjis("メール取得の設定"), seen.caption);
   EXPECT_EQ(290, seen.client.right);
-  EXPECT_EQ(284, seen.client.bottom);
+  EXPECT_EQ(332, seen.client.bottom);
   EXPECT_FALSE(seen.style & WS_SYSMENU) << "no title-bar buttons";
   ASSERT_EQ(std::size(kLayout), seen.rects.size());
   for (std::size_t i = 0; i < seen.rects.size(); ++i) {
@@ -201,12 +217,23 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
   EXPECT_EQ(mokuna::WidenSjis("暗号化"), seen.label6_text);
   EXPECT_EQ(mokuna::WidenSjis("ポート"), seen.label7_text);
   EXPECT_EQ(20, seen.label6.left);
-  EXPECT_EQ(190, seen.label6.top);
+  EXPECT_EQ(238, seen.label6.top);
   EXPECT_LE(seen.label6.right, 80);
-  EXPECT_EQ(190, seen.label7.top);
+  EXPECT_EQ(238, seen.label7.top);
   EXPECT_GE(seen.label7.left, 176 + 4);
   EXPECT_LE(seen.label7.right, 222);
-  EXPECT_LE(seen.label7.bottom, 126 + 81) << "inside Panel1";
+  EXPECT_LE(seen.label7.bottom, 126 + 129) << "inside Panel1";
+  EXPECT_LE(seen.label8.right, 80);
+  EXPECT_EQ(187, seen.label8.top);
+  EXPECT_LE(seen.label9.right, 80);
+  EXPECT_EQ(139, seen.label9.top);
+  EXPECT_EQ(mokuna::WidenSjis("受信方式"), seen.label8_text);
+  EXPECT_EQ(mokuna::WidenSjis("プロバイダ"), seen.label9_text);
+  EXPECT_EQ((std::vector<std::wstring>{L"POP3", L"IMAP"}), seen.protocols);
+  EXPECT_EQ((std::vector<std::wstring>{mokuna::WidenSjis("その他"), L"Gmail", L"iCloud", L"docomo", L"BIGLOBE"}),
+            seen.presets);
+  EXPECT_EQ(0, seen.protocol);
+  EXPECT_EQ(0, seen.preset);
   EXPECT_EQ((std::vector<std::wstring>{mokuna::WidenSjis("なし"), L"SSL/TLS", L"STARTTLS"}), seen.securities);
   EXPECT_EQ(0, seen.security);
   EXPECT_EQ(L"", seen.port);
@@ -233,7 +260,8 @@ TEST_F(SettingsWindow, EnablingFollowsBothCheckBoxes) {
   auto record = [&](HWND w) {
     states.push_back({Enabled(w, kIdEdit1), Enabled(w, kIdEdit2), Enabled(w, kIdEdit3), Enabled(w, kIdEdit5),
                       Enabled(w, kIdRadioPop), Enabled(w, kIdComboBox1), Enabled(w, kIdEdit4),
-                      Enabled(w, kIdCheckBox2), Enabled(w, kIdEdit6), Enabled(w, kIdButton3)});
+                      Enabled(w, kIdComboBox2), Enabled(w, kIdComboBox3), Enabled(w, kIdCheckBox2),
+                      Enabled(w, kIdEdit6), Enabled(w, kIdButton3)});
   };
   RunPage([&](HWND w) {
     Click(w, kIdCheckBox2);  // sound on
@@ -247,8 +275,9 @@ TEST_F(SettingsWindow, EnablingFollowsBothCheckBoxes) {
     Click(w, kIdButton1);
   });
   ASSERT_EQ(4u, states.size());
-  const std::vector<bool> all(10, true), none(10, false);
-  const std::vector<bool> no_sound = {true, true, true, true, true, true, true, true, false, false};
+  const std::vector<bool> all(12, true), none(12, false);
+  std::vector<bool> no_sound = all;
+  no_sound[10] = no_sound[11] = false;
   EXPECT_EQ(all, states[0]);
   EXPECT_EQ(none, states[1]);
   EXPECT_EQ(all, states[2]);
@@ -260,26 +289,27 @@ TEST_F(SettingsWindow, TabWalksTheControlsInTheirOrder) {
   std::vector<int> order;
   RunPage([&](HWND w) {
     HWND at = Item(w, kIdEdit1);
-    for (int i = 0; i < 15; ++i) {
+    for (int i = 0; i < 17; ++i) {
       order.push_back(GetDlgCtrlID(at));
       at = GetNextDlgTabItem(w, at, FALSE);
     }
     Click(w, kIdRadioPop);  // the mark moves, and Tab follows it
-    order.push_back(GetDlgCtrlID(GetNextDlgTabItem(w, Item(w, kIdEdit3), FALSE)));
+    order.push_back(GetDlgCtrlID(GetNextDlgTabItem(w, Item(w, kIdComboBox2), FALSE)));
     Click(w, kIdButton1);
   });
-  const std::vector<int> expected = {kIdEdit1,  kIdEdit2,     kIdEdit3, kIdRadioApop, kIdComboBox1,
-                                     kIdEdit4,  kIdButton1,   kIdButton2, kIdCheckBox1, kIdEdit5,
-                                     kIdCheckBox2, kIdEdit6,  kIdButton3, kIdButton4,   kIdEdit1,
-                                     kIdRadioPop};
+  const std::vector<int> expected = {kIdEdit1,     kIdEdit2,     kIdComboBox3, kIdEdit3,   kIdComboBox2,
+                                     kIdRadioApop, kIdComboBox1, kIdEdit4,     kIdButton1, kIdButton2,
+                                     kIdCheckBox1, kIdEdit5,     kIdCheckBox2, kIdEdit6,   kIdButton3,
+                                     kIdButton4,   kIdEdit1,     kIdRadioPop};
   EXPECT_EQ(expected, order);
 }
 
-void ChooseSecurity(HWND w, int index) {
-  SendMessageW(Item(w, kIdComboBox1), CB_SETCURSEL, index, 0);
-  SendMessageW(w, WM_COMMAND, MAKEWPARAM(kIdComboBox1, CBN_SELCHANGE),
-               reinterpret_cast<LPARAM>(Item(w, kIdComboBox1)));
+// Picks an item of a drop-down as the user does: the selection, then the notification.
+void Choose(HWND w, int id, int index) {
+  SendMessageW(Item(w, id), CB_SETCURSEL, index, 0);
+  SendMessageW(w, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(w, id)));
 }
+void ChooseSecurity(HWND w, int index) { Choose(w, kIdComboBox1, index); }
 
 TEST_F(SettingsWindow, SecurityChoiceCarriesTheUsualPortAlongAndOkWritesBoth) {
   ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "POPSecurity=2\r\nPOPPort=1110\r\nAccount=me\r\n"));
@@ -317,6 +347,108 @@ TEST_F(SettingsWindow, SecurityChoiceCarriesTheUsualPortAlongAndOkWritesBoth) {
       "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=me\r\nPassword=\r\nPOPServer=127.0.0.1\r\n"
       "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\nPOPSecurity=1\r\nPOPPort=995\r\n",
       ReadAll("epop.ini"));
+}
+
+TEST_F(SettingsWindow, ProtocolChoiceDisablesApopAndCarriesThePortAlongAndOkStartsAfresh) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "isUseAPOP=1\r\nLastMessageID=<a@b>\r\nLastMailNum=3\r\n"));
+  struct Row {
+    int protocol, security;
+    int changed;  // the drop-down the user changes last
+    const char* port;
+    const wchar_t* then;
+  };
+  const Row rows[] = {
+      {1, 1, kIdComboBox2, "995", L"993"}, {1, 1, kIdComboBox2, "", L"993"},  {1, 0, kIdComboBox2, "110", L"143"},
+      {1, 2, kIdComboBox1, "993", L"143"}, {1, 0, kIdComboBox1, "", L""},     {1, 1, kIdComboBox1, "143", L"993"},
+      {1, 1, kIdComboBox2, "1993", L"1993"}, {0, 1, kIdComboBox2, "993", L"995"}, {0, 0, kIdComboBox2, "143", L"110"},
+  };
+  std::vector<std::wstring> after;
+  std::vector<bool> apop_enabled;
+  const std::string result = RunPage([&](HWND w) {
+    for (const Row& row : rows) {
+      SendMessageW(Item(w, kIdComboBox1), CB_SETCURSEL, row.security, 0);
+      SendMessageW(Item(w, kIdComboBox2), CB_SETCURSEL, row.protocol, 0);
+      Type(w, kIdEdit4, row.port);
+      Choose(w, row.changed, row.changed == kIdComboBox2 ? row.protocol : row.security);
+      after.push_back(Text(w, kIdEdit4));
+      apop_enabled.push_back(Enabled(w, kIdRadioApop) && Enabled(w, kIdRadioPop));
+    }
+    Choose(w, kIdComboBox2, 1);
+    Click(w, kIdButton2);
+  });
+  ASSERT_EQ(std::size(rows), after.size());
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    EXPECT_EQ(rows[i].then, after[i]) << i;
+    EXPECT_EQ(rows[i].protocol == 0, apop_enabled[i]) << i;
+  }
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
+  // The mailbox is read another way now: the next check is a first one.
+  EXPECT_EQ(
+      "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=\r\nPassword=\r\nPOPServer=127.0.0.1\r\n"
+      "isUseAPOP=1\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\nPOPPort=143\r\nMailProtocol=1\r\n"
+      "IMAPUIDValidity=0\r\nIMAPUIDNext=0\r\nIMAPUnseen=0\r\n",
+      ReadAll("epop.ini"));
+}
+
+TEST_F(SettingsWindow, PresetFillsTheConnectionRowsWhichStayEditable) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "POPServer=mail.example\r\nisUseAPOP=1\r\nPOPPort=2110\r\n"));
+  struct Filled {
+    std::wstring server, port;
+    LRESULT protocol, security;
+    bool apop, apop_enabled;
+  };
+  auto filled = [](HWND w) {
+    return Filled{Text(w, kIdEdit3), Text(w, kIdEdit4), SendMessageW(Item(w, kIdComboBox2), CB_GETCURSEL, 0, 0),
+                  SendMessageW(Item(w, kIdComboBox1), CB_GETCURSEL, 0, 0), Checked(w, kIdRadioApop),
+                  Enabled(w, kIdRadioApop)};
+  };
+  std::vector<Filled> seen;
+  const std::string result = RunPage([&](HWND w) {
+    Choose(w, kIdComboBox3, 0);  // その他: nothing changes
+    seen.push_back(filled(w));
+    for (int preset = 1; preset <= 4; ++preset) {
+      Choose(w, kIdComboBox3, preset);
+      seen.push_back(filled(w));
+    }
+    Choose(w, kIdComboBox3, 1);
+    Type(w, kIdEdit3, "imap.example.jp");
+    Type(w, kIdEdit4, "1993");
+    Click(w, kIdButton2);
+  });
+  const Filled expected[] = {
+      {L"mail.example", L"2110", 0, 0, true, true},
+      {L"imap.gmail.com", L"993", 1, 1, true, false},
+      {L"imap.mail.me.com", L"993", 1, 1, true, false},
+      {L"imap.spmode.ne.jp", L"993", 1, 1, true, false},
+      {L"mail.biglobe.ne.jp", L"995", 0, 1, false, true},
+  };
+  ASSERT_EQ(std::size(expected), seen.size());
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_EQ(expected[i].server, seen[i].server) << i;
+    EXPECT_EQ(expected[i].port, seen[i].port) << i;
+    EXPECT_EQ(expected[i].protocol, seen[i].protocol) << i;
+    EXPECT_EQ(expected[i].security, seen[i].security) << i;
+    EXPECT_EQ(expected[i].apop, seen[i].apop) << i;
+    EXPECT_EQ(expected[i].apop_enabled, seen[i].apop_enabled) << i;
+  }
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
+  const std::string file = ReadAll("epop.ini");
+  EXPECT_NE(std::string::npos, file.find("POPServer=imap.example.jp\r\nisUseAPOP=0\r\n")) << file;
+  EXPECT_NE(std::string::npos, file.find("LastMailNum=0\r\nPOPSecurity=1\r\nPOPPort=1993\r\nMailProtocol=1\r\n"))
+      << file;
+}
+
+TEST_F(SettingsWindow, RecheckOfAnImapMailboxRepeatsItsUnseenCount) {
+  const std::string file = "MailProtocol=1\r\nLastMailNum=5\r\nIMAPUIDValidity=7\r\nIMAPUIDNext=9\r\nIMAPUnseen=2\r\n";
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", file));
+  bool apop_enabled = true;
+  EXPECT_EQ("Fennick PropertyPage 000 2通のメールがきています． はやく受信しましょう．", RunPage([&](HWND w) {
+              apop_enabled = Enabled(w, kIdRadioPop);
+              Choose(w, kIdComboBox2, 0);  // not confirmed: the last check was still over IMAP
+              Click(w, kIdButton4);
+            }));
+  EXPECT_FALSE(apop_enabled);
+  EXPECT_EQ(file, ReadAll("epop.ini"));
 }
 
 // The message box a refused port brings up: its texts and whether it shows the exclamation icon.
