@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -550,6 +551,27 @@ TEST_F(CheckMailCall, SecuredCheckKeepsItsKeysAndStaysSecuredAfterALaterBadNumbe
   EXPECT_EQ(Ini(), bad);
 }
 
+TEST_F(CheckMailCall, ProtocolChoosesTheConversationAndAnUnknownOneContactsNoServer) {
+  const std::string imap = "MailProtocol=1\r\nAccount=bob\r\nPassword=secret\r\nPOPServer=10.0.0.9\r\n";
+  WriteIni(imap);
+  ModuleState state;
+  ScriptedTransport server;
+  server.Reply("* BYE not today\r\n");
+  Call(state, server);
+  EXPECT_EQ(server.port_, 143);
+  EXPECT_EQ(std::count(server.sent_.begin(), server.sent_.end(), "USER bob\r\n"), 0);
+  EXPECT_EQ(Ini(), imap);
+
+  const std::string unknown = "MailProtocol=3\r\nAccount=bob\r\nPassword=secret\r\n";
+  WriteIni(unknown);
+  ScriptedTransport untouched;
+  Mailbox(untouched);
+  EXPECT_EQ(Call(state, untouched), results::kCannotReadSettings);
+  EXPECT_EQ(untouched.connects_, 0);
+  EXPECT_EQ(load_errors_.size(), 1u);
+  EXPECT_EQ(Ini(), unknown);
+}
+
 TEST_F(CheckMailCall, FailureLeavesTheFileUntouched) {
   const std::string before = "Account=bob\r\nPassword=wrong\r\nLastMailNum=1\r\n";
   WriteIni(before);
@@ -685,6 +707,11 @@ TEST(PropertyPage, ResultStrings) {
   EXPECT_EQ(PropertyPageResult(mrRecheck, s, {"", -2}),
             head + "000 -2通のメールがきています． はやく受信しましょう．");
   EXPECT_EQ(PropertyPageResult(mrRecheck, s, {"", 0}), head + "000 メールは届いていません．");
+  // IMAP repeats the unseen count, not the messages in the mailbox.
+  s.MailProtocol = kProtocolImap;
+  EXPECT_EQ(PropertyPageResult(mrRecheck, s, {"", 3, {5, 8, 2}}),
+            head + "000 2通のメールがきています． はやく受信しましょう．");
+  EXPECT_EQ(PropertyPageResult(mrRecheck, s, {"", 3, {5, 8, 0}}), head + "000 メールは届いていません．");
 }
 
 TEST(PropertyPage, OnlyOkWritesTheFile) {
