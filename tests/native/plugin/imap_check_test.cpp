@@ -159,6 +159,17 @@ TEST(ImapCheck, ServerScripts) {
   }
 }
 
+TEST(ImapCheck, DrippingServerIsLeftAfterTheTotalTime) {
+  EpopSettings settings;
+  ModuleState state;
+  ScriptedTransport server;
+  for (char c : kCaps + std::string(200, 'x')) server.Reply(std::string(1, c));
+  mokuna::FakeClock clock{mokuna::LocalTime{}};
+  server.on_read_ = [&clock] { clock.AdvanceMs(1000); };
+  EXPECT_EQ(RunImapConversation(settings, state, server, nullptr, {}, &clock).result, results::kReceiveFailed);
+  EXPECT_EQ(server.read_timeouts_.size(), 120u + kCaps.size());  // the greeting's reads, then the login reply's
+}
+
 TEST(ImapCheck, PortFollowsSecurityUnlessTyped) {
   EpopSettings s;
   EXPECT_EQ(ResolveImapPort(s), 143);
