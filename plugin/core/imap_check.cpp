@@ -87,7 +87,10 @@ class ImapSession {
     return false;
   }
 
-  bool Send(const std::string& bytes) { return transport_.Send(bytes) || Fail(results::kCannotConnect); }
+  bool Send(const std::string& bytes) {
+    reader_.Restart();
+    return transport_.Send(bytes) || Fail(results::kCannotConnect);
+  }
 
   // The next response, parsed. A connection that ends first gives closed_result; with none, it ends the
   // reading without a result.

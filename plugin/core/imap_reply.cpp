@@ -53,6 +53,8 @@ bool IsAtomChar(char c) {
 ReplyReader::ReplyReader(PopTransport& transport, const PopTimeouts& timeouts, const mokuna::Clock& clock)
     : transport_(transport), timeouts_(timeouts), clock_(clock), start_ms_(clock.TickMs()) {}
 
+void ReplyReader::Restart() { start_ms_ = clock_.TickMs(); }
+
 ReplyReader::Status ReplyReader::Fill() {
   if (clock_.TickMs() - start_ms_ >= timeouts_.retrieve_total_ms) return Status::Overdue;
   switch (transport_.WaitReadable(timeouts_.wait_ms)) {

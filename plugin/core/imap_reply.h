@@ -38,9 +38,14 @@ class ReplyReader {
     Overdue,      // the conversation's reading went on past its total time
   };
 
-  // Every wait and read takes timeouts.wait_ms and read_ms; all reading together may take at most
-  // timeouts.retrieve_total_ms by clock, so a server that drips bytes cannot hold the caller for ever.
+  // Every wait and read takes timeouts.wait_ms and read_ms; the reading from construction or from the last
+  // Restart on may take at most timeouts.retrieve_total_ms by clock, so a server that drips bytes or
+  // untagged responses cannot hold the caller for ever.
   ReplyReader(PopTransport& transport, const PopTimeouts& timeouts, const mokuna::Clock& clock);
+
+  // Starts the total time again: each command's replies get the whole of it, and the time spent between
+  // commands (the sound playing) is not counted.
+  void Restart();
 
   // The next whole response without its last line break. Literals stay in it as sent: "{n}", the line
   // break and the n bytes, counted without looking at them.
