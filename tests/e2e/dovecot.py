@@ -1,6 +1,7 @@
 """A private Dovecot POP3 server for the end-to-end tests: 127.0.0.1:110, a throw-away configuration in a
 temporary folder, one passwd-file user with a PLAIN password (so APOP works) and a maildir. With a server
-certificate it requires TLS: SSL/TLS on 127.0.0.1:995 and STLS on 110."""
+certificate it requires TLS: SSL/TLS on 127.0.0.1:995 and STLS on 110. Asked for IMAP as well, it serves the
+same mailbox on 143 (STARTTLS) and, with a certificate, 993 (SSL/TLS)."""
 import os
 import shutil
 import socket
@@ -12,6 +13,8 @@ import e2elib
 
 PORT = 110
 TLS_PORT = 995
+IMAP_PORT = 143
+IMAPS_PORT = 993
 USER, PASSWORD = "tester", "s3cret=pw"
 
 
@@ -31,9 +34,11 @@ def port_taken(port=PORT):
 class Dovecot:
     """A private Dovecot serving one passwd-file user with a maildir, in its own temporary folder."""
 
-    def __init__(self, tls=None):
-        """tls: (certificate file, key file) to require TLS with; None serves plain POP3 as before."""
+    def __init__(self, tls=None, imap=False):
+        """tls: (certificate file, key file) to require TLS with; None serves plain POP3 as before.
+        imap: serve IMAP beside POP3."""
         self.tls = tls
+        self.imap = imap
         self.root = tempfile.mkdtemp(prefix="fennick-dovecot-")
         # The mail processes run as nobody and must reach the maildir.
         os.chmod(self.root, 0o755)
@@ -50,7 +55,7 @@ class Dovecot:
             f.write(f"""base_dir = {self.root}/run
 state_dir = {self.root}/state
 instance_name = fennick-e2e-{os.getpid()}
-protocols = pop3
+protocols = pop3{' imap' if imap else ''}
 listen = 127.0.0.1
 {self.ssl_settings()}
 auth_mechanisms = plain apop
@@ -72,7 +77,7 @@ service pop3-login {{
     address = 127.0.0.1
     port = {PORT}
   }}{self.tls_listener()}
-}}
+}}{self.imap_service()}
 service anvil {{
   chroot =
 }}
@@ -95,8 +100,19 @@ service anvil {{
             return ""
         return f"\n  inet_listener pop3s {{\n    address = 127.0.0.1\n    port = {TLS_PORT}\n    ssl = yes\n  }}"
 
+    def imap_service(self):
+        if not self.imap:
+            return ""
+        imaps = (f"\n  inet_listener imaps {{\n    address = 127.0.0.1\n    port = {IMAPS_PORT}\n    ssl = yes\n  }}"
+                 if self.tls else "")
+        return (f"\nservice imap-login {{\n  inet_listener imap {{\n    address = 127.0.0.1\n    port = {IMAP_PORT}\n  }}"
+                f"{imaps}\n}}")
+
     def ports(self):
-        return (PORT, TLS_PORT) if self.tls else (PORT,)
+        ports = (PORT, TLS_PORT) if self.tls else (PORT,)
+        if self.imap:
+            ports += (IMAP_PORT, IMAPS_PORT) if self.tls else (IMAP_PORT,)
+        return ports
 
     def listening(self):
         if self.process.poll() is not None:
@@ -118,12 +134,14 @@ service anvil {{
             return []
 
     def set_password(self, password):
-        with open(self.passwd, "w") as f:
-            f.write(f"{USER}:{{PLAIN}}{password}\n")
+        # The bytes the plug-in sends: its settings are Shift-JIS.
+        with open(self.passwd, "wb") as f:
+            f.write(f"{USER}:{{PLAIN}}{password}\n".encode("cp932"))
         os.chmod(self.passwd, 0o644)
 
-    def add_message(self):
-        """Delivers one message; returns its identifier as the plug-in stores it (lower case)."""
+    def add_message(self, seen=False):
+        """Delivers one message, already read elsewhere when seen; returns its identifier as the plug-in stores
+        it (lower case)."""
         self.count += 1
         ident = f"<Msg{self.count}.{int(time.time())}@Example.TEST>"
         body = (f"From: sender@example.test\r\nTo: {USER}@example.test\r\nSubject: test {self.count}\r\n"
@@ -133,7 +151,10 @@ service anvil {{
         with open(tmp, "w", newline="") as f:
             f.write(body)
         os.chmod(tmp, 0o666)
-        os.rename(tmp, os.path.join(self.maildir, "new", name))
+        if seen:
+            os.rename(tmp, os.path.join(self.maildir, "cur", name + ":2,S"))
+        else:
+            os.rename(tmp, os.path.join(self.maildir, "new", name))
         return ident.lower()
 
     def log(self):
@@ -155,12 +176,15 @@ service anvil {{
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-def write_epop(folder, apop, password=PASSWORD, security=0, server="127.0.0.1"):
-    """security: 0 plain POP3 (no key written), 1 SSL/TLS, 2 STARTTLS, each on its default port."""
+def write_epop(folder, apop, password=PASSWORD, security=0, server="127.0.0.1", imap=False):
+    """security: 0 plain POP3 (no key written), 1 SSL/TLS, 2 STARTTLS, each on its default port; imap: read
+    the mailbox over IMAP instead of POP3."""
     text = (f"isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount={USER}\r\nPassword={password}\r\n"
             f"POPServer={server}\r\nisUseAPOP={1 if apop else 0}\r\nFilePlaying=\r\n")
     if security:
         text += f"POPSecurity={security}\r\n"
+    if imap:
+        text += "MailProtocol=1\r\n"
     with open(os.path.join(folder, "epop.ini"), "wb") as f:
         f.write(text.encode("cp932"))
 

@@ -1,7 +1,8 @@
 """The mail check end to end: the real Kavrel.dll calls the real Fennick.dll, which talks to a real Dovecot
 POP3 server that this script starts on 127.0.0.1:110 with a throw-away configuration (USER/PASS, then APOP;
 in plain text, then with TLS required: SSL/TLS on 995 and STARTTLS on 110, the server's certificate from a
-throw-away authority trusted only in the tests' Wine prefix), and the settings window is photographed."""
+throw-away authority trusted only in the tests' Wine prefix), then over IMAP with TLS required (SSL/TLS on
+993, STARTTLS on 143), and the settings window is photographed."""
 import os
 import shutil
 import subprocess
@@ -9,7 +10,7 @@ import time
 
 import e2elib
 import tls_certs
-from dovecot import TLS_PORT, Dovecot, epop_value, port_taken, write_epop
+from dovecot import IMAP_PORT, IMAPS_PORT, TLS_PORT, Dovecot, epop_value, port_taken, write_epop
 
 PROBE = os.path.join(e2elib.BUILD_DIR, "tests/e2e/plugin/fennick_probe.exe")
 FENNICK = os.path.join(e2elib.BUILD_DIR, "plugin/Fennick.dll")
@@ -109,6 +110,56 @@ def both_logins_over_ssl_tls_and_starttls():
             for security in (1, 2):
                 for apop in (False, True):
                     conversation(apop, security, certificate)
+    finally:
+        authority.remove()
+
+
+def imap_conversation(security, certificate):
+    """Unseen mail announced with the unseen count, nothing twice, nothing read elsewhere first; the login
+    with a password holding a blank, a quote and a Japanese character, over TLS only."""
+    for port in (110, TLS_PORT, IMAP_PORT, IMAPS_PORT):
+        if port_taken(port):
+            raise AssertionError(f"port {port} on 127.0.0.1 is taken by another program; the IMAP case did not run")
+    server = Dovecot(tls=certificate, imap=True)
+    folder = working_folder()
+    password = 'a b"パス'
+    server.set_password(password)
+    try:
+        server.add_message()
+        server.add_message(seen=True)
+        server.add_message()
+        write_epop(folder, apop=False, password=password, security=security, server="localhost", imap=True)
+        check(folder, NEW_MAIL.format(2))
+        assert epop_value(folder, "MailProtocol") == "1"
+        assert epop_value(folder, "IMAPUnseen") == "2"
+
+        check(folder, NO_NEW_MAIL)
+
+        server.add_message(seen=True)  # arrived and read on the phone before the check
+        check(folder, NO_NEW_MAIL)
+
+        server.add_message()
+        check(folder, NEW_MAIL.format(3))
+        check(folder, NO_NEW_MAIL)
+
+        logins = server.logins()
+        assert len(logins) == 5 and all("imap-login" in l and ", TLS" in l for l in logins), f"logins: {logins}"
+    except AssertionError:
+        print(server.log())
+        raise
+    finally:
+        server.stop()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+@suite.case
+def imap_over_ssl_tls_and_starttls():
+    authority = tls_certs.Authority()
+    try:
+        certificate = authority.issue("localhost")
+        with tls_certs.trusted(authority):
+            for security in (1, 2):
+                imap_conversation(security, certificate)
     finally:
         authority.remove()
 
