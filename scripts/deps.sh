@@ -7,7 +7,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 libasound2 xvfb xauth x11-utils xdotool imagemagick
   fonts-ipafont-gothic fonts-ipafont-mincho
-  dovecot-pop3d python3 nsis openssl zip unzip iproute2 util-linux locales
+  dovecot-pop3d dovecot-imapd python3 nsis openssl zip unzip iproute2 util-linux locales
 )
 
 sudo=()

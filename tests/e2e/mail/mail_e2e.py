@@ -1,13 +1,13 @@
 """The whole program against a real POP3 server: Mokuna.exe with the real Kavrel.dll and Fennick.dll, a
 timetable that checks the mailbox every minute, and a private Dovecot holding three messages, in plain
 text and over TLS (SSL/TLS on 995, the certificate from a throw-away authority that the tests' Wine prefix
-trusts for the run). The character must announce the mail in its balloon, and the plug-in must remember
-what it saw."""
+trusts for the run), and over IMAP with SSL/TLS on 993, where one of three messages was read elsewhere. The
+character must announce the mail in its balloon, and the plug-in must remember what it saw."""
 import os
 
 import e2elib
 import tls_certs
-from dovecot import TLS_PORT, Dovecot, epop_value, port_taken, write_epop
+from dovecot import IMAP_PORT, IMAPS_PORT, TLS_PORT, Dovecot, epop_value, port_taken, write_epop
 
 suite = e2elib.Suite("mail_e2e")
 
@@ -19,17 +19,20 @@ def balloon_texts(app):
     return [t[len(prefix):] for t in app.debug_output() if t.startswith(prefix)]
 
 
-def announce_new_mail(certificate=None, picture="mail-announced.png"):
-    for port in (110, TLS_PORT) if certificate else (110,):
+def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False):
+    ports = (110, TLS_PORT) if certificate else (110,)
+    ports += (IMAP_PORT, IMAPS_PORT) if imap else ()
+    for port in ports:
         assert not port_taken(port), f"port {port} on 127.0.0.1 is taken by another program; the case could not run"
-    server = Dovecot(tls=certificate)
+    server = Dovecot(tls=certificate, imap=imap)
     try:
-        for _ in range(3):
-            server.add_message()
+        for n in range(3):
+            server.add_message(seen=imap and n == 1)  # IMAP counts the two unread ones
+        count = 2 if imap else 3
         folder = e2elib.scratch_folder(e2elib.default_files())
         assert os.path.exists(os.path.join(folder, "Fennick.dll")), "Fennick.dll was not built"
         if certificate:
-            write_epop(folder, apop=True, security=1, server="localhost")
+            write_epop(folder, apop=not imap, security=1, server="localhost", imap=imap)
         else:
             write_epop(folder, apop=True)
         with open(os.path.join(folder, "edll.ini"), "wb") as f:
@@ -39,7 +42,7 @@ def announce_new_mail(certificate=None, picture="mail-announced.png"):
 
         with e2elib.Display() as display, e2elib.Mokuna(folder, display) as app:
             app.main_window_geometry()
-            first, second = "メールが3通きています．", "はやく受信しましょう．"
+            first, second = f"メールが{count}通きています．", "はやく受信しましょう．"
             said = e2elib.wait_for(lambda: any(second in t for t in balloon_texts(app)), 90)
             display.save_png(e2elib.artifact(picture))
             texts = balloon_texts(app)
@@ -47,7 +50,7 @@ def announce_new_mail(certificate=None, picture="mail-announced.png"):
             # Both lines, the count first, in one balloon: the second joins the first below it.
             last = [t for t in texts if second in t][-1]
             assert last.index(first) < last.index(second), last
-            assert epop_value(folder, "LastMailNum") == "3"
+            assert epop_value(folder, "IMAPUnseen" if imap else "LastMailNum") == str(count)
             app.close_by_menu()
             assert app.wait_exit(30)
         with open(os.path.join(folder, "kavrel.ini"), "rb") as f:
@@ -55,6 +58,7 @@ def announce_new_mail(certificate=None, picture="mail-announced.png"):
         if certificate:
             logins = server.logins()
             assert logins and all(", TLS," in line for line in logins), f"logins: {logins}"
+            assert all(("imap-login" in line) == imap for line in logins), f"logins: {logins}"
     finally:
         server.stop()
 
@@ -70,6 +74,16 @@ def character_announces_new_mail_checked_over_tls():
     try:
         with tls_certs.trusted(authority):
             announce_new_mail(authority.issue("localhost"), "mail-announced-tls.png")
+    finally:
+        authority.remove()
+
+
+@suite.case
+def character_announces_unread_mail_checked_over_imap():
+    authority = tls_certs.Authority()
+    try:
+        with tls_certs.trusted(authority):
+            announce_new_mail(authority.issue("localhost"), "mail-announced-imap.png", imap=True)
     finally:
         authority.remove()
 
