@@ -105,8 +105,8 @@ service anvil {{
             return ""
         imaps = (f"\n  inet_listener imaps {{\n    address = 127.0.0.1\n    port = {IMAPS_PORT}\n    ssl = yes\n  }}"
                  if self.tls else "")
-        return (f"\nservice imap-login {{\n  inet_listener imap {{\n    address = 127.0.0.1\n    port = {IMAP_PORT}\n  }}"
-                f"{imaps}\n}}")
+        imap = f"\n  inet_listener imap {{\n    address = 127.0.0.1\n    port = {IMAP_PORT}\n  }}"
+        return f"\nservice imap-login {{{imap}{imaps}\n}}"
 
     def ports(self):
         ports = (PORT, TLS_PORT) if self.tls else (PORT,)

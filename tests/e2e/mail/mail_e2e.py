@@ -74,15 +74,6 @@ def character_announces_new_mail_checked_over_tls():
     try:
         with tls_certs.trusted(authority):
             announce_new_mail(authority.issue("localhost"), "mail-announced-tls.png")
-    finally:
-        authority.remove()
-
-
-@suite.case
-def character_announces_unread_mail_checked_over_imap():
-    authority = tls_certs.Authority()
-    try:
-        with tls_certs.trusted(authority):
             announce_new_mail(authority.issue("localhost"), "mail-announced-imap.png", imap=True)
     finally:
         authority.remove()

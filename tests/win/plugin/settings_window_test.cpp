@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "POP1.h"
@@ -112,16 +113,6 @@ const Layout kLayout[] = {
     {kIdButton2, 214, 305, 75, 25},
 };
 
-std::vector<std::wstring> Items(HWND w, int id) {
-  std::vector<std::wstring> items;
-  for (int i = 0; i < SendMessageW(Item(w, id), CB_GETCOUNT, 0, 0); ++i) {
-    wchar_t item[64] = {};
-    SendMessageW(Item(w, id), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
-    items.push_back(item);
-  }
-  return items;
-}
-
 RECT ClientRect(HWND w, int id) {
   RECT r;
   GetWindowRect(Item(w, id), &r);
@@ -141,10 +132,10 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
     wchar_t password_char = 0;
     std::wstring label1;
     POINT label1_at{};
-    RECT label6{}, label7{}, label8{}, label9{};
-    std::wstring label6_text, label7_text, label8_text, label9_text, port;
-    std::vector<std::wstring> securities, protocols, presets;
-    LRESULT security = -1, protocol = -1, preset = -1;
+    RECT label6{}, label7{};
+    std::wstring label6_text, label7_text, port;
+    std::vector<std::wstring> securities;
+    LRESULT security = -1;
     bool combo = false, edit4 = false;
   } seen;
   const std::string result = RunPage([&](HWND w) {
@@ -168,16 +159,12 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
     seen.label7 = ClientRect(w, kIdLabel7);
     seen.label6_text = Text(w, kIdLabel6);
     seen.label7_text = Text(w, kIdLabel7);
-    seen.label8 = ClientRect(w, kIdLabel8);
-    seen.label9 = ClientRect(w, kIdLabel9);
-    seen.label8_text = Text(w, kIdLabel8);
-    seen.label9_text = Text(w, kIdLabel9);
-    seen.securities = Items(w, kIdComboBox1);
-    seen.protocols = Items(w, kIdComboBox2);
-    seen.presets = Items(w, kIdComboBox3);
+    for (int i = 0; i < SendMessageW(Item(w, kIdComboBox1), CB_GETCOUNT, 0, 0); ++i) {
+      wchar_t item[64] = {};
+      SendMessageW(Item(w, kIdComboBox1), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+      seen.securities.push_back(item);
+    }
     seen.security = SendMessageW(Item(w, kIdComboBox1), CB_GETCURSEL, 0, 0);
-    seen.protocol = SendMessageW(Item(w, kIdComboBox2), CB_GETCURSEL, 0, 0);
-    seen.preset = SendMessageW(Item(w, kIdComboBox3), CB_GETCURSEL, 0, 0);
     seen.port = Text(w, kIdEdit4);
     seen.combo = Enabled(w, kIdComboBox1);
     seen.edit4 = Enabled(w, kIdEdit4);
@@ -223,17 +210,6 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
   EXPECT_GE(seen.label7.left, 176 + 4);
   EXPECT_LE(seen.label7.right, 222);
   EXPECT_LE(seen.label7.bottom, 126 + 129) << "inside Panel1";
-  EXPECT_LE(seen.label8.right, 80);
-  EXPECT_EQ(187, seen.label8.top);
-  EXPECT_LE(seen.label9.right, 80);
-  EXPECT_EQ(139, seen.label9.top);
-  EXPECT_EQ(mokuna::WidenSjis("受信方式"), seen.label8_text);
-  EXPECT_EQ(mokuna::WidenSjis("プロバイダ"), seen.label9_text);
-  EXPECT_EQ((std::vector<std::wstring>{L"POP3", L"IMAP"}), seen.protocols);
-  EXPECT_EQ((std::vector<std::wstring>{mokuna::WidenSjis("その他"), L"Gmail", L"iCloud", L"docomo", L"BIGLOBE"}),
-            seen.presets);
-  EXPECT_EQ(0, seen.protocol);
-  EXPECT_EQ(0, seen.preset);
   EXPECT_EQ((std::vector<std::wstring>{mokuna::WidenSjis("なし"), L"SSL/TLS", L"STARTTLS"}), seen.securities);
   EXPECT_EQ(0, seen.security);
   EXPECT_EQ(L"", seen.port);
@@ -349,105 +325,67 @@ TEST_F(SettingsWindow, SecurityChoiceCarriesTheUsualPortAlongAndOkWritesBoth) {
       ReadAll("epop.ini"));
 }
 
-TEST_F(SettingsWindow, ProtocolChoiceDisablesApopAndCarriesThePortAlongAndOkStartsAfresh) {
+TEST_F(SettingsWindow, ProtocolRowDisablesApopCarriesThePortAndOkStartsAfresh) {
   ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "isUseAPOP=1\r\nLastMessageID=<a@b>\r\nLastMailNum=3\r\n"));
-  struct Row {
-    int protocol, security;
-    int changed;  // the drop-down the user changes last
-    const char* port;
-    const wchar_t* then;
-  };
-  const Row rows[] = {
-      {1, 1, kIdComboBox2, "995", L"993"}, {1, 1, kIdComboBox2, "", L"993"},  {1, 0, kIdComboBox2, "110", L"143"},
-      {1, 2, kIdComboBox1, "993", L"143"}, {1, 0, kIdComboBox1, "", L""},     {1, 1, kIdComboBox1, "143", L"993"},
-      {1, 1, kIdComboBox2, "1993", L"1993"}, {0, 1, kIdComboBox2, "993", L"995"}, {0, 0, kIdComboBox2, "143", L"110"},
-  };
-  std::vector<std::wstring> after;
-  std::vector<bool> apop_enabled;
+  // protocol, security, the drop-down changed last, the port before it and after it
+  const std::tuple<int, int, int, const char*, std::wstring> rows[] = {
+      {1, 1, kIdComboBox2, "995", L"993"}, {1, 0, kIdComboBox2, "110", L"143"}, {1, 1, kIdComboBox1, "", L"993"},
+      {1, 2, kIdComboBox1, "993", L"143"}, {1, 0, kIdComboBox1, "", L""},       {1, 1, kIdComboBox2, "1993", L"1993"},
+      {0, 1, kIdComboBox2, "993", L"995 APOP"}, {0, 0, kIdComboBox2, "143", L"110 APOP"}};
+  std::vector<std::wstring> after, expected;
   const std::string result = RunPage([&](HWND w) {
-    for (const Row& row : rows) {
-      SendMessageW(Item(w, kIdComboBox1), CB_SETCURSEL, row.security, 0);
-      SendMessageW(Item(w, kIdComboBox2), CB_SETCURSEL, row.protocol, 0);
-      Type(w, kIdEdit4, row.port);
-      Choose(w, row.changed, row.changed == kIdComboBox2 ? row.protocol : row.security);
-      after.push_back(Text(w, kIdEdit4));
-      apop_enabled.push_back(Enabled(w, kIdRadioApop) && Enabled(w, kIdRadioPop));
+    for (const auto& [protocol, security, changed, port, then] : rows) {
+      SendMessageW(Item(w, kIdComboBox1), CB_SETCURSEL, security, 0);
+      SendMessageW(Item(w, kIdComboBox2), CB_SETCURSEL, protocol, 0);
+      Type(w, kIdEdit4, port);
+      Choose(w, changed, changed == kIdComboBox2 ? protocol : security);
+      after.push_back(Text(w, kIdEdit4) + (Enabled(w, kIdRadioApop) ? L" APOP" : L""));
+      expected.push_back(then);
     }
     Choose(w, kIdComboBox2, 1);
     Click(w, kIdButton2);
   });
-  ASSERT_EQ(std::size(rows), after.size());
-  for (std::size_t i = 0; i < after.size(); ++i) {
-    EXPECT_EQ(rows[i].then, after[i]) << i;
-    EXPECT_EQ(rows[i].protocol == 0, apop_enabled[i]) << i;
-  }
+  EXPECT_EQ(expected, after);
   EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
-  // The mailbox is read another way now: the next check is a first one.
-  EXPECT_EQ(
-      "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=\r\nPassword=\r\nPOPServer=127.0.0.1\r\n"
-      "isUseAPOP=1\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\nPOPPort=143\r\nMailProtocol=1\r\n"
-      "IMAPUIDValidity=0\r\nIMAPUIDNext=0\r\nIMAPUnseen=0\r\n",
-      ReadAll("epop.ini"));
+  // Read another way now, the mailbox gets a first check.
+  const std::string file = ReadAll("epop.ini");
+  EXPECT_NE(std::string::npos, file.find("isUseAPOP=1\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\n"
+                                         "POPPort=143\r\nMailProtocol=1\r\nIMAPUIDValidity=0\r\nIMAPUIDNext=0\r\n"
+                                         "IMAPUnseen=0\r\n"))
+      << file;
 }
 
 TEST_F(SettingsWindow, PresetFillsTheConnectionRowsWhichStayEditable) {
   ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "POPServer=mail.example\r\nisUseAPOP=1\r\nPOPPort=2110\r\n"));
-  struct Filled {
-    std::wstring server, port;
-    LRESULT protocol, security;
-    bool apop, apop_enabled;
-  };
-  auto filled = [](HWND w) {
-    return Filled{Text(w, kIdEdit3), Text(w, kIdEdit4), SendMessageW(Item(w, kIdComboBox2), CB_GETCURSEL, 0, 0),
-                  SendMessageW(Item(w, kIdComboBox1), CB_GETCURSEL, 0, 0), Checked(w, kIdRadioApop),
-                  Enabled(w, kIdRadioApop)};
-  };
-  std::vector<Filled> seen;
+  std::vector<std::wstring> seen;
   const std::string result = RunPage([&](HWND w) {
-    Choose(w, kIdComboBox3, 0);  // その他: nothing changes
-    seen.push_back(filled(w));
-    for (int preset = 1; preset <= 4; ++preset) {
+    for (int preset = 0; preset < 5; ++preset) {  // その他 first: it changes nothing
       Choose(w, kIdComboBox3, preset);
-      seen.push_back(filled(w));
+      seen.push_back(Text(w, kIdEdit3) + L" " + Text(w, kIdEdit4) + L" " +
+                     std::to_wstring(SendMessageW(Item(w, kIdComboBox2), CB_GETCURSEL, 0, 0)) +
+                     std::to_wstring(SendMessageW(Item(w, kIdComboBox1), CB_GETCURSEL, 0, 0)) +
+                     (Checked(w, kIdRadioApop) ? L" APOP" : L""));
     }
     Choose(w, kIdComboBox3, 1);
     Type(w, kIdEdit3, "imap.example.jp");
-    Type(w, kIdEdit4, "1993");
     Click(w, kIdButton2);
   });
-  const Filled expected[] = {
-      {L"mail.example", L"2110", 0, 0, true, true},
-      {L"imap.gmail.com", L"993", 1, 1, true, false},
-      {L"imap.mail.me.com", L"993", 1, 1, true, false},
-      {L"imap.spmode.ne.jp", L"993", 1, 1, true, false},
-      {L"mail.biglobe.ne.jp", L"995", 0, 1, false, true},
-  };
-  ASSERT_EQ(std::size(expected), seen.size());
-  for (std::size_t i = 0; i < seen.size(); ++i) {
-    EXPECT_EQ(expected[i].server, seen[i].server) << i;
-    EXPECT_EQ(expected[i].port, seen[i].port) << i;
-    EXPECT_EQ(expected[i].protocol, seen[i].protocol) << i;
-    EXPECT_EQ(expected[i].security, seen[i].security) << i;
-    EXPECT_EQ(expected[i].apop, seen[i].apop) << i;
-    EXPECT_EQ(expected[i].apop_enabled, seen[i].apop_enabled) << i;
-  }
-  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
+  EXPECT_EQ((std::vector<std::wstring>{L"mail.example 2110 00 APOP", L"imap.gmail.com 993 11 APOP",
+                                       L"imap.mail.me.com 993 11 APOP", L"imap.spmode.ne.jp 993 11 APOP",
+                                       L"mail.biglobe.ne.jp 995 01"}),
+            seen);
   const std::string file = ReadAll("epop.ini");
   EXPECT_NE(std::string::npos, file.find("POPServer=imap.example.jp\r\nisUseAPOP=0\r\n")) << file;
-  EXPECT_NE(std::string::npos, file.find("LastMailNum=0\r\nPOPSecurity=1\r\nPOPPort=1993\r\nMailProtocol=1\r\n"))
-      << file;
+  EXPECT_NE(std::string::npos, file.find("POPSecurity=1\r\nPOPPort=993\r\nMailProtocol=1\r\n")) << file;
 }
 
 TEST_F(SettingsWindow, RecheckOfAnImapMailboxRepeatsItsUnseenCount) {
   const std::string file = "MailProtocol=1\r\nLastMailNum=5\r\nIMAPUIDValidity=7\r\nIMAPUIDNext=9\r\nIMAPUnseen=2\r\n";
   ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", file));
-  bool apop_enabled = true;
   EXPECT_EQ("Fennick PropertyPage 000 2通のメールがきています． はやく受信しましょう．", RunPage([&](HWND w) {
-              apop_enabled = Enabled(w, kIdRadioPop);
               Choose(w, kIdComboBox2, 0);  // not confirmed: the last check was still over IMAP
               Click(w, kIdButton4);
             }));
-  EXPECT_FALSE(apop_enabled);
   EXPECT_EQ(file, ReadAll("epop.ini"));
 }
 
