@@ -275,6 +275,10 @@ class ImapSession {
   // Whether any unseen message has a UID of at least from. "from:*" also matches the highest message when
   // none is that high, so the UIDs found are compared as well.
   bool UnseenSince(std::uint32_t from, bool& found) {
+    // SEARCH works on the selected mailbox only. EXAMINE selects it read-only, so nothing is marked seen.
+    std::string examined;
+    if (!Command({"EXAMINE INBOX\r\n"}, examined)) return false;
+    if (examined != "OK") return Fail(results::kUnexpectedReply);
     const std::string tag = "A" + std::to_string(tags_ + 1);  // the one Command gives the search
     const auto on_search = [&](const Response& r) {
       if (r.name != "SEARCH" && r.name != "ESEARCH") return true;

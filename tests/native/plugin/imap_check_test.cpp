@@ -31,7 +31,9 @@ std::string Status(int tag, const std::string& items = kStatusItems) {
 std::string Bye(int tag) { return Done(tag, "* BYE logging out\r\n"); }
 std::string NewMail(const std::string& n) { return results::kNewMailHead + n + results::kNewMailTail; }
 const Strings kSent = {Cmd(1, kLogin), Cmd(2, kStatus), Cmd(3, "LOGOUT")};  // a plain check's commands
-const Strings kSearched = {Cmd(1, kLogin), Cmd(2, kStatus), Cmd(3, "UID SEARCH UNSEEN UID 10:*"), Cmd(4, "LOGOUT")};
+const Strings kSearched = {Cmd(1, kLogin), Cmd(2, kStatus), Cmd(3, "EXAMINE INBOX"),
+                           Cmd(4, "UID SEARCH UNSEEN UID 10:*"), Cmd(5, "LOGOUT")};
+const std::string kExamined = Done(3, "* 3 EXISTS\r\n* OK [UIDVALIDITY 7] UIDs valid\r\n");
 const ImapState kSeen = {7, 10, 2};  // what kStatusItems leaves
 const std::string kAuth = "AGJvYgBzZWNyZXQ=";  // NUL bob NUL secret
 
@@ -95,15 +97,15 @@ const std::vector<Row> kRows = {
      {kCaps, Done(1), "* 1 FETCH (BODY[] {12}\r\nA2 NO fake\r\n)\r\n",
       "* STATUS {5}\r\nINBOX (" + kStatusItems + ")\r\n", Done(2), Bye(3)}, kSent, NewMail("2"), kSeen},
     {"NothingAddedNothingSaid", {kCaps, Done(1), Status(2), Bye(3)}, kSent, results::kNoNewMail, kSeen, kSeen},
-    {"AddedAndUnseen", {kCaps, Done(1), Status(2, "UNSEEN 3 UIDNEXT 12 UIDVALIDITY 7"), Done(3, "* SEARCH 11\r\n"),
-     Bye(4)}, kSearched, NewMail("3"), {7, 12, 3}, kSeen},
+    {"AddedAndUnseen", {kCaps, Done(1), Status(2, "UNSEEN 3 UIDNEXT 12 UIDVALIDITY 7"), kExamined, Done(4, "* SEARCH 11\r\n"),
+     Bye(5)}, kSearched, NewMail("3"), {7, 12, 3}, kSeen},
     // 10 and 11 are gone; 10:* still matches the old unseen 9.
     {"HighestMatchOfOpenRangeIsOld", {kCaps, Done(1), Status(2, "UNSEEN 1 UIDNEXT 12 UIDVALIDITY 7"),
-     Done(3, "* SEARCH 9\r\n"), Bye(4)}, kSearched, results::kNoNewMail, {7, 12, 1}, {7, 10, 1}},
-    {"ReadBeforeTheCheck", {kCaps, Done(1), Status(2, "UNSEEN 1 UIDNEXT 12 UIDVALIDITY 7"), Done(3, "* SEARCH\r\n"),
-     Bye(4)}, kSearched, results::kNoNewMail, {7, 12, 1}, {7, 10, 1}},
+     kExamined, Done(4, "* SEARCH 9\r\n"), Bye(5)}, kSearched, results::kNoNewMail, {7, 12, 1}, {7, 10, 1}},
+    {"ReadBeforeTheCheck", {kCaps, Done(1), Status(2, "UNSEEN 1 UIDNEXT 12 UIDVALIDITY 7"), kExamined, Done(4, "* SEARCH\r\n"),
+     Bye(5)}, kSearched, results::kNoNewMail, {7, 12, 1}, {7, 10, 1}},
     {"ExtendedSearchReply", {kCaps, Done(1), Status(2, "UNSEEN 2 UIDNEXT 13 UIDVALIDITY 7"),
-     Done(3, "* ESEARCH (TAG \"A3\") UID ALL 4,11:12\r\n"), Bye(4)}, kSearched, NewMail("2"), {7, 13, 2}, {7, 10, 0}},
+     kExamined, Done(4, "* ESEARCH (TAG \"A4\") UID ALL 4,11:12\r\n"), Bye(5)}, kSearched, NewMail("2"), {7, 13, 2}, {7, 10, 0}},
     {"UidValidityChanged", {kCaps, Done(1), Status(2), Bye(3)}, kSent, NewMail("2"), kSeen, {5, 10, 2}},
     {"TruncatedStatus", {kCaps, Done(1), "* STATUS INBOX (MESS", kClosed}, {Cmd(1, kLogin), Cmd(2, kStatus)},
      results::kReceiveFailed, {}},
