@@ -58,10 +58,14 @@ function(mokuna_e2e_test name)
   endif()
 endfunction()
 
-# mokuna_core_library(name folder): a static library of every .cpp in folder, including folder, on top of
-# mokuna_common. While the folder holds no source yet it is an interface library, so dependants still link.
+# mokuna_core_library(name folder source...): a static library of the sources (named relative to folder),
+# including folder, on top of mokuna_common. Without sources it is an interface library, so dependants still
+# link.
 function(mokuna_core_library name folder)
-  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  set(sources "")
+  foreach(source ${ARGN})
+    list(APPEND sources ${folder}/${source})
+  endforeach()
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${folder})

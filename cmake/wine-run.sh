@@ -2,6 +2,8 @@
 # Runs a Windows program under Wine: a private 64-bit prefix, quiet Wine, Japanese font substitutes,
 # and an X display (a throw-away Xvfb when none is set).
 #   wine-run.sh PROGRAM.exe [ARGS...]
+#   wine-run.sh --setup-only   makes the prefix, quietly, and runs nothing
+#   wine-run.sh --stop         ends every Wine process of the prefix and waits until they are gone
 set -euo pipefail
 
 export WINEPREFIX="${MOKUNA_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/mokuna/wineprefix}"
@@ -34,7 +36,9 @@ setup_prefix() {
     replace_faces IPAPMincho 'ＭＳ Ｐ明朝'
     # A crashing test program must fail the test, not wait for someone to close a dialog.
     "$wine_cmd" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    "$wine_cmd" wineserver -w 2>/dev/null || wineserver -w 2>/dev/null || true
+    # wineserver is a program of the host, not of the prefix: through wine it would be looked for as a
+    # Windows program and the failure printed.
+    wineserver -w >/dev/null 2>&1 || true
     touch "$WINEPREFIX/.mokuna-ready"
   fi
   if [ ! -f "$WINEPREFIX/.mokuna-fontlink" ]; then
@@ -55,6 +59,11 @@ setup_prefix() {
 }
 
 [ "${1:-}" = "--setup-only" ] && { setup_prefix; exit 0; }
+if [ "${1:-}" = "--stop" ]; then
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  exit 0
+fi
 [ $# -ge 1 ] || { echo "usage: $0 PROGRAM.exe [ARGS...]" >&2; exit 2; }
 
 if [ -z "${DISPLAY:-}" ]; then

@@ -1,5 +1,6 @@
 #include "clock.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -33,7 +34,8 @@ void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
 const std::int64_t kEpochOffset = DaysFromCivil(1899, 12, 30);
 
 SystemClock g_system_clock;
-Clock* g_clock = nullptr;
+// Read on the scheduler's worker thread as well as on the GUI thread.
+std::atomic<Clock*> g_clock{nullptr};
 
 }  // namespace
 
@@ -100,7 +102,11 @@ std::int64_t SystemClock::TickMs() const {
       .count();
 }
 
-Clock& CurrentClock() { return g_clock ? *g_clock : g_system_clock; }
-void SetCurrentClock(Clock* clock) { g_clock = clock; }
+Clock& CurrentClock() {
+  Clock* clock = g_clock.load(std::memory_order_acquire);
+  return clock ? *clock : g_system_clock;
+}
+
+void SetCurrentClock(Clock* clock) { g_clock.store(clock, std::memory_order_release); }
 
 }  // namespace mokuna

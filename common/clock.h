@@ -2,6 +2,7 @@
 // on fixed moments with a FakeClock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace mokuna {
@@ -33,23 +34,26 @@ class SystemClock final : public Clock {
   std::int64_t TickMs() const override;
 };
 
+// A clock a test sets and moves; another thread (the scheduler's worker) may read it meanwhile.
 class FakeClock final : public Clock {
  public:
   explicit FakeClock(const LocalTime& start) : now_(ToDateTime(start)) {}
-  LocalTime Now() const override { return FromDateTime(now_); }
-  std::int64_t TickMs() const override { return tick_ms_; }
+  LocalTime Now() const override { return FromDateTime(now_.load()); }
+  std::int64_t TickMs() const override { return tick_ms_.load(); }
   void Set(const LocalTime& t) { now_ = ToDateTime(t); }
+  // Moved by one thread only (the test's).
   void AdvanceMs(std::int64_t ms) {
-    now_ += static_cast<double>(ms) / 86400000.0;
+    now_ = now_.load() + static_cast<double>(ms) / 86400000.0;
     tick_ms_ += ms;
   }
 
  private:
-  double now_;
-  std::int64_t tick_ms_ = 0;
+  std::atomic<double> now_;
+  std::atomic<std::int64_t> tick_ms_{0};
 };
 
-// The clock the program uses; tests may replace it (nullptr restores the system clock).
+// The clock the program uses; tests may replace it (nullptr restores the system clock). Safe to read from any
+// thread; replace it only while no other thread depends on the old one.
 Clock& CurrentClock();
 void SetCurrentClock(Clock* clock);
 

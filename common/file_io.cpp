@@ -31,6 +31,59 @@ static std::string SystemReason(DWORD code) {
   return mokuna::NarrowToSjis(reason);
 }
 
+// Moves temp to target, replacing it whatever it was. 0 or the system's error.
+static DWORD MoveOver(const std::wstring& temp, const std::wstring& target) {
+  return MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? 0
+             : GetLastError();
+}
+
+// Gives target back the attributes the user had set on the file it replaced (hidden, say).
+static void KeepAttributes(const std::wstring& target, DWORD old_attributes) {
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  const DWORD now = GetFileAttributesW(target.c_str());
+  if (now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (old_attributes & kKept))
+    SetFileAttributesW(target.c_str(), (now & ~kKept) | (old_attributes & kKept));
+}
+
+static std::wstring FullPath(const std::wstring& path) {
+  const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return path;
+  std::wstring full(n, L'\0');
+  const DWORD got = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
+  if (got == 0 || got >= n) return path;
+  full.resize(got);
+  return full;
+}
+
+// Puts temp in place of the existing target so that what the user set on the file survives: its access
+// list, encryption, streams and attributes. 0 or the system's error.
+static DWORD Replace(const std::wstring& temp, const std::wstring& target, DWORD attributes) {
+  // Full paths: Wine's replace fails on bare names.
+  const std::wstring full_target = FullPath(target);
+  if (ReplaceFileW(full_target.c_str(), FullPath(temp).c_str(), nullptr,
+                   REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
+    KeepAttributes(full_target, attributes);  // Wine's replace drops them
+    return 0;
+  }
+  const DWORD code = GetLastError();
+  switch (code) {
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:    // the old file is gone, the new one still has its temporary name
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:  // (only with a backup name, which is never given)
+    case ERROR_FILE_NOT_FOUND:                // the old file went away meanwhile
+    case ERROR_INVALID_FUNCTION:              // a file system that cannot replace
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_CALL_NOT_IMPLEMENTED:
+      break;
+    default:
+      return code;  // held open, denied: the old file stays as it was
+  }
+  const DWORD move_error = MoveOver(temp, target);
+  if (move_error != 0) return move_error;
+  KeepAttributes(target, attributes);
+  return 0;
+}
+
 ReadStatus ReadFileStatus(const std::string& path, std::string& bytes, std::string* reason) {
   bytes.clear();
   HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -74,10 +127,10 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::str
     DeleteFileW(temp.c_str());
     return fail(write_error ? write_error : ERROR_WRITE_FAULT);
   }
-  if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD move_error = GetLastError();
+  const DWORD code = attributes == INVALID_FILE_ATTRIBUTES ? MoveOver(temp, target) : Replace(temp, target, attributes);
+  if (code != 0) {
     DeleteFileW(temp.c_str());
-    return fail(move_error);
+    return fail(code);
   }
   return true;
 }

@@ -17,9 +17,10 @@ enum class ReadStatus { Ok, Missing, Unreadable };
 // receives the system's reason as Shift-JIS text.
 ReadStatus ReadFileStatus(const std::string& path, std::string& bytes, std::string* reason = nullptr);
 
-// Writes bytes to a temporary file in the same folder as path and then moves it over path, so that a crash
-// or a full disk never leaves a truncated file behind. On failure the old file is untouched and error (when
-// given) receives the system's reason as Shift-JIS text.
+// Writes bytes to a temporary file in the same folder as path and then puts it in place of path, so that a
+// crash or a full disk never leaves a truncated file behind. An existing file is replaced keeping what the
+// user set on it (access list, encryption, streams, the hidden attribute). On failure the old file is
+// untouched and error (when given) receives the system's reason as Shift-JIS text.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::string* error = nullptr);
 
 }  // namespace fileio

@@ -1,8 +1,10 @@
 # Fennick.dll on Windows: the settings window, the exports, Winsock (with TLS through Schannel) and MCI over
 # fennick_core. The units are an object library so that the Win32 tests run the very code the DLL is made of.
-file(GLOB fennick_win_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
-list(FILTER fennick_win_sources EXCLUDE REGEX "/Fennick\\.cpp$")
-add_library(fennick_win OBJECT ${fennick_win_sources})
+add_library(fennick_win OBJECT
+  ${CMAKE_CURRENT_LIST_DIR}/MciSound.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/POP1.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TlsTransport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WinsockTransport.cpp)
 target_include_directories(fennick_win PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(fennick_win PUBLIC fennick_core mokuna_common ws2_32 secur32 crypt32 winmm comdlg32 user32
                                          gdi32)

@@ -32,14 +32,58 @@ std::string ResolveIniPath() {
   return mokuna::WidenSjis(narrow) == std::wstring_view(full, n) ? narrow : "kavrel.ini";
 }
 
-BOOL CALLBACK PostClose(HWND hwnd, LPARAM) {
+BOOL CALLBACK PostClose(HWND hwnd, LPARAM) noexcept {
   PostMessageW(hwnd, WM_CLOSE, 0, 0);
   return TRUE;
 }
 
-BOOL CALLBACK Destroy(HWND hwnd, LPARAM) {
+BOOL CALLBACK Destroy(HWND hwnd, LPARAM) noexcept {
   DestroyWindow(hwnd);
   return TRUE;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+  const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return {};
+  std::wstring full(n, L'\0');
+  const DWORD got = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
+  if (got == 0 || got >= n) return {};
+  full.resize(got);
+  return full;
+}
+
+// The folder Kavrel.dll was loaded from, ending in a backslash; empty when it cannot be told.
+std::wstring OwnFolder() {
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&OwnFolder), &self))
+    return {};
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(self, &path[0], static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    if (path.size() >= 32768) return {};
+    path.resize(path.size() * 2);
+  }
+  const std::wstring full = FullPath(path);
+  const std::size_t slash = full.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash + 1);
+}
+
+// The file of plug-in dll in folder, or empty when the name would lead anywhere else.
+std::wstring PluginPath(const std::wstring& folder, const std::string& dll) {
+  const std::wstring name = mokuna::WidenSjis(dll);
+  if (folder.empty() || name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos) return {};
+  const std::wstring full = FullPath(folder + name + L".dll");
+  const bool inside = full.size() > folder.size() &&
+                      CompareStringOrdinal(full.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                                           static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL &&
+                      full.find_first_of(L"\\/", folder.size()) == std::wstring::npos;
+  return inside ? full : std::wstring();
 }
 
 }  // namespace
@@ -78,17 +122,23 @@ class Worker {
     SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, nullptr);
     // Common dialogs that plug-ins open (a sound file chooser) want a single-threaded apartment.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    folder_ = OwnFolder();
     while (!s_.stop) {
       try {
         if (Step()) continue;
-      } catch (const std::exception&) {
-        // Out of memory for one call or string: drop it and keep serving the others.
+      } catch (...) {
+        // Out of memory for one call or string, or an exception a plug-in let out: drop that call and keep
+        // serving the others.
       }
       MsgWaitForMultipleObjectsEx(1, &s_.wake, UntilNextSecond(), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
     // Windows a plug-in left behind must go before its code is unloaded.
     EnumThreadWindows(GetCurrentThreadId(), Destroy, 0);
-    Pump();
+    try {
+      Pump();
+    } catch (...) {
+      // A plug-in's window that throws while going: it is gone all the same.
+    }
     for (auto& m : modules_) FreeLibrary(m.second);
     modules_.clear();
     if (SUCCEEDED(com)) CoUninitialize();
@@ -132,10 +182,20 @@ class Worker {
     return static_cast<DWORD>(1000 - ms + 10);
   }
 
+  // Plug-ins come from Kavrel.dll's own folder only: never from the current folder, PATH or the system
+  // folders, where a stale or mistyped name would load whatever DLL of that name lies there.
   HMODULE Module(const std::string& dll) {
     for (const auto& m : modules_)
       if (m.first == dll) return m.second;
-    const HMODULE module = LoadLibraryW(mokuna::WidenSjis(dll + ".dll").c_str());
+    const std::wstring path = PluginPath(folder_, dll);
+    if (path.empty()) return nullptr;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
+    HMODULE module =
+        LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // A Windows 7 without the search-folder update knows only the older way to look beside the DLL first.
+    if (!module && GetLastError() == ERROR_INVALID_PARAMETER)
+      module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module) modules_.emplace_back(dll, module);
     return module;
   }
@@ -157,13 +217,18 @@ class Worker {
   }
 
   Engine::Shared& s_;
+  std::wstring folder_;                                   // Kavrel.dll's folder, where plug-ins are
   std::vector<std::pair<std::string, HMODULE>> modules_;  // by DLL name as given, in load order
 };
 
-unsigned __stdcall WorkerMain(void* param) {
+unsigned __stdcall WorkerMain(void* param) noexcept {
   // The worker's own reference: everything it touches stays alive even if freeForm stopped waiting.
   const std::unique_ptr<std::shared_ptr<Engine::Shared>> shared(static_cast<std::shared_ptr<Engine::Shared>*>(param));
-  Worker(**shared).Run();
+  try {
+    Worker(**shared).Run();
+  } catch (...) {
+    // Nothing may unwind out of a thread; the library goes on without its worker.
+  }
   return 0;
 }
 

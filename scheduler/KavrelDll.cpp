@@ -11,11 +11,11 @@ namespace {
 std::unique_ptr<kavrel::Engine> g_engine;
 
 template <class F>
-void Guard(F&& f) {
+void Guard(F&& f) noexcept {
   try {
     f();
   } catch (...) {
-    // Out of memory: the call does nothing.
+    // Out of memory, say: the call does nothing.
   }
 }
 
@@ -42,7 +42,13 @@ void KAVREL_CALL freeForm(void) {
   });
 }
 
-int KAVREL_CALL isResult(void) { return g_engine ? g_engine->ResultCount() : 0; }
+int KAVREL_CALL isResult(void) {
+  int count = 0;
+  Guard([&] {
+    if (g_engine) count = g_engine->ResultCount();
+  });
+  return count;
+}
 
 const char* KAVREL_CALL GetResults(void) {
   const char* result = "";

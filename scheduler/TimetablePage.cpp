@@ -64,7 +64,7 @@ LRESULT CALLBACK TimetablePage::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   try {
     return self->HandleMessage(msg, wp, lp);
-  } catch (const std::exception&) {
+  } catch (...) {
     // Nothing may unwind through user32; the page just stays as it was.
     return DefWindowProcW(hwnd, msg, wp, lp);
   }

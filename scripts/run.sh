@@ -39,6 +39,9 @@ sleep "${MOKUNA_RUN_SECONDS:-15}"
 display -window root -size 8x8 'xc:rgb(58,110,165)' >/dev/null 2>&1 || true
 sleep 0.5
 import -window root "$run_dir/screenshot.png"
-echo "Screenshot: $run_dir/screenshot.png"
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true
+# Every Wine process of the prefix (the desktop's too) must be gone before Xvfb goes, or one of them reports
+# the lost display.
+"$root/cmake/wine-run.sh" --stop
+echo "Mokuna ran for ${MOKUNA_RUN_SECONDS:-15} seconds; screenshot: $run_dir/screenshot.png"

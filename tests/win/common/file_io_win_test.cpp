@@ -22,6 +22,30 @@ TEST_F(FileIoWin, ReplacesAnExistingFileByBareName) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"edll.ini.~tmp"));
 }
 
+TEST_F(FileIoWin, SavingKeepsTheAttributesTheUserSetOnTheFile) {
+  const struct {
+    const wchar_t* name;
+    DWORD attributes;
+  } cases[] = {
+      {L"epop.ini", FILE_ATTRIBUTE_HIDDEN},
+      {L"edll.ini", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+      {L"kavrel.ini", FILE_ATTRIBUTE_HIDDEN},
+  };
+  for (const auto& c : cases) {
+    const std::string name(c.name, c.name + wcslen(c.name));
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(fileio::WriteFileAtomic(name, "the user's settings, longer than the new ones\r\n"));
+    ASSERT_TRUE(SetFileAttributesW(c.name, c.attributes));
+    std::string reason;
+    ASSERT_TRUE(fileio::WriteFileAtomic(name, "saved\r\n", &reason)) << reason;
+    std::string bytes;
+    ASSERT_TRUE(fileio::ReadFile(name, bytes));
+    EXPECT_EQ("saved\r\n", bytes);
+    EXPECT_EQ(c.attributes, GetFileAttributesW(c.name) & ~FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((std::wstring(c.name) + L".~tmp").c_str()));
+  }
+}
+
 TEST_F(FileIoWin, ReadOnlyTargetFailsWithSystemReasonAndKeepsOldBytes) {
   ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "old"));
   ASSERT_TRUE(SetFileAttributesW(L"edll.ini", FILE_ATTRIBUTE_READONLY));

@@ -15,6 +15,7 @@
 //                    exports above, how many run now, the most that ever ran at once, on how many distinct
 //                    threads, and the thread of the last one. n = 1 resets the counts afterwards.
 //   Log(n)           "Tplug Log 000 <Name>:<arg> ..." the calls above that finished, in order; n = 1 clears it.
+//   Throw(n)         throws n (an int, no std::exception) at its caller
 #include <windows.h>
 
 #include <cstdint>
@@ -169,6 +170,11 @@ const char* __cdecl Log(std::int32_t n) {
   if (n == 1) c.log.clear();
   LeaveCriticalSection(&c.lock);
   return result.c_str();
+}
+
+const char* __cdecl Throw(std::int32_t n) {
+  Counted counted("Throw", n);
+  throw static_cast<int>(n);
 }
 
 }  // extern "C"

@@ -90,6 +90,45 @@ TEST_F(Kavrel, MissingDllAndMissingExportQueue501And502) {
   EXPECT_EQ(0, isResult());
 }
 
+TEST_F(Kavrel, PluginsLoadFromTheLibrarysOwnFolderOnly) {
+  // The same plug-in under other names, in a PATH folder and in the current folder.
+  ASSERT_TRUE(CreateDirectoryW(L"onpath", nullptr));
+  const std::wstring home = folder_.Home() + L"\\";
+  ASSERT_TRUE(CopyFileW((home + L"Tplug.dll").c_str(), L"onpath\\Pathplug.dll", FALSE));
+  ASSERT_TRUE(CopyFileW((home + L"Tplug.dll").c_str(), L"Hereplug.dll", FALSE));
+  wchar_t old_path[32768];
+  const DWORD n = GetEnvironmentVariableW(L"PATH", old_path, 32768);
+  ASSERT_TRUE(SetEnvironmentVariableW(L"PATH", (folder_.Path() + L"\\onpath;" + old_path).c_str()));
+  const struct {
+    const char* action;
+    const char* result;
+  } cases[] = {
+      {"Pathplug 5 Echo", "Pathplug Echo 501"},
+      {"Hereplug 6 Echo", "Hereplug Echo 501"},
+      {"kernel32 0 NoSuchExport", "kernel32 NoSuchExport 501"},  // loaded, it would be 502
+      {"user32 0 NoSuchExport", "user32 NoSuchExport 501"},
+      {".. 0 Echo", ".. Echo 501"},
+      {"..\\Tplug 0 Echo", "Kavrel DirectAction 400 DLL name must not name a folder"},
+      {"C:Tplug 0 Echo", "Kavrel DirectAction 400 DLL name must not name a folder"},
+      {"Tplug 7 Echo", "Tplug Echo 000 7"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.action);
+    DirectAction(c.action);
+    EXPECT_EQ((Strings{c.result}), Results(1));
+  }
+  EXPECT_EQ(nullptr, GetModuleHandleW(L"Pathplug.dll"));
+  EXPECT_EQ(nullptr, GetModuleHandleW(L"Hereplug.dll"));
+  SetEnvironmentVariableW(L"PATH", n ? old_path : nullptr);
+}
+
+TEST_F(Kavrel, ExceptionFromAPluginEndsOnlyItsOwnCall) {
+  DirectAction("Tplug 3 Throw");
+  DirectAction("Tplug 8 Echo");
+  EXPECT_EQ((Strings{"Tplug Echo 000 8"}), Results(1));
+  EXPECT_EQ("Tplug Log 000 Throw:3 Echo:8", Tplug("Log"));
+}
+
 TEST_F(Kavrel, ResultsArriveInCallOrderAndNullQueuesNothing) {
   ASSERT_TRUE(fileio::WriteFileAtomic("tplug.txt", "Tplug Say 000 こんにちは \"二 語\"\r\n"));
   for (const char* action : {"Tplug 1 Echo", "Tplug 0 Null", "Tplug 101 Fail", "Tplug -5 Echo", "Tplug 1 Say",
