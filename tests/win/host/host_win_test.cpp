@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -149,7 +151,7 @@ TEST_F(CharacterWindow, StartUpAppliesEdllIniAndShutdownWritesIt) {
 }
 
 TEST_F(CharacterWindow, BadValueStopsStartUpAndLeavesTheDesignedWindow) {
-  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "Top=40\r\nShowTime=yes\r\nCalX=5\r\n"));
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "Top=40\r\nShowTime=yes\r\nCalX=5\r\n[DLLlist]\r\nFennick\r\n"));
   TForm3 form;
   ASSERT_TRUE(form.Create(nullptr));
   ASSERT_EQ(g_errors, std::vector<std::string>{"'yes' は整数ではありません"});
@@ -169,7 +171,28 @@ TEST_F(CharacterWindow, BadValueStopsStartUpAndLeavesTheDesignedWindow) {
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
   const std::string written = Slurp("edll.ini");
   EXPECT_NE(written.find("\r\nTop=40\r\n"), std::string::npos) << written;
-  EXPECT_NE(written.find("\r\nShowTime=0\r\nCalX=100\r\n"), std::string::npos) << written;
+  // The bad value gives way to the one in force; what the read never reached stays as the file had it.
+  EXPECT_NE(written.find("\r\nShowTime=0\r\nCalX=5\r\nCalY=100\r\n[DLLlist]\r\nFennick\r\n"), std::string::npos)
+      << written;
+}
+
+// A file held open without sharing by another program cannot be read at start-up; it is reported and
+// never written in that run, even once it has been let go.
+TEST_F(CharacterWindow, LockedEdllIniIsNeverOverwritten) {
+  const std::string original = "Top=40\r\n[DLLlist]\r\nFennick\r\n";
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", original));
+  HANDLE held = CreateFileW(L"edll.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  CloseHandle(held);
+  EXPECT_EQ(g_errors, std::vector<std::string>{"ファイル edll.ini は開けません（このファイルは上書きしません）"});
+  int asked = 0;
+  form.AskRetry = [&](HWND, const std::string&) { return ++asked, IDCANCEL; };
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(form.Handle()));
+  EXPECT_EQ(asked, 0);
+  EXPECT_EQ(Slurp("edll.ini"), original);
 }
 
 TEST_F(CharacterWindow, MissingPictureIsReported) {
@@ -246,6 +269,71 @@ TEST_F(CharacterWindow, CurrentSettingsFollowTheWindowsAndTimers) {
   EXPECT_EQ(s.CalX, 321);
   EXPECT_EQ(s.CalY, 222);
   DestroyWindow(calendar);
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+}
+
+// A run of bad result strings, one per Timer2 tick, while the error box's modal loop keeps the timers
+// running: one real box at a time, and each box after the first tells how many came while it was away.
+class BadResults : public ResultSource {
+ public:
+  int left = 1000;
+  bool IsResult() override { return left > 0; }
+  std::string GetResults() override { return "Bad Result x" + std::to_string(1000 - left--); }
+  void AddEntry(const std::string&) override {}
+};
+
+int g_boxes_open = 0;
+int g_most_boxes_open = 0;
+void CALLBACK CloseOwnBoxes(HWND, UINT, UINT_PTR, DWORD) {
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM) -> BOOL {
+        wchar_t name[16] = {};
+        GetClassNameW(w, name, 16);
+        if (lstrcmpW(name, L"#32770") == 0) PostMessageW(w, WM_COMMAND, IDOK, 0);
+        return TRUE;
+      },
+      0);
+}
+// A real message box that its own modal loop closes after a while (long enough for a few hundred Timer2
+// ticks); every text is recorded.
+void RealBoxClosingItself(const std::string& text) {
+  g_errors.push_back(text);
+  g_most_boxes_open = std::max(g_most_boxes_open, ++g_boxes_open);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 4000, CloseOwnBoxes);
+  MessageBoxW(nullptr, WidenSjis(text).c_str(), L"Oribel Mokuna", MB_OK | MB_TASKMODAL);
+  KillTimer(nullptr, timer);
+  --g_boxes_open;
+}
+
+TEST_F(CharacterWindow, ErrorBoxesDoNotStack) {
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  BadResults bad;
+  form.Results = &bad;
+  SetGeneralErrorDisplay(RealBoxClosingItself);
+  form.Timer2.SetInterval(1);
+  ASSERT_TRUE(PumpUntil([&] { return bad.left == 0 && g_boxes_open == 0; }, 120000));
+  EXPECT_EQ(g_most_boxes_open, 1);
+  ASSERT_FALSE(g_errors.empty());
+  EXPECT_EQ(g_errors.front(), "'x0' は整数ではありません");
+  // Every error is told: once on its own, or counted by the box that follows the one it came under.
+  int told = 1;
+  for (std::size_t i = 1; i < g_errors.size(); ++i) {
+    const std::string& box = g_errors[i];
+    const std::string head = "ほかに ";
+    ASSERT_EQ(box.rfind(head, 0), 0u) << box;
+    const int more = std::atoi(box.c_str() + head.size());
+    EXPECT_EQ(box.substr(head.size()).rfind(std::to_string(more) + " 件のエラーがありました．\r\n\r\n'x", 0), 0u)
+        << box;
+    EXPECT_GT(more, 0);
+    told += more;
+    if (i + 1 == g_errors.size()) {
+      EXPECT_EQ(box.substr(box.find("'x")), "'x999' は整数ではありません");
+    }
+  }
+  EXPECT_EQ(told, 1000);
+  form.Results = nullptr;
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
 }
 
