@@ -44,7 +44,12 @@ TTaskTray::~TTaskTray() {
 void TTaskTray::SetTipString(const std::string& tip) {
   if (tip == tip_) return;
   tip_ = tip;
-  UpdateTrayIcon();
+  try {
+    UpdateTrayIcon();
+  } catch (const TrayInvalidOperation&) {
+    // No taskbar (none yet, or Explorer restarting): the tip is kept, and it shows once the icon is added
+    // again, at the next update or when the taskbar comes back. A clock tip is no reason for a box.
+  }
 }
 
 void TTaskTray::SetIcon(HICON icon) {

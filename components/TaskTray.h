@@ -35,7 +35,9 @@ class TTaskTray {
   void Loaded() { UpdateTrayIcon(); }
 
   const std::string& TipString() const { return tip_; }
-  void SetTipString(const std::string& tip);  // Shift-JIS; an equal text changes nothing
+  // Shift-JIS; an equal text changes nothing. A notification area that refuses the update is not an
+  // error here: the icon stays registered and is added again later.
+  void SetTipString(const std::string& tip);
   HICON Icon() const { return icon_; }
   void SetIcon(HICON icon);  // copied; null empties the icon and removes it from the notification area
   int IconID() const { return id_; }

@@ -73,11 +73,19 @@ void FolderInstance::Listen(HWND window, UINT message) {
   if (!request_ || listener_.joinable()) return;
   stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!stop_) return;
-  listener_ = std::thread([request = request_, stop = stop_, window, message] {
-    const HANDLE waits[] = {stop, request};
-    while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-      PostMessageW(window, message, 0, 0);
-  });
+  try {
+    listener_ = std::thread([request = request_, stop = stop_, window, message] {
+      // An exception leaving a thread ends the process: the listener just stops listening instead.
+      try {
+        const HANDLE waits[] = {stop, request};
+        while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+          PostMessageW(window, message, 0, 0);
+      } catch (...) {
+      }
+    });
+  } catch (...) {
+    // No thread: a later start in this folder still stays away, it just cannot bring the windows forward.
+  }
 }
 
 }  // namespace mokuna

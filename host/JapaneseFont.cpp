@@ -1,25 +1,23 @@
 #include "JapaneseFont.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#include "font_choice.h"
 
 namespace mokuna {
 
 namespace {
 
-// What the program's Japanese texts are made of: digits, separators, kana and kanji.
-constexpr wchar_t kSample[] = L"0123456789:/ Aa\x3042\x30A2\x5E74\x6708\x65E5";  // あア年月日
-
 bool DrawsSample(HDC dc, HFONT font) {
+  const std::wstring sample(kJapaneseFontSample.begin(), kJapaneseFontSample.end());
+  std::vector<WORD> glyphs(sample.size());
   HGDIOBJ old = SelectObject(dc, font);
-  WORD glyphs[std::size(kSample)] = {};
-  const int n = static_cast<int>(std::size(kSample)) - 1;
-  const bool ok = GetGlyphIndicesW(dc, kSample, n, glyphs, GGI_MARK_NONEXISTING_GLYPHS) == static_cast<DWORD>(n);
+  const bool ok = GetGlyphIndicesW(dc, sample.c_str(), static_cast<int>(sample.size()), glyphs.data(),
+                                   GGI_MARK_NONEXISTING_GLYPHS) == sample.size();
   SelectObject(dc, old);
-  if (!ok) return false;
-  for (int i = 0; i < n; ++i)
-    if (glyphs[i] == 0xFFFF) return false;
-  return true;
+  return ok && std::find(glyphs.begin(), glyphs.end(), 0xFFFF) == glyphs.end();
 }
 
 struct Candidate {
@@ -35,13 +33,17 @@ std::vector<Candidate> JapaneseFaces(HDC dc) {
   EnumFontFamiliesExW(
       dc, &query,
       [](const LOGFONTW* lf, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
-        auto* list = reinterpret_cast<std::vector<Candidate>*>(p);
-        if (lf->lfFaceName[0] == L'@') return 1;  // the vertical variants
-        for (const Candidate& c : *list)
-          if (c.face == lf->lfFaceName) return 1;
-        list->push_back({lf->lfFaceName, (lf->lfPitchAndFamily & 3) == FIXED_PITCH,
-                         (lf->lfPitchAndFamily & 0xF0) == FF_ROMAN});
-        return 1;
+        try {
+          auto* list = reinterpret_cast<std::vector<Candidate>*>(p);
+          if (lf->lfFaceName[0] == L'@') return 1;  // the vertical variants
+          for (const Candidate& c : *list)
+            if (c.face == lf->lfFaceName) return 1;
+          list->push_back({lf->lfFaceName, (lf->lfPitchAndFamily & 3) == FIXED_PITCH,
+                           (lf->lfPitchAndFamily & 0xF0) == FF_ROMAN});
+          return 1;
+        } catch (...) {
+          return 0;  // no exception crosses the system; the faces found so far
+        }
       },
       reinterpret_cast<LPARAM>(&faces), 0);
   return faces;
@@ -57,26 +59,24 @@ HFONT CreateJapaneseFont(LOGFONTW wanted) {
     if (dc) DeleteDC(dc);
     return font;
   }
-  // The face the system chose cannot draw the texts. Take an installed Japanese face that can, one of the
-  // requested pitch and not a serif one (the program's faces are gothic) where there is such a face.
-  const bool want_fixed = (wanted.lfPitchAndFamily & 3) == FIXED_PITCH;
+  // The face the system chose cannot draw the texts: take an installed Japanese face that can.
+  const std::vector<Candidate> faces = JapaneseFaces(dc);
+  std::vector<InstalledFace> traits;
+  for (const Candidate& c : faces) traits.push_back({c.fixed, c.serif});
   HFONT best = nullptr;
-  int best_score = -1;
-  for (const Candidate& c : JapaneseFaces(dc)) {
-    const int score = (c.fixed == want_fixed ? 2 : 0) + (c.serif ? 0 : 1);
-    if (score <= best_score) continue;
+  auto draws = [&](std::size_t i) {
     LOGFONTW lf = wanted;
-    lstrcpynW(lf.lfFaceName, c.face.c_str(), LF_FACESIZE);
+    lstrcpynW(lf.lfFaceName, faces[i].face.c_str(), LF_FACESIZE);
     HFONT candidate = CreateFontIndirectW(&lf);
-    if (!candidate) continue;
-    if (!DrawsSample(dc, candidate)) {
-      DeleteObject(candidate);
-      continue;
+    if (!candidate || !DrawsSample(dc, candidate)) {
+      if (candidate) DeleteObject(candidate);
+      return false;
     }
     if (best) DeleteObject(best);
     best = candidate;
-    best_score = score;
-  }
+    return true;
+  };
+  ChooseJapaneseFace(traits, (wanted.lfPitchAndFamily & 3) == FIXED_PITCH, draws);
   DeleteDC(dc);
   if (!best) return font;  // nothing better: what the system chose
   DeleteObject(font);

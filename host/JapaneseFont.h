@@ -1,6 +1,7 @@
 // Fonts for Japanese text. They ask for the Japanese character set, so that a system without the named
-// face still picks a Japanese one; and when what it picks cannot draw plain digits and kanji (some
-// fallback faces hold only ideographs), an installed Japanese face that can is taken instead.
+// face still picks a Japanese one; and when what it picks cannot draw the windows' texts (digits, Latin
+// letters, kana and kanji; some fallback faces hold only part of them), an installed Japanese face that
+// can is taken instead.
 #pragma once
 
 #include <windows.h>

@@ -228,9 +228,13 @@ void TForm2::ShowModal() {
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND w, LPARAM p) -> BOOL {
-        auto* c = reinterpret_cast<Collect*>(p);
-        if (w != c->self && IsWindowVisible(w) && IsWindowEnabled(w)) c->windows.push_back(w);
-        return TRUE;
+        try {
+          auto* c = reinterpret_cast<Collect*>(p);
+          if (w != c->self && IsWindowVisible(w) && IsWindowEnabled(w)) c->windows.push_back(w);
+          return TRUE;
+        } catch (...) {
+          return FALSE;  // no exception crosses the system; the windows found so far are disabled
+        }
       },
       reinterpret_cast<LPARAM>(&others));
   const std::vector<HWND>& disabled = others.windows;

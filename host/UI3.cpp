@@ -116,14 +116,16 @@ void TForm3::FormCreate() {
 
 void TForm3::ReadHostSettings() {
   std::string text;
-  // An edll.ini that exists but cannot be read is reported; reading on with defaults would overwrite the
-  // user's settings at exit without them ever having been seen.
+  // An edll.ini that exists but cannot be read (held open by another program) is reported and then left
+  // alone: the defaults this run starts from must not replace the user's settings at exit.
   switch (fileio::ReadFileStatus(kHostIniName, text)) {
     case fileio::ReadStatus::Missing: return;
-    case fileio::ReadStatus::Unreadable: throw HostError(std::string("ファイル ") + kHostIniName + " は開けません");
+    case fileio::ReadStatus::Unreadable:
+      HostIni.SetUnreadable();
+      throw HostError(std::string("ファイル ") + kHostIniName + " は開けません（このファイルは上書きしません）");
     case fileio::ReadStatus::Ok: break;
   }
-  ReadHostIni(text, Settings, [this](HostKey key) { HostKeyApplied(key); });
+  HostIni.Read(text, Settings, [this](HostKey key) { HostKeyApplied(key); });
 }
 
 // The values that live in window objects take effect as soon as their key is read, so that a bad value
@@ -230,7 +232,8 @@ HostSettings TForm3::CurrentSettings() const {
 }
 
 bool TForm3::SaveHostSettings() {
-  const std::string bytes = WriteHostIni(CurrentSettings());
+  if (!HostIni.MayWrite()) return true;
+  const std::string bytes = HostIni.Write(CurrentSettings());
   for (;;) {
     std::string reason;
     if (fileio::WriteFileAtomic(kHostIniName, bytes, &reason)) return true;
@@ -266,8 +269,8 @@ void TForm3::RefreshSerifu() {
 
 void TForm3::DispatchResultString() {
   // Timer2: every waiting result string from the scheduler library, dispatched.
-  FunctionResultSource kavrel(isResult, GetResults, AddEntry);
-  mokuna::DispatchResultString(kavrel, Serifu);
+  static FunctionResultSource kavrel(isResult, GetResults, AddEntry);
+  mokuna::DispatchResultString(Results ? *Results : kavrel, Serifu);
 }
 
 void TForm3::WatchTimerTimer() { TimeLabel.SetText(ClockText(CurrentClock().Now())); }

@@ -64,6 +64,9 @@ class TForm3 : public Window {
   // and the calendar's place. This is what shutdown writes.
   HostSettings CurrentSettings() const;
 
+  // Where Timer2 takes the result strings from; null: the scheduler library. Replaceable for tests.
+  ResultSource* Results = nullptr;
+
   // --- Components -------------------------------------------------------------------------------------
   TCoolForm CoolForm1;
   HMENU PopupMenu1 = nullptr;
@@ -112,7 +115,10 @@ class TForm3 : public Window {
   // the N5 caption, the clock and the plug-in submenu, which is rebuilt from the new DllList.
   SettingsTarget& SettingsLink();
 
-  // Writes edll.ini from CurrentSettings. On failure asks Retry or Cancel; false after Cancel.
+  // edll.ini as read at start-up: what the write at exit keeps of it.
+  HostIniFile HostIni;
+  // Writes edll.ini from CurrentSettings (not at all when it could not be read at start-up). On failure
+  // asks Retry or Cancel; false after Cancel.
   bool SaveHostSettings();
   // Asks whether to retry a failed save: the message (Shift-JIS) in a Retry/Cancel box; gives IDRETRY or
   // IDCANCEL. Replaceable for tests.

@@ -30,9 +30,20 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
+// A system library from the system folder only, whatever lies in the program's or the current folder.
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  if (HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
+  // A loader without the search flags refuses them: name the file in the system folder instead.
+  if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
+  wchar_t folder[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  return LoadLibraryW((std::wstring(folder, n) + L"\\" + name).c_str());
+}
+
 const wchar_t* RichEditClass() {
   // The rich text control lives in its own library; without it the credits still show as plain text.
-  static const bool loaded = LoadLibraryW(L"riched20.dll") != nullptr;
+  static const bool loaded = LoadSystemLibrary(L"riched20.dll") != nullptr;
   return loaded ? L"RichEdit20W" : L"EDIT";
 }
 

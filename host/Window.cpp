@@ -1,7 +1,9 @@
 #include "Window.h"
 
+#include <optional>
 #include <vector>
 
+#include "error_boxes.h"
 #include "host_error.h"
 #include "win_text.h"
 
@@ -9,6 +11,18 @@ namespace mokuna {
 
 namespace {
 GeneralErrorDisplay g_error_display = nullptr;
+ErrorBoxGate g_error_boxes;
+
+void DisplayError(const std::string& sjis_text) {
+  // Also for a debugger (and the end-to-end tests, which cannot read a message box's text).
+  OutputDebugStringA((std::string(kApplicationTitle) + ": " + sjis_text + "\n").c_str());
+  if (g_error_display) {
+    g_error_display(sjis_text);
+    return;
+  }
+  MessageBoxW(nullptr, WidenSjis(sjis_text).c_str(), WidenSjis(kApplicationTitle).c_str(),
+              MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
 }  // namespace
 
 GeneralErrorDisplay SetGeneralErrorDisplay(GeneralErrorDisplay display) {
@@ -18,14 +32,21 @@ GeneralErrorDisplay SetGeneralErrorDisplay(GeneralErrorDisplay display) {
 }
 
 void ShowGeneralError(const std::string& sjis_text) {
-  // Also for a debugger (and the end-to-end tests, which cannot read a message box's text).
-  OutputDebugStringA((std::string(kApplicationTitle) + ": " + sjis_text + "\n").c_str());
-  if (g_error_display) {
-    g_error_display(sjis_text);
+  if (!g_error_boxes.Open(sjis_text)) {
+    // A box is open: its modal loop ran the handler that failed now. Counted for the box that follows it.
+    OutputDebugStringA((std::string(kApplicationTitle) + ": " + sjis_text + "\n").c_str());
     return;
   }
-  MessageBoxW(nullptr, WidenSjis(sjis_text).c_str(), WidenSjis(kApplicationTitle).c_str(),
-              MB_OK | MB_ICONERROR | MB_TASKMODAL);
+  std::optional<std::string> text = sjis_text;
+  try {
+    while (text) {
+      DisplayError(*text);
+      text = g_error_boxes.Closed();
+    }
+  } catch (...) {
+    // This runs where nothing may escape to the system; the next error must still get its box.
+    g_error_boxes.Reset();
+  }
 }
 
 bool WorkAreaNear(const RECT& r, RECT& work) {
@@ -43,8 +64,12 @@ bool MoveIntoReach(HWND window) {
   EnumDisplayMonitors(
       nullptr, nullptr,
       [](HMONITOR, HDC, LPRECT m, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<ScreenRect>*>(p)->push_back(ToScreenRect(*m));
-        return TRUE;
+        try {
+          reinterpret_cast<std::vector<ScreenRect>*>(p)->push_back(ToScreenRect(*m));
+          return TRUE;
+        } catch (...) {
+          return FALSE;  // out of memory: no exception crosses the system; the monitors found so far
+        }
       },
       reinterpret_cast<LPARAM>(&monitors));
   RECT w;

@@ -14,7 +14,25 @@
 
 using namespace mokuna;
 
+namespace {
+
+// Libraries loaded by name come from the program's folder and the system folders only, never from the
+// current folder (where the settings files live) or a folder on PATH. Looked up at run time: a Windows 7
+// without its loader update lacks the function and keeps the usual order.
+void RestrictLibrarySearch() {
+  using SetDirs = BOOL(WINAPI*)(DWORD);
+  const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+  const auto set_dirs =
+      kernel32 ? reinterpret_cast<SetDirs>(reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDefaultDllDirectories")))
+               : nullptr;
+  if (set_dirs) set_dirs(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  RestrictLibrarySearch();
+
   // One program per working folder, checked before anything is read: a second start only asks the
   // running one to show its windows, so two never share (and overwrite) the same settings files.
   FolderInstance instance;

@@ -65,4 +65,31 @@ void ReadHostIni(std::string_view text, HostSettings& settings, const HostKeyApp
 // each ended by CR LF.
 std::string WriteHostIni(const HostSettings& settings);
 
+// edll.ini as met at start-up, and what the write at exit may do with it. The user's file must never be
+// lost to a run that could not see all of it:
+// - a file that is there but could not be read is not written at all;
+// - after a bad value, the keys the read never reached (the "[DLLlist]" section among them) keep the
+//   lines the file has for them, unless the program has changed their value since.
+// A file read to its end, and a missing one, are written exactly as WriteHostIni writes.
+class HostIniFile {
+ public:
+  // ReadHostIni, remembering the file and where a bad value stopped the read; the HostError still ends it.
+  void Read(std::string_view text, HostSettings& settings, const HostKeyApplied& applied = {});
+  // The file exists but could not be read.
+  void SetUnreadable() { unreadable_ = true; }
+  bool MayWrite() const { return !unreadable_; }
+  // The file's new contents for the settings as they are now.
+  std::string Write(const HostSettings& now) const;
+
+ private:
+  // The lines the file has for key: its first key line, or for DllList the section line and all after it.
+  std::vector<std::string> FileLines(HostKey key) const;
+
+  bool unreadable_ = false;
+  std::vector<std::string> lines_;
+  // Set when a bad value stopped the read: the keys after it, and the values in force at that moment.
+  std::vector<HostKey> unreached_;
+  HostSettings at_stop_;
+};
+
 }  // namespace mokuna

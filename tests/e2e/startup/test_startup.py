@@ -180,7 +180,7 @@ def bad_integer_is_reported_and_replaced_at_exit():
         folder = e2elib.scratch_folder(e2elib.default_files())
         ini = os.path.join(folder, "edll.ini")
         with open(ini, "wb") as f:
-            f.write(b"Top=120\r\nLeft=1O0\r\nCalX=3\r\nMaxSpeaking=3\r\n")
+            f.write(b"Top=120\r\nLeft=1O0\r\ncalx=3\r\nMaxSpeaking=3\r\n[DLLlist]\r\nFennick\r\n\r\n")
         app = start(folder, display)
         try:
             expect_general_error(app, "'1O0' は整数ではありません")
@@ -195,10 +195,12 @@ def bad_integer_is_reported_and_replaced_at_exit():
             close_and_wait(app)
         finally:
             app.kill()
-        written = open(ini, "rb").read()
-        # Keys before the bad one hold (MaxSpeaking comes first), the ones after it are not read.
-        assert b"\r\nTop=120\r\nLeft=894\r\nMaxSpeaking=3\r\n" in written, written
-        assert b"\r\nCalX=100\r\n" in written, written
+        # Keys before the bad one hold (MaxSpeaking comes first), the bad one gives way to the value in
+        # force, and the lines of the keys never read are kept as they were, the plug-in list among them.
+        assert open(ini, "rb").read() == (
+            b"MokunaImage=climon.bmp\r\nSerifuInterval=3\r\nFukidasiInterval=5\r\nEventPolling=500\r\n"
+            b"LocalPolling=500\r\nTop=120\r\nLeft=894\r\nMaxSpeaking=3\r\nShowCalender=0\r\nShowTime=0\r\n"
+            b"calx=3\r\nCalY=100\r\n[DLLlist]\r\nFennick\r\n\r\n")
 
 
 @suite.case

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "host_error.h"
 
 namespace mokuna {
@@ -92,6 +94,47 @@ TEST(HostSettings, DllListSection) {
   t.DllList = {"Old"};
   ReadHostIni("[DLLLIST]\nNew", t);
   EXPECT_EQ(t.DllList, std::vector<std::string>{"New"});
+}
+
+// What exit writes after the read at start: a file read to its end as WriteHostIni writes it; after a bad
+// value, the keys the read never reached keep the file's own lines unless the program changed them.
+TEST(HostSettings, WriteAfterReadKeepsWhatTheReadNeverReached) {
+  const std::string head = "MokunaImage=climon.bmp\r\nSerifuInterval=3\r\nFukidasiInterval=5\r\nEventPolling=500\r\n"
+                           "LocalPolling=500\r\n";
+  const struct {
+    const char* file;
+    std::function<void(HostSettings&)> change;  // what the running program did
+    std::string written;
+  } cases[] = {
+      {"Top=120\r\nLeft=1O0\r\nCalX=3\r\nMaxSpeaking=3\r\n[DLLlist]\r\nFennick\r\n\r\nkavrel\r\n", nullptr,
+       head + "Top=120\r\nLeft=894\r\nMaxSpeaking=3\r\nShowCalender=0\r\nShowTime=0\r\nCalX=3\r\nCalY=100\r\n"
+              "[DLLlist]\r\nFennick\r\n\r\nkavrel\r\n"},
+      // Unreached lines byte for byte: letter case, blanks, a value that would not read, the section line.
+      {"ShowTime=x\r\ncalx= 7\r\nCALY=8\r\nCalY=9\r\n[dlllist]\r\nA\r\n", nullptr,
+       head + "Top=393\r\nLeft=894\r\nMaxSpeaking=7\r\nShowCalender=0\r\nShowTime=0\r\ncalx= 7\r\nCALY=8\r\n"
+              "[dlllist]\r\nA\r\n"},
+      // What the user changed during the run wins over the file.
+      {"SerifuInterval=z\r\nTop=1\r\nLeft=2\r\n[DLLlist]\r\nA\r\n", [](HostSettings& s) { s.Top = 50; s.DllList = {"B"}; },
+       head + "Top=50\r\nLeft=2\r\nMaxSpeaking=7\r\nShowCalender=0\r\nShowTime=0\r\nCalX=100\r\nCalY=100\r\n[DLLlist]\r\nB\r\n"},
+      // Nothing unreached in the file: the usual lines.
+      {"CalY=q\r\n", nullptr, std::string(kDefaultFile)},
+      // No bad value: written exactly as before, comments and unknown keys dropped.
+      {"; note\r\ncalx=4\r\nColour=3\r\n[dlllist]\r\nA\r\n", [](HostSettings& s) { s.Top = 6; },
+       head + "Top=6\r\nLeft=894\r\nMaxSpeaking=7\r\nShowCalender=0\r\nShowTime=0\r\nCalX=4\r\nCalY=100\r\n"
+              "[DLLlist]\r\nA\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    HostIniFile file;
+    HostSettings s;
+    try {
+      file.Read(c.file, s);
+    } catch (const HostError&) {
+    }
+    if (c.change) c.change(s);
+    EXPECT_TRUE(file.MayWrite());
+    EXPECT_EQ(file.Write(s), c.written);
+  }
 }
 
 TEST(HostSettings, RoundTrip) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -149,7 +152,7 @@ TEST_F(CharacterWindow, StartUpAppliesEdllIniAndShutdownWritesIt) {
 }
 
 TEST_F(CharacterWindow, BadValueStopsStartUpAndLeavesTheDesignedWindow) {
-  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "Top=40\r\nShowTime=yes\r\nCalX=5\r\n"));
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "Top=40\r\nShowTime=yes\r\nCalX=5\r\n[DLLlist]\r\nFennick\r\n"));
   TForm3 form;
   ASSERT_TRUE(form.Create(nullptr));
   ASSERT_EQ(g_errors, std::vector<std::string>{"'yes' は整数ではありません"});
@@ -169,7 +172,28 @@ TEST_F(CharacterWindow, BadValueStopsStartUpAndLeavesTheDesignedWindow) {
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
   const std::string written = Slurp("edll.ini");
   EXPECT_NE(written.find("\r\nTop=40\r\n"), std::string::npos) << written;
-  EXPECT_NE(written.find("\r\nShowTime=0\r\nCalX=100\r\n"), std::string::npos) << written;
+  // The bad value gives way to the one in force; what the read never reached stays as the file had it.
+  EXPECT_NE(written.find("\r\nShowTime=0\r\nCalX=5\r\nCalY=100\r\n[DLLlist]\r\nFennick\r\n"), std::string::npos)
+      << written;
+}
+
+// A file held open without sharing by another program cannot be read at start-up; it is reported and
+// never written in that run, even once it has been let go.
+TEST_F(CharacterWindow, LockedEdllIniIsNeverOverwritten) {
+  const std::string original = "Top=40\r\n[DLLlist]\r\nFennick\r\n";
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", original));
+  HANDLE held = CreateFileW(L"edll.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  CloseHandle(held);
+  EXPECT_EQ(g_errors, std::vector<std::string>{"ファイル edll.ini は開けません（このファイルは上書きしません）"});
+  int asked = 0;
+  form.AskRetry = [&](HWND, const std::string&) { return ++asked, IDCANCEL; };
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(form.Handle()));
+  EXPECT_EQ(asked, 0);
+  EXPECT_EQ(Slurp("edll.ini"), original);
 }
 
 TEST_F(CharacterWindow, MissingPictureIsReported) {
@@ -246,6 +270,55 @@ TEST_F(CharacterWindow, CurrentSettingsFollowTheWindowsAndTimers) {
   EXPECT_EQ(s.CalX, 321);
   EXPECT_EQ(s.CalY, 222);
   DestroyWindow(calendar);
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+}
+
+// A run of bad result strings, one per Timer2 tick, while the error box's modal loop keeps the timers
+// running: one real box at a time, and each box after the first tells how many came while it was away.
+struct BadResults : ResultSource {
+  int next = 0;
+  bool IsResult() override { return next < 1000; }
+  std::string GetResults() override { return "Bad Result x" + std::to_string(next++); }
+  void AddEntry(const std::string&) override {}
+};
+
+int g_boxes_open = 0, g_most_boxes_open = 0;
+// A real message box, closed by its own modal loop after long enough for a few hundred ticks.
+void RealBoxClosingItself(const std::string& text) {
+  g_errors.push_back(text);
+  g_most_boxes_open = std::max(g_most_boxes_open, ++g_boxes_open);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 4000, [](HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM) -> BOOL {
+      wchar_t name[8] = {};
+      GetClassNameW(w, name, 8);
+      return lstrcmpW(name, L"#32770") != 0 || PostMessageW(w, WM_COMMAND, IDOK, 0);
+    }, 0);
+  });
+  MessageBoxW(nullptr, WidenSjis(text).c_str(), L"Oribel Mokuna", MB_OK | MB_TASKMODAL);
+  KillTimer(nullptr, timer);
+  --g_boxes_open;
+}
+
+TEST_F(CharacterWindow, ErrorBoxesDoNotStack) {
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  BadResults bad;
+  form.Results = &bad;
+  SetGeneralErrorDisplay(RealBoxClosingItself);
+  form.Timer2.SetInterval(1);
+  ASSERT_TRUE(PumpUntil([&] { return !bad.IsResult() && g_boxes_open == 0; }, 120000));
+  EXPECT_EQ(g_most_boxes_open, 1);
+  ASSERT_FALSE(g_errors.empty());
+  EXPECT_EQ(g_errors[0], "'x0' は整数ではありません");
+  int told = 1;
+  for (std::size_t i = 1; i < g_errors.size(); ++i) {
+    const int more = std::atoi(g_errors[i].c_str() + std::strlen("ほかに "));
+    told += more;
+    EXPECT_EQ(g_errors[i], "ほかに " + std::to_string(more) + " 件のエラーがありました．\r\n\r\n'x" +
+                               std::to_string(told - 1) + "' は整数ではありません");
+  }
+  EXPECT_EQ(told, 1000);
+  form.Results = nullptr;
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
 }
 

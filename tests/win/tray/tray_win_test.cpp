@@ -117,12 +117,23 @@ TEST_F(TrayTest, InvalidOperationsRaiseTheirMessages) {
   EXPECT_TRUE(first.Registered());
   EXPECT_FALSE(first.Added());
   g_sent.clear();
-  EXPECT_EQ(Message([&] { first.SetTipString("a"); }), kTrayCannotAdd);
+  // A tip update tries again, silently: no taskbar is no reason for a box once a minute.
+  EXPECT_EQ(Message([&] { first.SetTipString("a"); }), "");
   ASSERT_EQ(g_sent.size(), 1u);
   EXPECT_EQ(g_sent[0].message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(first.TipString(), "a");
+  // The taskbar comes back: the icon returns with the latest tip.
   g_refuse = false;
-  first.SetTipString("b");
+  g_sent.clear();
+  SendMessageW(TNotifyWindow::Instance()->Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_TRUE(first.Added());
+  ASSERT_EQ(g_sent.size(), 1u);
+  EXPECT_STREQ(g_sent[0].record.szTip, "a");
+  // An icon already added whose update is refused (Explorer gone) stays quiet too.
+  g_refuse = true;
+  EXPECT_EQ(Message([&] { first.SetTipString("b"); }), "");
+  EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(TrayTest, ChangingTheIdentifierMovesTheShownIcon) {
