@@ -1,10 +1,8 @@
 #include "POP1.h"
 
-#include <commdlg.h>
-
 #include <string>
-#include <vector>
 
+#include "FileDialog.h"
 #include "TlsTransport.h"
 #include "mail_check.h"
 #include "win_text.h"
@@ -112,24 +110,12 @@ void ShowErrorMessageBox(HWND owner, const std::string& text) {
 }
 
 bool RunSoundFileDialog(HWND owner, std::wstring& path) {
-  std::wstring filter = mokuna::WidenSjis("おと(*.wav)");
-  filter.push_back(L'\0');
-  filter += L"*.wav";
-  filter.push_back(L'\0');
-  const std::wstring title = mokuna::WidenSjis("おとファイルを開く");
-  std::vector<wchar_t> file(32768, L'\0');
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = owner;
-  ofn.lpstrFilter = filter.c_str();
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = file.data();
-  ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrTitle = title.c_str();
-  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
-  if (!GetOpenFileNameW(&ofn)) return false;
-  path = file.data();
-  return true;
+  mokuna::FileOpenOptions options;
+  options.filter_name = mokuna::WidenSjis("おと(*.wav)");
+  options.filter_pattern = L"*.wav";
+  options.title = mokuna::WidenSjis("おとファイルを開く");
+  options.default_folder = CurrentDirectory();  // where the older dialog opened
+  return mokuna::RunFileOpenDialog(owner, options, path);
 }
 
 UiHooks& Hooks() {
