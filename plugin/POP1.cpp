@@ -280,7 +280,7 @@ void TForm1::CreateControls() {
   SetWindowTextW(Item(kIdEdit2), mokuna::WidenSjis(settings_.Password).c_str());
   SetWindowTextW(Item(kIdEdit3), mokuna::WidenSjis(settings_.POPServer).c_str());
   SetWindowTextW(Item(kIdEdit6), mokuna::WidenSjis(settings_.FilePlaying).c_str());
-  SendMessageW(Item(kIdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(settings_.POPSecurity), 0);
+  SendMessageW(Item(kIdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(ShownSecurity(settings_.POPSecurity)), 0);
   SetWindowTextW(Item(kIdEdit4), mokuna::WidenSjis(settings_.POPPort).c_str());
   if (settings_.isUseAPOP == 0) CheckDlgButton(hwnd_, kIdRadioPop, BST_CHECKED);
   if (settings_.isUseAPOP >= 1) CheckDlgButton(hwnd_, kIdRadioApop, BST_CHECKED);
@@ -368,7 +368,7 @@ void TForm1::CollectSettings() {
   text(kIdEdit6, settings_.FilePlaying);
   text(kIdEdit4, settings_.POPPort);
   const LRESULT security = SendMessageW(Item(kIdComboBox1), CB_GETCURSEL, 0, 0);
-  settings_.POPSecurity = security == CB_ERR ? kSecurityNone : static_cast<int>(security);
+  settings_.POPSecurity = ShownSecurity(security == CB_ERR ? kSecurityUnknown : static_cast<int>(security));
   if (IsDlgButtonChecked(hwnd_, kIdRadioPop) == BST_CHECKED)
     settings_.isUseAPOP = 0;
   else if (IsDlgButtonChecked(hwnd_, kIdRadioApop) == BST_CHECKED)

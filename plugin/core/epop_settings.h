@@ -15,7 +15,12 @@ class SoundPlayer;
 constexpr const char kEpopFileName[] = "epop.ini";
 
 // How the connection to the server is secured: 0 not at all, 1 TLS from the first byte, 2 TLS after STLS.
-enum PopSecurity : int { kSecurityNone = 0, kSecuritySslTls = 1, kSecurityStartTls = 2 };
+// Any other number (a typo in the file) is no choice at all: nothing connects with it, and the settings
+// window shows SSL/TLS in its place.
+enum PopSecurity : int { kSecurityNone = 0, kSecuritySslTls = 1, kSecurityStartTls = 2, kSecurityUnknown = -1 };
+bool IsKnownSecurity(int security);
+// The choice the settings window marks, and SaveEpop writes, for a security: unknown ones become SSL/TLS.
+int ShownSecurity(int security);
 constexpr int kPopPort = 110;
 constexpr int kPop3sPort = 995;
 
@@ -44,7 +49,7 @@ struct EpopSettings {
   std::string POPServer = "127.0.0.1";  // Edit3
   int isUseAPOP = 0;                  // RadioGroup1 index: 1 APOP, 0 USER/PASS, -1 nothing marked
   std::string FilePlaying;            // Edit6
-  int POPSecurity = kSecurityNone;    // ComboBox1 index
+  int POPSecurity = kSecurityNone;    // ComboBox1 index; as read from the file, known or not
   std::string POPPort;                // Edit4, as typed; empty for the security's default port
 
   bool UsesApop() const { return isUseAPOP == 1; }
@@ -54,14 +59,16 @@ struct EpopSettings {
 std::optional<int> ParsePort(std::string_view text);
 // The security's default port.
 int DefaultPort(int security);
-// The port to connect to: the default when POPPort is empty, nothing when its text is no port.
+// The port to connect to: the default when POPPort is empty, nothing when its text is no port or the
+// security is unknown.
 std::optional<int> ResolvePort(const EpopSettings& settings);
 
-// How loading ended. Loading stops at the first error; the keys after it keep their initial states and
-// the module state keeps its values.
+// How loading ended. Loading stops at the first bad number or sound device error; the keys after it keep
+// their initial states and the module state keeps its values.
 struct EpopLoadResult {
   // Unreadable: the file is there but could not be read; nothing was applied, and nothing may replace it.
-  enum class Error { None, BadNumber, SoundDevice, Unreadable };
+  // UnknownChoice: a whole number that names no choice (POPSecurity); reported, and loading goes on.
+  enum class Error { None, BadNumber, SoundDevice, Unreadable, UnknownChoice };
   Error error = Error::None;
   std::string key;      // the key whose value stopped loading (FilePlaying for a sound device error)
   std::string message;  // what to show the user, Shift-JIS: the system's own words for the failure
@@ -88,8 +95,9 @@ EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, Mod
                             SoundPlayer* player);
 
 // The ten lines, each ending in CR LF: isCheckMail, isPlay, CheckInterval, Account, Password, POPServer,
-// isUseAPOP (1 above 1, -1 below 0), FilePlaying, LastMessageID, LastMailNum; then POPSecurity (1 or 2)
-// unless it is none and POPPort unless it is empty, so a file that never had them keeps its ten lines.
+// isUseAPOP (1 above 1, -1 below 0), FilePlaying, LastMessageID, LastMailNum; then POPSecurity (1 or 2, 1
+// for an unknown one) unless it is none and POPPort unless it is empty, so a file that never had them keeps
+// its ten lines.
 std::string SaveEpop(const EpopSettings& settings, const ModuleState& state);
 
 // Replaces the file at path with SaveEpop's bytes, atomically. False when it cannot be written; error then

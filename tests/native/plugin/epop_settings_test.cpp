@@ -126,8 +126,7 @@ TEST(EpopSettings, SecurityAndPortKeys) {
       {"", 0, "", ""},  // a file that never had them is written back with its ten lines only
       {"POPSecurity=1\r\n", 1, "", "POPSecurity=1\r\n"},
       {"popsecurity=+2\r\n", 2, "", "POPSecurity=2\r\n"},
-      {"POPSecurity=3\r\n", 0, "", ""},
-      {"POPSecurity=-1\r\nPOPPort=\r\n", 0, "", ""},
+      {"POPSecurity=0\r\nPOPPort=\r\n", 0, "", ""},
       {"POPSecurity=0\r\nPOPPort=2110\r\n", 0, "2110", "POPPort=2110\r\n"},
       {"POPPort= 995x\r\nPOPSecurity=1\r\n", 1, " 995x", "POPSecurity=1\r\nPOPPort= 995x\r\n"},  // as typed
   };
@@ -144,11 +143,40 @@ TEST(EpopSettings, SecurityAndPortKeys) {
   }
 }
 
+// A security that names none of the three is reported and never taken for "none": nothing connects with it,
+// and it is written back as SSL/TLS. The other settings are read, so the window shows them.
+TEST(EpopSettings, UnknownSecurityIsReportedAndNeverMeansPlainText) {
+  const std::string rest = "POPPort=\r\nAccount=bob\r\nPassword=secret\r\nLastMailNum=9\r\n";
+  const struct {
+    const char* value;
+    const char* key;  // the key the load reports
+    const char* message;
+  } rows[] = {
+      {"3", "POPSecurity", "'3' は 0, 1, 2 のどれでもありません"},
+      {"-1", "POPSecurity", "'-1' は 0, 1, 2 のどれでもありません"},
+      {"+99", "POPSecurity", "'+99' は 0, 1, 2 のどれでもありません"},
+      // a bad number further on stops the loading, and both are told
+      {"3\r\nisPlay=on", "isPlay", "'3' は 0, 1, 2 のどれでもありません\r\n'on' は整数ではありません"},
+  };
+  for (const auto& row : rows) {
+    const Loaded l = Load(std::string("POPSecurity=") + row.value + "\r\n" + rest);
+    EXPECT_EQ(l.result.key, row.key) << row.value;
+    EXPECT_EQ(l.result.message, row.message);
+    EXPECT_FALSE(IsKnownSecurity(l.settings.POPSecurity)) << row.value;
+    EXPECT_EQ(ResolvePort(l.settings), std::nullopt) << row.value;
+    EXPECT_EQ(ShownSecurity(l.settings.POPSecurity), kSecuritySslTls) << row.value;
+    EXPECT_EQ(l.settings.Password, "secret") << row.value;
+    EXPECT_EQ(l.state.LastMailNum, l.result.key == "POPSecurity" ? 9 : 7) << row.value;
+    EXPECT_NE(SaveEpop(l.settings, l.state).find("POPSecurity=1\r\n"), std::string::npos) << row.value;
+  }
+}
+
 TEST(EpopSettings, BadSecurityNumberStopsBeforeAnyOtherSetting) {
   const Loaded bad = Load("Account=bob\r\nPassword=secret\r\nPOPSecurity=tls\r\nPOPPort=995\r\nLastMailNum=9\r\n");
   EXPECT_EQ(bad.result.key, "POPSecurity");
   EXPECT_EQ(bad.result.message, "'tls' は整数ではありません");
   EXPECT_FALSE(bad.result.SettingsComplete());
+  EXPECT_EQ(ResolvePort(bad.settings), std::nullopt);  // and no check connects
   EXPECT_EQ(bad.settings.POPPort, "");
   EXPECT_EQ(bad.settings.Password, "");  // the password never comes without the security asked for
   EXPECT_EQ(bad.state.LastMailNum, 7);

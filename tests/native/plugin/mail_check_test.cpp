@@ -550,6 +550,22 @@ TEST_F(CheckMailCall, SecuredCheckKeepsItsKeysAndStaysSecuredAfterALaterBadNumbe
   EXPECT_EQ(Ini(), bad);
 }
 
+TEST_F(CheckMailCall, UnknownSecurityIsReportedAndNothingConnects) {
+  for (const std::string value : {"3", "-1", "99", "tls"}) {
+    const std::string file = "POPSecurity=" + value + "\r\nAccount=bob\r\nPassword=secret\r\nPOPServer=10.0.0.9\r\n";
+    WriteIni(file);
+    load_errors_.clear();
+    ModuleState state;
+    ScriptedTransport server;
+    Mailbox(server);
+    EXPECT_EQ(Call(state, server), results::kCannotConnect) << value;
+    EXPECT_EQ(server.connects_, 0) << value;
+    ASSERT_EQ(load_errors_.size(), 1u) << value;
+    EXPECT_EQ(load_errors_[0].find("'" + value + "' は"), 0u) << load_errors_[0];
+    EXPECT_EQ(Ini(), file);
+  }
+}
+
 TEST_F(CheckMailCall, FailureLeavesTheFileUntouched) {
   const std::string before = "Account=bob\r\nPassword=wrong\r\nLastMailNum=1\r\n";
   WriteIni(before);
