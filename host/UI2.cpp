@@ -1,8 +1,8 @@
 #include "UI2.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
+#include "FileDialog.h"
 #include "dll_list.h"
 #include "win_text.h"
 
@@ -71,21 +71,11 @@ COLORREF PaneColour(HWND tabs) {
 }
 
 bool RunBitmapOpenDialog(HWND owner, const std::wstring& initial_dir, std::wstring& path) {
-  wchar_t file[MAX_PATH] = L"";
-  // "え(*.bmp)|*.bmp" as the dialog wants it: pairs of NUL-ended strings, then one more NUL.
-  static const wchar_t kFilter[] = L"え(*.bmp)\0*.bmp\0";
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = owner;
-  ofn.lpstrFilter = kFilter;
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = file;
-  ofn.nMaxFile = MAX_PATH;
-  ofn.lpstrInitialDir = initial_dir.c_str();
-  ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER;
-  if (!GetOpenFileNameW(&ofn)) return false;
-  path = file;
-  return true;
+  FileOpenOptions options;
+  options.filter_name = L"え(*.bmp)";
+  options.filter_pattern = L"*.bmp";
+  options.initial_folder = initial_dir;
+  return RunFileOpenDialog(owner, options, path);
 }
 
 std::wstring CurrentDirectory() {

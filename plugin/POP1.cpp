@@ -1,10 +1,8 @@
 #include "POP1.h"
 
-#include <commdlg.h>
-
 #include <string>
-#include <vector>
 
+#include "FileDialog.h"
 #include "TlsTransport.h"
 #include "mail_check.h"
 #include "mail_presets.h"
@@ -139,24 +137,12 @@ void ShowErrorMessageBox(HWND owner, const std::string& text) {
 }
 
 bool RunSoundFileDialog(HWND owner, std::wstring& path) {
-  std::wstring filter = mokuna::WidenSjis("おと(*.wav)");
-  filter.push_back(L'\0');
-  filter += L"*.wav";
-  filter.push_back(L'\0');
-  const std::wstring title = mokuna::WidenSjis("おとファイルを開く");
-  std::vector<wchar_t> file(32768, L'\0');
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = owner;
-  ofn.lpstrFilter = filter.c_str();
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = file.data();
-  ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrTitle = title.c_str();
-  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
-  if (!GetOpenFileNameW(&ofn)) return false;
-  path = file.data();
-  return true;
+  mokuna::FileOpenOptions options;
+  options.filter_name = mokuna::WidenSjis("おと(*.wav)");
+  options.filter_pattern = L"*.wav";
+  options.title = mokuna::WidenSjis("おとファイルを開く");
+  options.default_folder = CurrentDirectory();  // where the older dialog opened
+  return mokuna::RunFileOpenDialog(owner, options, path);
 }
 
 UiHooks& Hooks() {
@@ -322,7 +308,7 @@ void TForm1::CreateControls() {
   SetWindowTextW(Item(kIdEdit2), mokuna::WidenSjis(settings_.Password).c_str());
   SetWindowTextW(Item(kIdEdit3), mokuna::WidenSjis(settings_.POPServer).c_str());
   SetWindowTextW(Item(kIdEdit6), mokuna::WidenSjis(settings_.FilePlaying).c_str());
-  SendMessageW(Item(kIdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(settings_.POPSecurity), 0);
+  SendMessageW(Item(kIdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(ShownSecurity(settings_.POPSecurity)), 0);
   SendMessageW(Item(kIdComboBox2), CB_SETCURSEL, static_cast<WPARAM>(settings_.MailProtocol), 0);
   SendMessageW(Item(kIdComboBox3), CB_SETCURSEL, 0, 0);
   SetWindowTextW(Item(kIdEdit4), mokuna::WidenSjis(settings_.POPPort).c_str());
@@ -440,7 +426,7 @@ void TForm1::CollectSettings() {
   text(kIdEdit6, settings_.FilePlaying);
   text(kIdEdit4, settings_.POPPort);
   const LRESULT security = SendMessageW(Item(kIdComboBox1), CB_GETCURSEL, 0, 0);
-  settings_.POPSecurity = security == CB_ERR ? kSecurityNone : static_cast<int>(security);
+  settings_.POPSecurity = ShownSecurity(security == CB_ERR ? kSecurityUnknown : static_cast<int>(security));
   settings_.MailProtocol = ChosenProtocol();
   if (IsDlgButtonChecked(hwnd_, kIdRadioPop) == BST_CHECKED)
     settings_.isUseAPOP = 0;
@@ -559,13 +545,16 @@ fennick::ModuleState g_state;
 // Each export's result lives here until that export is called again; a result of any length is kept whole.
 std::string g_check_mail_result;
 std::string g_property_page_result;
+// The page's result when it could not run: as after キャンセル.
+constexpr char kPropertyPageNothingDone[] = "Fennick PropertyPage 000 ";
 }  // namespace
 
 extern "C" const char* __cdecl CheckMail(int) {
   try {
     g_check_mail_result = fennick::RunCheckMail(g_state);
-  } catch (...) {  // out of memory: nothing may unwind into the caller
-    g_check_mail_result = fennick::results::kCannotConnect;
+  } catch (...) {
+    // Nothing may unwind into the caller; the answer needs no memory of its own, which may be what ran out.
+    return fennick::results::kCannotConnect;
   }
   return g_check_mail_result.c_str();
 }
@@ -574,7 +563,7 @@ extern "C" const char* __cdecl PropertyPage(int) {
   try {
     g_property_page_result = fennick::RunPropertyPage(g_state);
   } catch (...) {
-    g_property_page_result = std::string(fennick::results::kPropertyPageHead) + "000 ";
+    return kPropertyPageNothingDone;
   }
   return g_property_page_result.c_str();
 }

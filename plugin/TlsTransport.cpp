@@ -32,6 +32,12 @@ constexpr DWORD kProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
 constexpr std::size_t kMaxPending = 128 * 1024;
 // A whole handshake may take this many single waits, so that a server dripping bytes cannot hold it.
 constexpr long long kHandshakeWaits = 3;
+// A server that keeps the connection busy without saying anything is given up like one that closed it:
+// after this many records without plain text in one read (empty records, post-handshake messages)...
+constexpr int kMaxRecordsWithoutText = 64;
+// ...or this many renegotiations (post-handshake messages, with TLS 1.3) in one connection. A server sends
+// a ticket or two after the handshake; this leaves room for those and a key update.
+constexpr int kMaxRenegotiations = 8;
 // The SSL policy's check flag that leaves revocation out (declared for the internet functions).
 constexpr DWORD kIgnoreRevocation = 0x00000080;
 
@@ -67,8 +73,9 @@ struct TlsTransport::Session {
   SecPkgContext_StreamSizes sizes{};
   std::string incoming;  // ciphertext received and not yet decrypted
   std::string plain;     // what is left of the current record's plain text
-  bool ended = false;    // closing alert received, or the peer closed the connection
+  bool ended = false;    // closing alert received, the peer closed the connection, or it was given up
   bool server_answered = false;
+  int renegotiations = 0;
 
   ~Session() {
     if (has_context) DeleteSecurityContext(&context);
@@ -122,9 +129,9 @@ struct TlsTransport::Session {
   }
 
   // The handshake, or a later one the server asks for, until the system is content. Each wait for the
-  // server is bounded by timeout_ms.
-  bool Handshake(WinsockTransport& socket, int timeout_ms) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kHandshakeWaits * timeout_ms);
+  // server is bounded by timeout_ms, and the whole of it by a few of those and by limit.
+  bool Handshake(WinsockTransport& socket, int timeout_ms, Clock::time_point limit = Clock::time_point::max()) {
+    const auto deadline = std::min(limit, Clock::now() + std::chrono::milliseconds(kHandshakeWaits * timeout_ms));
     int retries_without_certificate = 0;
     for (;;) {
       // A server whose first answer is anything but a TLS record (a plain-text greeting, say) is given up
@@ -242,9 +249,9 @@ struct TlsTransport::Session {
 
   enum class Step { Record, NeedMore, Failed };
 
-  // Decrypts the first record of incoming into plain. A renegotiation the server starts is run here and
-  // its certificate checked again.
-  Step DecryptRecord(WinsockTransport& socket, int timeout_ms) {
+  // Decrypts the first record of incoming into plain. A renegotiation the server starts is run here, by
+  // deadline, and its certificate checked again.
+  Step DecryptRecord(WinsockTransport& socket, int timeout_ms, Clock::time_point deadline) {
     if (incoming.empty()) return Step::NeedMore;
     SecBuffer buffers[4] = {{static_cast<unsigned long>(incoming.size()), SECBUFFER_DATA, incoming.data()},
                             {0, SECBUFFER_EMPTY, nullptr},
@@ -265,25 +272,34 @@ struct TlsTransport::Session {
     plain = std::move(text);
     incoming = std::move(extra);
     if (status == SEC_I_CONTEXT_EXPIRED) ended = true;
-    if (status == SEC_I_RENEGOTIATE) {
-      if (!Handshake(socket, timeout_ms) || !ModernProtocol() || !QuerySizes() ||
-          CheckCertificate(timeout_ms) != TlsResult::Ok)
-        return Step::Failed;
-    }
+    // A server past the bound of renegotiations, or one that does not see its renegotiation through in
+    // the read's time, or with a certificate we would not take, has stopped holding a conversation: the
+    // stream ends here, as a read that receives nothing.
+    if (status == SEC_I_RENEGOTIATE &&
+        (++renegotiations > kMaxRenegotiations || !Handshake(socket, timeout_ms, deadline) || !ModernProtocol() ||
+         !QuerySizes() || CheckCertificate(timeout_ms) != TlsResult::Ok))
+      ended = true;
     return Step::Record;
   }
 
-  // Until plain text is there or the stream has ended (Readable), the time is up, or an error.
+  // Until plain text is there or the stream has ended (Readable), the time is up, or an error. The time
+  // is the whole call's, however busily the server sends records without text.
   WaitResult Fill(WinsockTransport& socket, int timeout_ms) {
     if (timeout_ms < 0) timeout_ms = 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (;;) {
+    int records_without_text = 0;
+    for (bool first = true;; first = false) {
       if (!plain.empty() || ended) return WaitResult::Readable;
-      switch (DecryptRecord(socket, timeout_ms)) {
-        case Step::Record: continue;
+      switch (DecryptRecord(socket, timeout_ms, deadline)) {
+        case Step::Record:
+          if (plain.empty() && ++records_without_text >= kMaxRecordsWithoutText) ended = true;
+          if (plain.empty() && !ended && Clock::now() >= deadline) return WaitResult::TimedOut;
+          continue;
         case Step::Failed: return WaitResult::Error;
         case Step::NeedMore: break;
       }
+      // What has come is used up: one more wait, unless the time is up (a call without time polls once).
+      if (!first && Clock::now() >= deadline) return WaitResult::TimedOut;
       const WaitResult waited = Receive(socket, MsUntil(deadline));
       if (waited != WaitResult::Readable) return waited;
     }

@@ -42,9 +42,14 @@ DWORD WINAPI LookupThread(void* param) {
       hints.ai_family = AF_UNSPEC;
       hints.ai_socktype = SOCK_STREAM;
       hints.ai_protocol = IPPROTO_TCP;
-      lookup->status = lookup->resolve
-                           ? lookup->resolve(lookup->host.c_str(), lookup->service.c_str(), &hints, &lookup->found)
-                           : getaddrinfo(lookup->host.c_str(), lookup->service.c_str(), &hints, &lookup->found);
+      // Nothing may leave a thread's entry: a resolver that throws is a look-up that failed.
+      try {
+        lookup->status = lookup->resolve
+                             ? lookup->resolve(lookup->host.c_str(), lookup->service.c_str(), &hints, &lookup->found)
+                             : getaddrinfo(lookup->host.c_str(), lookup->service.c_str(), &hints, &lookup->found);
+      } catch (...) {
+        lookup->status = EAI_FAIL;
+      }
     }
     SetEvent(lookup->done);
     lookup.reset();

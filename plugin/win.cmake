@@ -6,7 +6,7 @@ add_library(fennick_win OBJECT
   ${CMAKE_CURRENT_LIST_DIR}/TlsTransport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WinsockTransport.cpp)
 target_include_directories(fennick_win PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(fennick_win PUBLIC fennick_core mokuna_common ws2_32 secur32 crypt32 winmm comdlg32 user32
+target_link_libraries(fennick_win PUBLIC fennick_core mokuna_common mokuna_win32 ws2_32 secur32 crypt32 winmm user32
                                          gdi32)
 
 # The .def file keeps the export names plain on every architecture.

@@ -3,24 +3,21 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "config_file.h"
 #include "file_io.h"
 #include "sound_player.h"
 
 namespace fennick {
-namespace {
 
-EpopLoadResult BadNumber(const char* key, const std::string& value) {
-  EpopLoadResult r;
-  r.error = EpopLoadResult::Error::BadNumber;
-  r.key = key;
-  r.message = "'" + value + "' は整数ではありません";
-  return r;
+bool IsKnownSecurity(int security) {
+  return security == kSecurityNone || security == kSecuritySslTls || security == kSecurityStartTls;
 }
 
-// 1 and 2 name a secured connection; any other number means none.
-int KnownSecurity(int n) { return n == kSecuritySslTls || n == kSecurityStartTls ? n : kSecurityNone; }
+int ShownSecurity(int security) { return IsKnownSecurity(security) ? security : kSecuritySslTls; }
+
+namespace {
 
 // A UID or UIDVALIDITY: decimal digits only, 0 to 4294967295.
 std::optional<std::uint32_t> ParseUint32(std::string_view text) {
@@ -40,6 +37,13 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
                         SoundPlayer* player) {
   const config::KeyValueFile file(bytes);
   EpopLoadResult result;
+  // Loading ends with this error; an unknown choice reported before it is reported with it.
+  auto stop = [&](EpopLoadResult::Error error, const char* key, std::string message) {
+    if (!result.message.empty()) message = result.message + "\r\n" + message;
+    result.error = error;
+    result.key = key;
+    result.message = std::move(message);
+  };
   // Applies key's whole number, or absent when the key is not there; false, with the error filled in,
   // when the value is not a whole number.
   auto number = [&](const char* key, std::optional<int> absent, auto&& apply) {
@@ -50,7 +54,7 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
     }
     const auto n = config::ParseInt(*value);
     if (!n) {
-      result = BadNumber(key, *value);
+      stop(EpopLoadResult::Error::BadNumber, key, "'" + *value + "' は整数ではありません");
       return false;
     }
     apply(*n);
@@ -66,9 +70,9 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
   if (const auto value = file.Find("MailProtocol")) {
     const auto n = config::ParseInt(*value);
     if (!n || (*n != kProtocolPop3 && *n != kProtocolImap)) {
-      result = BadNumber("MailProtocol", *value);
-      result.error = EpopLoadResult::Error::UnknownProtocol;
-      if (n) result.message = "受信方式 MailProtocol=" + *value + " は使えません（0 で POP3，1 で IMAP）";
+      stop(EpopLoadResult::Error::UnknownProtocol, "MailProtocol",
+           n ? "受信方式 MailProtocol=" + *value + " は使えません（0 で POP3，1 で IMAP）"
+             : "'" + *value + "' は整数ではありません");
       return result;
     }
     settings.MailProtocol = *n;
@@ -77,8 +81,19 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
   }
   // The connection's security goes next: whichever later number stops the loading, a check never has the
   // password without the security the file asks for; a bad number here stops before the password is read.
-  if (!number("POPSecurity", kSecurityNone, [&](int n) { settings.POPSecurity = KnownSecurity(n); }))
+  // A number that names no security is kept as it is, so that no check connects with it, and the rest is
+  // read: the settings window then shows the user's settings with the safe choice marked. Text that is no
+  // number at all connects nowhere either.
+  if (!number("POPSecurity", kSecurityNone, [&](int n) {
+        settings.POPSecurity = n;
+        if (IsKnownSecurity(n)) return;
+        result.error = EpopLoadResult::Error::UnknownChoice;
+        result.key = "POPSecurity";
+        result.message = "'" + *file.Find("POPSecurity") + "' は 0, 1, 2 のどれでもありません";
+      })) {
+    settings.POPSecurity = kSecurityUnknown;
     return result;
+  }
   text("POPPort", settings.POPPort, "");
   if (!number("isCheckMail", 1, [&](int n) { settings.isCheckMail = n == 1; })) return result;
   text("CheckInterval", settings.CheckInterval, "0");
@@ -92,9 +107,7 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
   if (settings.isPlay && player && !settings.FilePlaying.empty() && player->FileExists(settings.FilePlaying)) {
     std::string reason;
     if (!player->Open(settings.FilePlaying, &reason)) {
-      result.error = EpopLoadResult::Error::SoundDevice;
-      result.key = "FilePlaying";
-      result.message = reason.empty() ? settings.FilePlaying : reason;
+      stop(EpopLoadResult::Error::SoundDevice, "FilePlaying", reason.empty() ? settings.FilePlaying : reason);
       return result;
     }
   }
@@ -106,7 +119,7 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
     if (!value) return true;
     const auto n = ParseUint32(*value);
     if (!n) {
-      result = BadNumber(key, *value);
+      stop(EpopLoadResult::Error::BadNumber, key, "'" + *value + "' は整数ではありません");
       return false;
     }
     out = *n;
@@ -144,6 +157,7 @@ std::optional<int> ParsePort(std::string_view text) {
 int DefaultPort(int security) { return security == kSecuritySslTls ? kPop3sPort : kPopPort; }
 
 std::optional<int> ResolvePort(const EpopSettings& settings) {
+  if (!IsKnownSecurity(settings.POPSecurity)) return std::nullopt;
   if (settings.POPPort.empty()) return DefaultPort(settings.POPSecurity);
   return ParsePort(settings.POPPort);
 }
@@ -162,7 +176,7 @@ std::string SaveEpop(const EpopSettings& settings, const ModuleState& state) {
       "LastMessageID=" + state.LastMessageID,
       "LastMailNum=" + std::to_string(state.LastMailNum),
   });
-  const int security = KnownSecurity(settings.POPSecurity);
+  const int security = ShownSecurity(settings.POPSecurity);
   if (security != kSecurityNone) bytes += "POPSecurity=" + std::to_string(security) + "\r\n";
   if (!settings.POPPort.empty()) bytes += "POPPort=" + settings.POPPort + "\r\n";
   if (settings.MailProtocol == kProtocolImap) {

@@ -15,7 +15,12 @@ class SoundPlayer;
 constexpr const char kEpopFileName[] = "epop.ini";
 
 // How the connection to the server is secured: 0 not at all, 1 TLS from the first byte, 2 TLS after STLS.
-enum PopSecurity : int { kSecurityNone = 0, kSecuritySslTls = 1, kSecurityStartTls = 2 };
+// Any other number (a typo in the file) is no choice at all: nothing connects with it, and the settings
+// window shows SSL/TLS in its place.
+enum PopSecurity : int { kSecurityNone = 0, kSecuritySslTls = 1, kSecurityStartTls = 2, kSecurityUnknown = -1 };
+bool IsKnownSecurity(int security);
+// The choice the settings window marks, and SaveEpop writes, for a security: unknown ones become SSL/TLS.
+int ShownSecurity(int security);
 constexpr int kPopPort = 110;
 constexpr int kPop3sPort = 995;
 
@@ -47,7 +52,7 @@ struct EpopSettings {
   std::string POPServer = "127.0.0.1";  // Edit3
   int isUseAPOP = 0;                  // RadioGroup1 index: 1 APOP, 0 USER/PASS, -1 nothing marked
   std::string FilePlaying;            // Edit6
-  int POPSecurity = kSecurityNone;    // ComboBox1 index
+  int POPSecurity = kSecurityNone;    // ComboBox1 index; as read from the file, known or not
   std::string POPPort;                // Edit4, as typed; empty for the security's default port
   int MailProtocol = kProtocolPop3;   // ComboBox2 index
 
@@ -58,16 +63,19 @@ struct EpopSettings {
 std::optional<int> ParsePort(std::string_view text);
 // The security's default port.
 int DefaultPort(int security);
-// The port to connect to: the default when POPPort is empty, nothing when its text is no port.
+// The port to connect to: the default when POPPort is empty, nothing when its text is no port or the
+// security is unknown.
 std::optional<int> ResolvePort(const EpopSettings& settings);
 
-// How loading ended. Loading stops at the first error; the keys after it keep their initial states and
-// the module state keeps its values.
+// How loading ended. Loading stops at the first bad number or sound device error; the keys after it keep
+// their initial states and the module state keeps its values.
 struct EpopLoadResult {
   // Unreadable: the file is there but could not be read; nothing was applied, and nothing may replace it.
   // UnknownProtocol: MailProtocol names no protocol this plug-in speaks; nothing after it was applied and
   // no server may be contacted.
-  enum class Error { None, BadNumber, SoundDevice, Unreadable, UnknownProtocol };
+  // UnknownChoice: a whole number that names no choice (POPSecurity); reported, and loading goes on; the
+  // port then resolves to none, so no check connects with it.
+  enum class Error { None, BadNumber, SoundDevice, Unreadable, UnknownProtocol, UnknownChoice };
   Error error = Error::None;
   std::string key;      // the key whose value stopped loading (FilePlaying for a sound device error)
   std::string message;  // what to show the user, Shift-JIS: the system's own words for the failure
@@ -100,9 +108,10 @@ EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, Mod
                             SoundPlayer* player);
 
 // The ten lines, each ending in CR LF: isCheckMail, isPlay, CheckInterval, Account, Password, POPServer,
-// isUseAPOP (1 above 1, -1 below 0), FilePlaying, LastMessageID, LastMailNum; then POPSecurity (1 or 2)
-// unless it is none and POPPort unless it is empty, so a file that never had them keeps its ten lines;
-// then, for IMAP only, MailProtocol=1 and the IMAP state (IMAPUIDValidity, IMAPUIDNext, IMAPUnseen).
+// isUseAPOP (1 above 1, -1 below 0), FilePlaying, LastMessageID, LastMailNum; then POPSecurity (1 or 2, 1
+// for an unknown one) unless it is none and POPPort unless it is empty, so a file that never had them keeps
+// its ten lines; then, for IMAP only, MailProtocol=1 and the IMAP state (IMAPUIDValidity, IMAPUIDNext,
+// IMAPUnseen).
 std::string SaveEpop(const EpopSettings& settings, const ModuleState& state);
 
 // After the settings window's OK: a protocol other than the one the last check used makes the next check

@@ -385,6 +385,7 @@ class ImapSession {
 }  // namespace
 
 std::optional<int> ResolveImapPort(const EpopSettings& settings) {
+  if (!IsKnownSecurity(settings.POPSecurity)) return std::nullopt;
   if (settings.POPPort.empty()) return settings.POPSecurity == kSecuritySslTls ? kImapsPort : kImapPort;
   return ParsePort(settings.POPPort);
 }

@@ -20,7 +20,7 @@ constexpr int kImapPort = 143;
 constexpr int kImapsPort = 993;
 
 // The IMAP port of the settings: POPPort when set, else 993 for SSL/TLS and 143 otherwise; nothing when
-// POPPort's text is no port.
+// POPPort's text is no port or the security is unknown.
 std::optional<int> ResolveImapPort(const EpopSettings& settings);
 
 // Steps of a check with settings already loaded, for an IMAP mailbox: connect to settings.POPServer at the

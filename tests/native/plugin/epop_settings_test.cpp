@@ -14,7 +14,7 @@ using testing::RecordingPlayer;
 
 struct Loaded {
   EpopSettings settings;
-  ModuleState state{"<old@id>", 7};
+  ModuleState state{"<old@id>", 7, {}};
   EpopLoadResult result;
 };
 
@@ -34,7 +34,7 @@ TEST(EpopSettings, SavesTheTenLinesInTheirOrder) {
   s.POPServer = "mail.example.org";
   s.isUseAPOP = 1;
   s.FilePlaying = "C:\\sounds\\ding.wav";
-  const ModuleState state{"<42@example.org>", 3};
+  const ModuleState state{"<42@example.org>", 3, {}};
   EXPECT_EQ(SaveEpop(s, state),
             "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=15\r\nAccount=bob\r\nPassword=a=b\r\n"
             "POPServer=mail.example.org\r\nisUseAPOP=1\r\nFilePlaying=C:\\sounds\\ding.wav\r\n"
@@ -55,7 +55,7 @@ TEST(EpopSettings, MissingKeysKeepInitialStatesAndModuleState) {
 
 TEST(EpopSettings, MissingFileIsNotAnError) {
   EpopSettings s;
-  ModuleState state{"<keep@me>", 2};
+  ModuleState state{"<keep@me>", 2, {}};
   const EpopLoadResult r = LoadEpopFile("/nonexistent/popcore/epop.ini", s, state, nullptr);
   EXPECT_TRUE(r.ok());
   EXPECT_TRUE(s.isCheckMail);
@@ -126,8 +126,7 @@ TEST(EpopSettings, SecurityAndPortKeys) {
       {"", 0, "", ""},  // a file that never had them is written back with its ten lines only
       {"POPSecurity=1\r\n", 1, "", "POPSecurity=1\r\n"},
       {"popsecurity=+2\r\n", 2, "", "POPSecurity=2\r\n"},
-      {"POPSecurity=3\r\n", 0, "", ""},
-      {"POPSecurity=-1\r\nPOPPort=\r\n", 0, "", ""},
+      {"POPSecurity=0\r\nPOPPort=\r\n", 0, "", ""},
       {"POPSecurity=0\r\nPOPPort=2110\r\n", 0, "2110", "POPPort=2110\r\n"},
       {"POPPort= 995x\r\nPOPSecurity=1\r\n", 1, " 995x", "POPSecurity=1\r\nPOPPort= 995x\r\n"},  // as typed
   };
@@ -171,12 +170,41 @@ TEST(EpopSettings, MailProtocolAndTheImapState) {
     EXPECT_EQ(l.result.MayConnect(), row.error != E::UnknownProtocol) << row.file;
     EXPECT_EQ(l.result.SettingsComplete(), row.error != E::UnknownProtocol) << row.file;
     EXPECT_EQ(l.settings.Account, "") << row.file;
-    if (row.error == E::None)
+    if (row.error == E::None) {
       EXPECT_EQ(SaveEpop(l.settings, l.state), SaveEpop({}, l.state) + row.written_after_ten) << row.file;
+    }
   }
   const std::string saved = SaveEpop({}, {}) + imap_tail;  // the IMAP state comes back as it was written
   const Loaded back = Load(saved);
   EXPECT_EQ(SaveEpop(back.settings, back.state), saved);
+}
+
+// A security that names none of the three is reported and never taken for "none": nothing connects with it,
+// and it is written back as SSL/TLS. The other settings are read, so the window shows them.
+TEST(EpopSettings, UnknownSecurityIsReportedAndNeverMeansPlainText) {
+  const std::string rest = "POPPort=\r\nAccount=bob\r\nPassword=secret\r\nLastMailNum=9\r\n";
+  const struct {
+    const char* value;
+    const char* key;  // the key the load reports
+    const char* message;
+  } rows[] = {
+      {"3", "POPSecurity", "'3' は 0, 1, 2 のどれでもありません"},
+      {"-1", "POPSecurity", "'-1' は 0, 1, 2 のどれでもありません"},
+      {"+99", "POPSecurity", "'+99' は 0, 1, 2 のどれでもありません"},
+      // a bad number further on stops the loading, and both are told
+      {"3\r\nisPlay=on", "isPlay", "'3' は 0, 1, 2 のどれでもありません\r\n'on' は整数ではありません"},
+  };
+  for (const auto& row : rows) {
+    const Loaded l = Load(std::string("POPSecurity=") + row.value + "\r\n" + rest);
+    EXPECT_EQ(l.result.key, row.key) << row.value;
+    EXPECT_EQ(l.result.message, row.message);
+    EXPECT_FALSE(IsKnownSecurity(l.settings.POPSecurity)) << row.value;
+    EXPECT_EQ(ResolvePort(l.settings), std::nullopt) << row.value;
+    EXPECT_EQ(ShownSecurity(l.settings.POPSecurity), kSecuritySslTls) << row.value;
+    EXPECT_EQ(l.settings.Password, "secret") << row.value;
+    EXPECT_EQ(l.state.LastMailNum, l.result.key == "POPSecurity" ? 9 : 7) << row.value;
+    EXPECT_NE(SaveEpop(l.settings, l.state).find("POPSecurity=1\r\n"), std::string::npos) << row.value;
+  }
 }
 
 TEST(EpopSettings, BadSecurityNumberStopsBeforeAnyOtherSetting) {
@@ -184,6 +212,7 @@ TEST(EpopSettings, BadSecurityNumberStopsBeforeAnyOtherSetting) {
   EXPECT_EQ(bad.result.key, "POPSecurity");
   EXPECT_EQ(bad.result.message, "'tls' は整数ではありません");
   EXPECT_FALSE(bad.result.SettingsComplete());
+  EXPECT_EQ(ResolvePort(bad.settings), std::nullopt);  // and no check connects
   EXPECT_EQ(bad.settings.POPPort, "");
   EXPECT_EQ(bad.settings.Password, "");  // the password never comes without the security asked for
   EXPECT_EQ(bad.state.LastMailNum, 7);
@@ -254,10 +283,10 @@ TEST(EpopSettings, WriteReplacesTheFileAndReportsFailure) {
   ASSERT_TRUE(fileio::WriteFileAtomic(path, "isCheckMail=0\r\nstale line\r\n"));
   EpopSettings s;
   s.Account = "bob";
-  ASSERT_TRUE(WriteEpopFile(path, s, ModuleState{"<a@b>", 2}));
+  ASSERT_TRUE(WriteEpopFile(path, s, ModuleState{"<a@b>", 2, {}}));
   std::string bytes;
   ASSERT_TRUE(fileio::ReadFile(path, bytes));
-  EXPECT_EQ(bytes, SaveEpop(s, ModuleState{"<a@b>", 2}));
+  EXPECT_EQ(bytes, SaveEpop(s, ModuleState{"<a@b>", 2, {}}));
   std::filesystem::remove_all(dir);
 
   std::string error;

@@ -562,6 +562,22 @@ TEST_F(CheckMailCall, UnknownProtocolIsShownAndNoServerIsContacted) {
   EXPECT_EQ(Ini(), unknown);
 }
 
+TEST_F(CheckMailCall, UnknownSecurityIsReportedAndNothingConnects) {
+  for (const std::string value : {"3", "-1", "99", "tls"}) {
+    const std::string file = "POPSecurity=" + value + "\r\nAccount=bob\r\nPassword=secret\r\nPOPServer=10.0.0.9\r\n";
+    WriteIni(file);
+    load_errors_.clear();
+    ModuleState state;
+    ScriptedTransport server;
+    Mailbox(server);
+    EXPECT_EQ(Call(state, server), results::kCannotConnect) << value;
+    EXPECT_EQ(server.connects_, 0) << value;
+    ASSERT_EQ(load_errors_.size(), 1u) << value;
+    EXPECT_EQ(load_errors_[0].find("'" + value + "' は"), 0u) << load_errors_[0];
+    EXPECT_EQ(Ini(), file);
+  }
+}
+
 TEST_F(CheckMailCall, FailureLeavesTheFileUntouched) {
   const std::string before = "Account=bob\r\nPassword=wrong\r\nLastMailNum=1\r\n";
   WriteIni(before);
@@ -605,7 +621,7 @@ TEST_F(CheckMailCall, SoundPlaysOnNewMailAndThePlayerIsClosedOnEveryPath) {
 
 TEST_F(CheckMailCall, UnreadableFileEndsTheCheckBeforeAnyServerIsContacted) {
   std::filesystem::create_directories(env_.ini_path);  // there, but reading it fails
-  ModuleState state{"<old@x>", 4};
+  ModuleState state{"<old@x>", 4, {}};
   ScriptedTransport server;
   Mailbox(server);
   EXPECT_EQ(Call(state, server), results::kCannotReadSettings);
@@ -706,7 +722,7 @@ TEST(PropertyPage, OnlyOkWritesTheFile) {
   ASSERT_TRUE(fileio::WriteFileAtomic(path, "old\r\n"));
   EpopSettings s;
   s.Account = "new";
-  const ModuleState state{"<i@x>", 4};
+  const ModuleState state{"<i@x>", 4, {}};
   std::string bytes;
   for (int modal : {int(mrCancel), int(mrRecheck)}) {
     FinishPropertyPage(modal, s, state, path);

@@ -389,6 +389,24 @@ TEST_F(SettingsWindow, RecheckOfAnImapMailboxRepeatsItsUnseenCount) {
   EXPECT_EQ(file, ReadAll("epop.ini"));
 }
 
+// A security in the file that names none of the choices: told, shown as SSL/TLS with the rest of the
+// settings, and OK writes SSL/TLS.
+TEST_F(SettingsWindow, UnknownSecurityShowsAsSslTlsAndOkWritesIt) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "POPSecurity=3\r\nAccount=me\r\nPassword=pw\r\n"));
+  LRESULT shown = -1;
+  const std::string result = RunPage([&](HWND w) {
+    shown = SendMessageW(Item(w, kIdComboBox1), CB_GETCURSEL, 0, 0);
+    Click(w, kIdButton2);
+  });
+  EXPECT_EQ(kSecuritySslTls, shown);
+  EXPECT_EQ(std::vector<std::string>{"'3' は 0, 1, 2 のどれでもありません"}, errors_);
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
+  EXPECT_EQ(
+      "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=me\r\nPassword=pw\r\nPOPServer=127.0.0.1\r\n"
+      "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\nPOPSecurity=1\r\n",
+      ReadAll("epop.ini"));
+}
+
 // The message box a refused port brings up: its texts and whether it shows the exclamation icon.
 struct PortErrorBox {
   bool shown = false;

@@ -5,6 +5,7 @@
 //   CHECK <the chain's error bits> <the SSL policy's error>   (in hexadecimal, when a certificate was checked)
 //   RESULT <the conversation's result string as hexadecimal bytes>
 //   ID <the message identifier it remembered>
+//   TOOK <milliseconds the conversation took after the handshake>
 // usage: tls_probe PORT SERVER_NAME TIMEOUT_MS
 #include <chrono>
 #include <cstdio>
@@ -37,8 +38,8 @@ class ImplicitTls final : public PopTransport {
     if (!tls_.Connect("127.0.0.1", port_)) return false;
     const auto start = std::chrono::steady_clock::now();
     const TlsResult verdict = tls_.StartTls(name_, timeout_ms_);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    handshake_ended_ = std::chrono::steady_clock::now();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(handshake_ended_ - start).count();
     std::printf("VERDICT %s %lld\n", Name(verdict), static_cast<long long>(ms));
     if (verdict != TlsResult::Ok && tls_.IsOpen()) std::printf("LEFT OPEN\n");
     const auto& check = tls_.LastCertificateCheck();
@@ -50,12 +51,14 @@ class ImplicitTls final : public PopTransport {
   std::ptrdiff_t Read(char* b, std::size_t n, int ms) override { return tls_.Read(b, n, ms); }
   bool Send(std::string_view bytes) override { return tls_.Send(bytes); }
   void Close() override { tls_.Close(); }
+  std::chrono::steady_clock::time_point HandshakeEnded() const { return handshake_ended_; }
 
  private:
   fennick::TlsTransport tls_;
   int port_;
   std::string name_;
   int timeout_ms_;
+  std::chrono::steady_clock::time_point handshake_ended_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace
@@ -75,8 +78,11 @@ int main(int argc, char** argv) {
   timeouts.wait_ms = timeout_ms;
   timeouts.read_ms = timeout_ms;
   const auto outcome = fennick::RunConversation(settings, state, transport, nullptr, timeouts);
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                          transport.HandshakeEnded())
+                        .count();
   std::printf("RESULT ");
   for (unsigned char c : outcome.result) std::printf("%02x", c);
-  std::printf("\nID %s\n", state.LastMessageID.c_str());
+  std::printf("\nID %s\nTOOK %lld\n", state.LastMessageID.c_str(), static_cast<long long>(took));
   return 0;
 }

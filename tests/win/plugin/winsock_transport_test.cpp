@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "WinsockTransport.h"
@@ -174,6 +175,17 @@ TEST(WinsockTransport, HostNameLookUpIsBoundedByTheConnectTimeOut) {
     }
   }
   EXPECT_TRUE(resolver.AllEnded(4)) << "abandoned look-ups end on their own once answered";
+}
+
+// A resolver that throws on the look-up thread: a name that could not be looked up, not the end of the
+// program.
+TEST(WinsockTransport, LookUpThatThrowsIsAFailedLookUp) {
+  WinsockTransport t;
+  t.SetConnectTimeoutMs(2000);
+  t.SetResolver([](const char*, const char*, const addrinfo*, addrinfo**) -> int { throw std::bad_alloc(); });
+  const auto start = Clock::now();
+  EXPECT_FALSE(t.Connect("mail.example.com", 110));
+  EXPECT_LT(MsSince(start), 1500) << "the failure is told at once, not waited out";
 }
 
 TEST(WinsockTransport, LargeSendArrivesWhole) {
