@@ -93,6 +93,8 @@ class Server:
     def stop(self):
         self.listener.close()
         self.thread.join(10)
+        if hasattr(self, "keylog"):
+            os.remove(self.keylog)
 
 
 def mailbox(split_identifier):
