@@ -17,7 +17,8 @@ constexpr char kCaption[] = "メール取得の設定";
 // the provider row above the server and the protocol row under it.
 constexpr int kSecurityRow = 24;
 constexpr int kPresetRow = 24;
-constexpr int kProtocolRow = 24;
+// The protocol's drop-down ends where RadioGroup1's frame begins: a group box paints over what it overlaps.
+constexpr int kProtocolRow = 29;
 constexpr int kNewRows = kSecurityRow + kPresetRow + kProtocolRow;
 constexpr int kClientWidth = 290;
 constexpr int kClientHeight = 260 + kNewRows;

@@ -102,15 +102,15 @@ class SettingsWindow : public ::testing::Test {
 struct Layout {
   int id, x, y, w, h;
 };
-// The provider, protocol and security rows add 72 pixels to Panel1; what lies below them moves down by as
+// The provider, protocol and security rows add 77 pixels to Panel1; what lies below them moves down by as
 // much.
 const Layout kLayout[] = {
     {kIdButton4, 79, 4, 132, 45},   {kIdCheckBox1, 32, 54, 121, 17}, {kIdEdit5, 176, 54, 57, 20},
     {kIdEdit1, 80, 78, 193, 20},    {kIdEdit2, 80, 102, 193, 20},    {kIdComboBox3, 80, 134, 193, 20},
-    {kIdEdit3, 80, 158, 193, 20},   {kIdComboBox2, 80, 182, 96, 20}, {kIdRadioGroup1, 80, 197, 193, 33},
-    {kIdComboBox1, 80, 233, 96, 20}, {kIdEdit4, 222, 233, 51, 20},   {kIdCheckBox2, 32, 260, 73, 17},
-    {kIdEdit6, 80, 278, 169, 20},   {kIdButton3, 250, 278, 40, 19},  {kIdButton1, 136, 305, 75, 25},
-    {kIdButton2, 214, 305, 75, 25},
+    {kIdEdit3, 80, 158, 193, 20},   {kIdComboBox2, 80, 182, 96, 20}, {kIdRadioGroup1, 80, 202, 193, 33},
+    {kIdComboBox1, 80, 238, 96, 20}, {kIdEdit4, 222, 238, 51, 20},   {kIdCheckBox2, 32, 265, 73, 17},
+    {kIdEdit6, 80, 283, 169, 20},   {kIdButton3, 250, 283, 40, 19},  {kIdButton1, 136, 310, 75, 25},
+    {kIdButton2, 214, 310, 75, 25},
 };
 
 RECT ClientRect(HWND w, int id) {
@@ -186,7 +186,7 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
   });
   EXPECT_EQ(mokuna::WidenSjis("メール取得の設定"), seen.caption);
   EXPECT_EQ(290, seen.client.right);
-  EXPECT_EQ(332, seen.client.bottom);
+  EXPECT_EQ(337, seen.client.bottom);
   EXPECT_FALSE(seen.style & WS_SYSMENU) << "no title-bar buttons";
   ASSERT_EQ(std::size(kLayout), seen.rects.size());
   for (std::size_t i = 0; i < seen.rects.size(); ++i) {
@@ -204,12 +204,12 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
   EXPECT_EQ(mokuna::WidenSjis("暗号化"), seen.label6_text);
   EXPECT_EQ(mokuna::WidenSjis("ポート"), seen.label7_text);
   EXPECT_EQ(20, seen.label6.left);
-  EXPECT_EQ(238, seen.label6.top);
+  EXPECT_EQ(243, seen.label6.top);
   EXPECT_LE(seen.label6.right, 80);
-  EXPECT_EQ(238, seen.label7.top);
+  EXPECT_EQ(243, seen.label7.top);
   EXPECT_GE(seen.label7.left, 176 + 4);
   EXPECT_LE(seen.label7.right, 222);
-  EXPECT_LE(seen.label7.bottom, 126 + 129) << "inside Panel1";
+  EXPECT_LE(seen.label7.bottom, 126 + 134) << "inside Panel1";
   EXPECT_EQ((std::vector<std::wstring>{mokuna::WidenSjis("なし"), L"SSL/TLS", L"STARTTLS"}), seen.securities);
   EXPECT_EQ(0, seen.security);
   EXPECT_EQ(L"", seen.port);
