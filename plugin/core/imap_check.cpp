@@ -160,13 +160,8 @@ class ImapSession {
 
   // TLS on the open connection. Every refusal ends the check before anything else is sent.
   bool StartTls() {
-    switch (transport_.StartTls(settings_.POPServer, timeouts_.wait_ms)) {
-      case PopTransport::TlsResult::Ok: return true;
-      case PopTransport::TlsResult::NameMismatch: return Fail(results::kTlsNameMismatch);
-      case PopTransport::TlsResult::Untrusted: return Fail(results::kTlsUntrusted);
-      case PopTransport::TlsResult::HandshakeFailed: break;
-    }
-    return Fail(results::kSecureConnectionFailed);
+    const char* refusal = TlsRefusal(transport_.StartTls(settings_.POPServer, timeouts_.wait_ms));
+    return !refusal || Fail(refusal);
   }
 
   bool Greeting(bool& preauth) {

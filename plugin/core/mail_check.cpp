@@ -107,13 +107,8 @@ class Session {
 
   // TLS on the open connection. Every refusal ends the check before anything else is sent.
   bool StartTls() {
-    switch (transport_.StartTls(settings_.POPServer, timeouts_.wait_ms)) {
-      case PopTransport::TlsResult::Ok: return true;
-      case PopTransport::TlsResult::NameMismatch: return Fail(results::kTlsNameMismatch);
-      case PopTransport::TlsResult::Untrusted: return Fail(results::kTlsUntrusted);
-      case PopTransport::TlsResult::HandshakeFailed: break;
-    }
-    return Fail(results::kSecureConnectionFailed);
+    const char* refusal = TlsRefusal(transport_.StartTls(settings_.POPServer, timeouts_.wait_ms));
+    return !refusal || Fail(refusal);
   }
 
   // STLS on the plain connection after the greeting; only "+OK" lets the handshake begin.
@@ -274,6 +269,16 @@ class Session {
 };
 
 }  // namespace
+
+const char* TlsRefusal(PopTransport::TlsResult result) {
+  switch (result) {
+    case PopTransport::TlsResult::Ok: return nullptr;
+    case PopTransport::TlsResult::NameMismatch: return results::kTlsNameMismatch;
+    case PopTransport::TlsResult::Untrusted: return results::kTlsUntrusted;
+    case PopTransport::TlsResult::HandshakeFailed: break;
+  }
+  return results::kSecureConnectionFailed;
+}
 
 ConversationOutcome RunConversation(const EpopSettings& settings, ModuleState& state, PopTransport& transport,
                                     SoundPlayer* player, const PopTimeouts& timeouts,

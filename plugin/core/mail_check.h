@@ -8,6 +8,7 @@
 #include <string>
 
 #include "epop_settings.h"
+#include "pop_transport.h"
 
 namespace mokuna {
 class Clock;
@@ -15,7 +16,6 @@ class Clock;
 
 namespace fennick {
 
-class PopTransport;
 class SoundPlayer;
 
 // The result strings (Shift-JIS in the binaries).
@@ -52,6 +52,9 @@ struct ConversationOutcome {
   std::string result;    // the result string, kept whole however long
   bool success = false;  // the conversation ended properly: the settings file may be written
 };
+
+// The result that ends a check whose TLS start ended so; nullptr for a secured connection.
+const char* TlsRefusal(PopTransport::TlsResult result);
 
 // Steps 2 to 12 of a check with settings already loaded: connect to settings.POPServer at the resolved
 // port (TLS from the start, or after STLS, as settings.POPSecurity says), log in, count, read the newest
