@@ -3,14 +3,13 @@
 #include <cstring>
 #include <memory>
 
-#include "win_text.h"
+#include "MessageLoop.h"
 
 namespace mokuna {
 
 namespace {
 
 TTaskTray::NotifyFunction g_notify = nullptr;
-std::function<void(const std::string&)> g_error_handler;
 std::unique_ptr<TNotifyWindow> g_notify_window;
 bool g_busy = false;
 UINT g_taskbar_created = 0;
@@ -139,15 +138,7 @@ void TTaskTray::MouseDown(TrayButton button, TShiftState shift, int x, int y) {
   if (owner_) {
     // The menu only closes on a click elsewhere when its owner is the foreground window.
     SetForegroundWindow(owner_);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(msg.wParam));
-        break;
-      }
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    PumpMessages();
   }
   if (OnMouseDown) OnMouseDown(*this, button, shift, x, y);
   HMENU menu = button == TrayButton::kLeft ? menu_l_ : button == TrayButton::kRight ? menu_r_ : nullptr;
@@ -167,41 +158,11 @@ void TTaskTray::MouseUp(TrayButton button, TShiftState shift, int x, int y) {
 
 void TTaskTray::SetNotifyFunction(NotifyFunction f) { g_notify = f; }
 
-void TTaskTray::SetErrorHandler(std::function<void(const std::string&)> handler) {
-  g_error_handler = std::move(handler);
-}
-
-void TTaskTray::ReportError(const std::string& sjis_text) {
-  if (g_error_handler) {
-    g_error_handler(sjis_text);
-    return;
-  }
-  MessageBoxW(nullptr, mokuna::WidenSjis(sjis_text).c_str(), L"", MB_OK | MB_ICONERROR | MB_TASKMODAL);
-}
-
 // ---- TNotifyWindow ----
 
 TNotifyWindow::TNotifyWindow(HWND owner) {
-  static const wchar_t kClass[] = L"MokunaTrayNotify";
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{};
-  if (!GetClassInfoExW(instance, kClass, &wc)) {
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kClass;
-    RegisterClassExW(&wc);
-  }
   if (!g_taskbar_created) g_taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
-  hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClass, L"", WS_POPUP, 0, 0, 0, 0, owner, nullptr, instance, nullptr);
-  if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
-
-TNotifyWindow::~TNotifyWindow() {
-  if (hwnd_) {
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);
-  }
+  CreateWin(L"MokunaTrayNotify", WS_EX_TOOLWINDOW, WS_POPUP, 0, 0, 0, 0, owner);
 }
 
 TNotifyWindow* TNotifyWindow::Instance() { return g_notify_window.get(); }
@@ -228,17 +189,12 @@ void TNotifyWindow::WMTrayNotify(WPARAM id, LPARAM mouse_message) {
   }
 }
 
-LRESULT CALLBACK TNotifyWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* self = reinterpret_cast<TNotifyWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self && msg == kTrayCallbackMessage) {
-    try {
-      self->WMTrayNotify(wp, lp);
-    } catch (const std::exception& e) {
-      TTaskTray::ReportError(e.what());
-    }
+LRESULT TNotifyWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == kTrayCallbackMessage) {
+    WMTrayNotify(wp, lp);
     return 0;
   }
-  if (self && msg == g_taskbar_created && g_taskbar_created) {
+  if (msg == g_taskbar_created && g_taskbar_created) {
     for (const auto& entry : TrayIdRegistry::Process().entries()) {
       try {
         static_cast<TTaskTray*>(entry.second)->ReAdd();
@@ -248,11 +204,7 @@ LRESULT CALLBACK TNotifyWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     }
     return 0;
   }
-  if (msg == WM_NCDESTROY && self && g_notify_window.get() == self) {
-    // The owning form is going away and takes this window with it.
-    self->hwnd_ = nullptr;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
+  return DefaultProc(msg, wp, lp);
 }
 
 }  // namespace mokuna

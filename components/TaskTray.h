@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "WindowBase.h"
 #include "tray_core.h"
 
 namespace mokuna {
@@ -72,10 +73,6 @@ class TTaskTray {
   // The call into the notification area; tests put a recorder in its place (null restores the shell's).
   using NotifyFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAA record);
   static void SetNotifyFunction(NotifyFunction f);
-  // Where failures inside a callback go (they must not unwind through the window system). By default a
-  // message box; the program routes them to its general error handler.
-  static void SetErrorHandler(std::function<void(const std::string& sjis_text)> handler);
-  static void ReportError(const std::string& sjis_text);
 
  private:
   friend class TNotifyWindow;
@@ -95,11 +92,10 @@ class TTaskTray {
 
 // The receiver of message 1126 for all icons of the process. A hidden window owned by the first icon's
 // form; top-level (not a child) so that it also hears the taskbar's "TaskbarCreated" broadcast.
-class TNotifyWindow {
+// A failure inside a callback goes to the binary's error reporter.
+class TNotifyWindow : public Window {
  public:
   explicit TNotifyWindow(HWND owner);
-  ~TNotifyWindow();
-  HWND Handle() const { return hwnd_; }
 
   // The process-wide instance, created by the first icon that is shown; null before.
   static TNotifyWindow* Instance();
@@ -109,8 +105,7 @@ class TNotifyWindow {
   void WMTrayNotify(WPARAM id, LPARAM mouse_message);
 
  private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  HWND hwnd_ = nullptr;
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 };
 
 }  // namespace mokuna

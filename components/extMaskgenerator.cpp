@@ -3,27 +3,10 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "MessageLoop.h"
 #include "file_io.h"
 
 namespace mokuna {
-
-namespace {
-
-// Handles the window messages waiting in the queue, as the main loop would. A quit request is put back
-// so that the main loop still sees it.
-void ProcessPendingMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-}  // namespace
 
 bool BuildMaskRects(HBITMAP bitmap, COLORREF transparent, std::vector<mask::Rect>& rects, bool pump_messages) {
   rects.clear();
@@ -56,7 +39,7 @@ bool BuildMaskRects(HBITMAP bitmap, COLORREF transparent, std::vector<mask::Rect
     if (pump_messages) {
       const ULONGLONG now = GetTickCount64();
       if (top == 0 || now - last_pump >= 15) {
-        ProcessPendingMessages();
+        PumpMessages();
         last_pump = GetTickCount64();
       }
     }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "FileDialog.h"
+#include "MessageLoop.h"
 #include "dll_list.h"
 #include "win_text.h"
 
@@ -232,25 +233,11 @@ void TForm2::ShowModal() {
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
   SetFocus(Control(ActivePage() == 1 ? kEserifu : kListBox1));
-  MSG msg;
-  bool quit = false;
-  while (!closing_) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      quit = true;
-      break;
-    }
-    if (!IsDialogMessageW(Handle(), &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
+  RunModalLoop(Handle(), [this] { return closing_; });
   for (HWND w : disabled)
     if (IsWindow(w)) EnableWindow(w, TRUE);
   if (Handle()) ShowWindow(Handle(), SW_HIDE);
   modal_ = false;
-  // The program is ending: leave the quit request for the main loop.
-  if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
 }
 
 void TForm2::Close() {

@@ -192,7 +192,6 @@ void TForm3::SetUpTaskTray1() {
   TaskTray1.SetPopupMenuR(PopupMenu1);
   // Either button's double click brings the windows back.
   TaskTray1.OnDblClick = [this](TTaskTray&, TrayButton) { TaskTray1DblClick(); };
-  TTaskTray::SetErrorHandler(ShowGeneralError);
   const int size = GetSystemMetrics(SM_CXSMICON);
   HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
   if (icon) {

@@ -80,53 +80,6 @@ bool MoveIntoReach(HWND window) {
   return true;
 }
 
-Window::~Window() {
-  if (hwnd_) {
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);
-  }
-}
-
-bool Window::CreateWin(const wchar_t* class_name, DWORD ex_style, DWORD style, int x, int y, int w, int h,
-                       HWND parent, HMENU menu, UINT class_style) {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{};
-  if (!GetClassInfoExW(instance, class_name, &wc)) {
-    wc.cbSize = sizeof wc;
-    wc.style = class_style;
-    wc.lpfnWndProc = StaticProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = class_name;
-    if (!RegisterClassExW(&wc)) return false;
-  }
-  return CreateWindowExW(ex_style, class_name, L"", style, x, y, w, h, parent, menu, instance, this) != nullptr;
-}
-
-LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) { return DefaultProc(msg, wp, lp); }
-
-LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  Window* self = nullptr;
-  if (msg == WM_NCCREATE) {
-    self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  LRESULT result = 0;
-  bool handled = false;
-  GuardHandler([&] {
-    result = self->HandleMessage(msg, wp, lp);
-    handled = true;
-  });
-  if (msg == WM_NCDESTROY) self->hwnd_ = nullptr;
-  // A handler that failed still answers the message the way the system expects by default.
-  return handled ? result : DefWindowProcW(hwnd, msg, wp, lp);
-}
-
 void WindowTimer::Attach(HWND window) {
   if (running_ && window_) KillTimer(window_, id_);
   running_ = false;

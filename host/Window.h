@@ -1,12 +1,12 @@
-// The small window base of the main program: one static window procedure that finds `this` at
-// WM_NCCREATE and forwards to HandleMessage, with the general error handler around every message, so no
-// exception ever unwinds through user32.
+// The main program's general error handler, window placing, timers and application object, over the
+// shared window base.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "WindowBase.h"
 #include "window_place.h"
 
 namespace mokuna {
@@ -19,16 +19,6 @@ void ShowGeneralError(const std::string& sjis_text);
 using GeneralErrorDisplay = void (*)(const std::string& sjis_text);
 GeneralErrorDisplay SetGeneralErrorDisplay(GeneralErrorDisplay display);
 
-// Runs handler; an escaping HostError or other exception is shown by the general error handler.
-template <class F>
-void GuardHandler(F&& handler) {
-  try {
-    handler();
-  } catch (const std::exception& e) {
-    ShowGeneralError(e.what());
-  }
-}
-
 // The system's rectangle as the portable placing code takes it.
 inline ScreenRect ToScreenRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
@@ -38,27 +28,6 @@ bool WorkAreaNear(const RECT& r, RECT& work);
 // Moves a window that shows less than a 32 x 32 part of itself on every monitor into the work area of the
 // nearest one; true when it moved.
 bool MoveIntoReach(HWND window);
-
-class Window {
- public:
-  Window() = default;
-  Window(const Window&) = delete;
-  Window& operator=(const Window&) = delete;
-  virtual ~Window();
-
-  HWND Handle() const { return hwnd_; }
-
- protected:
-  // Registers class_name once (wide name) and creates the window; this object receives its messages.
-  bool CreateWin(const wchar_t* class_name, DWORD ex_style, DWORD style, int x, int y, int w, int h,
-                 HWND parent = nullptr, HMENU menu = nullptr, UINT class_style = 0);
-  virtual LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT DefaultProc(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(hwnd_, msg, wp, lp); }
-
- private:
-  static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  HWND hwnd_ = nullptr;
-};
 
 // A window-message timer of one window, identified by id: its ticks arrive as WM_TIMER with wParam = id.
 // Like a timer component it has an interval and an on/off switch; it ticks only while it is enabled, its
@@ -92,6 +61,8 @@ class WindowTimer {
 // task-bar button, so hiding this one leaves the program without one. Its title is the application title.
 class TApplication : public Window {
  public:
+  // What a window's handler throws goes to the general error handler.
+  TApplication() { SetErrorReporter(ShowGeneralError); }
   void Initialize();
   void SetTitle(const std::string& sjis_title);
   // The main window: when it is destroyed the message loop ends.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "FileDialog.h"
+#include "MessageLoop.h"
 #include "TlsTransport.h"
 #include "mail_check.h"
 #include "mail_presets.h"
@@ -92,13 +93,6 @@ std::vector<const char*> DropDownItems(int id) {
   return {std::begin(kSecurityNames), std::end(kSecurityNames)};
 }
 
-HMODULE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
-
 std::wstring WindowText(HWND hwnd) {
   const int n = GetWindowTextLengthW(hwnd);
   std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
@@ -165,22 +159,11 @@ TForm1::TForm1(ModuleState& state) : state_(state) {
 }
 
 TForm1::~TForm1() {
-  if (hwnd_) DestroyWindow(hwnd_);
   if (font_) DeleteObject(font_);
   player_.Close();
 }
 
 int TForm1::ShowModal() {
-  const HMODULE module = ThisModule();
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = WndProc;
-  wc.hInstance = module;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kClassName;
-  RegisterClassExW(&wc);  // fails harmlessly when a previous call left it registered
-
   const DWORD style = WS_POPUP | WS_CAPTION;
   const DWORD ex_style = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   RECT frame = {0, 0, kClientWidth, kClientHeight};
@@ -191,11 +174,11 @@ int TForm1::ShowModal() {
   // The caller's window stays disabled while ours is up, as with any modal window.
   HWND owner = GetActiveWindow();
   modal_result_ = 0;
-  if (!CreateWindowExW(ex_style, kClassName, mokuna::WidenSjis(kCaption).c_str(), style, x, y, width, height,
-                       owner, nullptr, module, this)) {
-    UnregisterClassW(kClassName, module);
+  if (!CreateWin(kClassName, ex_style, style, x, y, width, height, owner)) {
+    UnregisterClassW(kClassName, Module());
     return mrCancel;
   }
+  SetWindowTextW(hwnd_, mokuna::WidenSjis(kCaption).c_str());
   CreateControls();
   ApplyEnabling();
   if (owner) EnableWindow(owner, FALSE);
@@ -203,30 +186,14 @@ int TForm1::ShowModal() {
   SetForegroundWindow(hwnd_);
   // Focus on the first control in tab order that takes it.
   SetFocus(GetNextDlgTabItem(hwnd_, nullptr, FALSE));
-
-  MSG msg;
-  while (modal_result_ == 0) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {  // the program is ending: hand the quit on to the caller's loop
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      modal_result_ = mrCancel;
-      break;
-    }
-    if (got == -1) {
-      modal_result_ = mrCancel;
-      break;
-    }
-    if (!IsDialogMessageW(hwnd_, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
+  if (!mokuna::RunModalLoop(hwnd_, [this] { return modal_result_ != 0; })) modal_result_ = mrCancel;
   CollectSettings();
   // Enabled again before ours goes, so the activation returns to the owner.
   if (owner) EnableWindow(owner, TRUE);
   ShowWindow(hwnd_, SW_HIDE);
   DestroyWindow(hwnd_);
-  UnregisterClassW(kClassName, module);
+  // The class lives in this DLL, which may be unloaded before the next call.
+  UnregisterClassW(kClassName, Module());
   return modal_result_;
 }
 
@@ -236,7 +203,7 @@ void TForm1::CreateControls() {
                       mokuna::WidenSjis("ＭＳ Ｐゴシック").c_str());
   HDC dc = GetDC(hwnd_);
   HGDIOBJ old_font = SelectObject(dc, font_);
-  const HINSTANCE module = ThisModule();
+  const HINSTANCE module = Module();
   for (const ControlSpec& c : kControls) {
     const std::wstring text = mokuna::WidenSjis(c.text);
     const wchar_t* cls = L"BUTTON";
@@ -437,29 +404,6 @@ void TForm1::CollectSettings() {
     settings_.isUseAPOP = -1;
 }
 
-LRESULT CALLBACK TForm1::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  TForm1* self;
-  if (msg == WM_NCCREATE) {
-    self = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<TForm1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  LRESULT result;
-  try {
-    result = self->HandleMessage(msg, wp, lp);
-  } catch (...) {  // nothing may unwind through user32
-    result = DefWindowProcW(hwnd, msg, wp, lp);
-  }
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-  }
-  return result;
-}
-
 LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
@@ -504,7 +448,7 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
   }
-  return DefWindowProcW(hwnd_, msg, wp, lp);
+  return DefaultProc(msg, wp, lp);
 }
 
 std::string RunCheckMail(ModuleState& state) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "MciSound.h"
+#include "WindowBase.h"
 #include "epop_settings.h"
 
 extern "C" {
@@ -65,7 +66,7 @@ UiHooks& Hooks();
 void ShowErrorMessageBox(HWND owner, const std::string& text);
 bool RunSoundFileDialog(HWND owner, std::wstring& path);
 
-class TForm1 {
+class TForm1 : public mokuna::Window {
  public:
   // Builds the window object and runs FormCreate: epop.ini into the settings, state and MediaPlayer1. A
   // load error is shown to the user; the object keeps what was loaded before it.
@@ -84,12 +85,10 @@ class TForm1 {
   // epop.ini is there but could not be read: the user was told, nothing was loaded, nothing may be written.
   bool Unreadable() const { return unreadable_; }
   MciSound& MediaPlayer1() { return player_; }
-  // The window while it is shown, else null.
-  HWND Handle() const { return hwnd_; }
+  // Handle(): the window while it is shown, else null.
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
   void CreateControls();
   void ApplyEnabling();
   void MoveRadioTabStop();
@@ -109,7 +108,6 @@ class TForm1 {
   ModuleState& state_;
   EpopSettings settings_;
   MciSound player_;
-  HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
   int modal_result_ = 0;
   bool unreadable_ = false;

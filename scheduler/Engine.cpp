@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "MessageLoop.h"
 #include "TimetablePage.h"
 #include "clock.h"
 #include "file_io.h"
@@ -135,7 +136,7 @@ class Worker {
     // Windows a plug-in left behind must go before its code is unloaded.
     EnumThreadWindows(GetCurrentThreadId(), Destroy, 0);
     try {
-      Pump();
+      mokuna::PumpMessages(true);
     } catch (...) {
       // A plug-in's window that throws while going: it is gone all the same.
     }
@@ -147,7 +148,7 @@ class Worker {
  private:
   // One round: messages, due entries, at most one call. True when a call ran (look again at once).
   bool Step() {
-    Pump();
+    mokuna::PumpMessages(true);  // a quit request is dropped: only freeForm ends this loop
     if (s_.stop) return true;
     Engine::Shared::Job job;
     {
@@ -165,15 +166,6 @@ class Worker {
     }
     RunCall(job.call);
     return true;
-  }
-
-  void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) continue;  // only freeForm ends this loop
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
   }
 
   // Wakes shortly after the next full second of the clock, so each minute is looked at in time.

@@ -3,8 +3,6 @@
 #include "Engine.h"
 #include "win_text.h"
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
 namespace kavrel {
 
 namespace {
@@ -13,61 +11,32 @@ const wchar_t kClassName[] = L"KavrelTimetablePage";
 constexpr int kListId = 101, kRemoveId = 102, kCloseId = 103;
 constexpr int kClientWidth = 420, kClientHeight = 250;
 
-HINSTANCE Instance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
-
 }  // namespace
 
 TimetablePage::~TimetablePage() {
+  // Destroyed while this page still answers, so the engine hears that it closed.
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
-void TimetablePage::UnregisterWindowClass() { UnregisterClassW(kClassName, Instance()); }
+void TimetablePage::UnregisterWindowClass() { UnregisterClassW(kClassName, Module()); }
 
 void TimetablePage::Show() {
   if (!hwnd_) {
-    WNDCLASSEXW wc{};
-    if (!GetClassInfoExW(Instance(), kClassName, &wc)) {
-      wc.cbSize = sizeof wc;
-      wc.lpfnWndProc = StaticProc;
-      wc.hInstance = Instance();
-      wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-      wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-      wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-      wc.lpszClassName = kClassName;
-      if (!RegisterClassExW(&wc)) return;
-    }
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     RECT r{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&r, style, FALSE, 0);
     const int width = r.right - r.left, height = r.bottom - r.top;
     RECT work{0, 0, 800, 600};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    CreateWindowExW(0, kClassName, L"Kavrel の予定表", style, work.left + (work.right - work.left - width) / 2,
-                    work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr, Instance(),
-                    this);
-    if (!hwnd_) return;
+    if (!CreateWin(kClassName, 0, style, work.left + (work.right - work.left - width) / 2,
+                   work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr, 0,
+                   LoadIconW(nullptr, IDI_APPLICATION)))
+      return;
+    SetWindowTextW(hwnd_, L"Kavrel の予定表");
   }
   Refresh();
   ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(hwnd_);
-}
-
-LRESULT CALLBACK TimetablePage::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  TimetablePage* self;
-  if (msg == WM_NCCREATE) {
-    self = static_cast<TimetablePage*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<TimetablePage*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  try {
-    return self->HandleMessage(msg, wp, lp);
-  } catch (...) {
-    // Nothing may unwind through user32; the page just stays as it was.
-    return DefWindowProcW(hwnd, msg, wp, lp);
-  }
 }
 
 LRESULT TimetablePage::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -91,24 +60,21 @@ LRESULT TimetablePage::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
           return 0;
       }
       break;
-    case WM_NCDESTROY: {
-      const HWND hwnd = hwnd_;
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      hwnd_ = label_ = list_ = remove_ = close_ = nullptr;
+    case WM_NCDESTROY:
+      label_ = list_ = remove_ = close_ = nullptr;
       if (font_) DeleteObject(font_);
       font_ = nullptr;
-      engine_.PageClosed(hwnd);
-      return DefWindowProcW(hwnd, msg, wp, lp);
-    }
+      engine_.PageClosed(hwnd_);
+      break;
   }
-  return DefWindowProcW(hwnd_, msg, wp, lp);
+  return DefaultProc(msg, wp, lp);
 }
 
 void TimetablePage::OnCreate() {
   // A Japanese font by name and character set, so the captions show on a Windows of any locale.
   font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
-  const HINSTANCE instance = Instance();
+  const HINSTANCE instance = Module();
   auto child = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex, int x, int y, int w, int h,
                    int id) {
     HWND c = CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "WindowBase.h"
+
 namespace kavrel {
 
 class Engine;
 
-class TimetablePage {
+class TimetablePage : public mokuna::Window {
  public:
   // Posted (from any thread) when the timetable changed.
   static constexpr UINT kRefreshMessage = WM_APP + 1;
@@ -23,21 +25,18 @@ class TimetablePage {
 
   // Creates the window if it is not open, fills the list and brings it to the front.
   void Show();
-  HWND Handle() const { return hwnd_; }
 
   // The class lives in this DLL; it must not outlive freeForm.
   static void UnregisterWindowClass();
 
  private:
-  static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
   void OnCreate();
   void Refresh();
   void RemoveClick();
   void UpdateButtons();
 
   Engine& engine_;
-  HWND hwnd_ = nullptr;
   HWND label_ = nullptr;
   HWND list_ = nullptr;
   HWND remove_ = nullptr;

@@ -36,7 +36,7 @@ class TrayTest : public ::testing::Test {
     g_refuse = false;
     g_menus_opened = 0;
     TTaskTray::SetNotifyFunction(RecordNotify);
-    TTaskTray::SetErrorHandler([this](const std::string& text) { errors.push_back(text); });
+    SetErrorReporter([this](const std::string& text) { errors.push_back(text); });
     WNDCLASSW wc{};
     wc.lpfnWndProc = OwnerProc;
     wc.hInstance = GetModuleHandleW(nullptr);
@@ -46,7 +46,7 @@ class TrayTest : public ::testing::Test {
                             wc.hInstance, nullptr);
     icon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
   }
-  void TearDown() override { TTaskTray::SetErrorHandler(nullptr); }
+  void TearDown() override { SetErrorReporter(nullptr); }
 
   LRESULT Callback(int id, UINT mouse_message) {
     return SendMessageW(TNotifyWindow::Instance()->Handle(), kTrayCallbackMessage, id, mouse_message);
