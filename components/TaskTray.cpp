@@ -204,9 +204,6 @@ TNotifyWindow::~TNotifyWindow() {
   }
 }
 
-TNotifyWindow* TNotifyWindow::Instance() { return g_notify_window.get(); }
-bool TNotifyWindow::Busy() { return g_busy; }
-
 void TNotifyWindow::WMTrayNotify(WPARAM id, LPARAM mouse_message) {
   POINT p{};
   GetCursorPos(&p);

@@ -101,10 +101,6 @@ class TNotifyWindow {
   ~TNotifyWindow();
   HWND Handle() const { return hwnd_; }
 
-  // The process-wide instance, created by the first icon that is shown; null before.
-  static TNotifyWindow* Instance();
-  static bool Busy();
-
   // Message 1126: wp = icon identifier, lp = mouse message.
   void WMTrayNotify(WPARAM id, LPARAM mouse_message);
 
