@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "CurrentFolder.h"
 #include "instance_name.h"
 
 namespace mokuna {
@@ -10,14 +11,7 @@ namespace {
 
 // The folder as the file system knows it: links and 8.3 names resolved where the system can.
 std::wstring FinalFolderPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
-  if (n >= path.size()) {
-    path.resize(n);
-    n = GetCurrentDirectoryW(n, path.data());
-  }
-  path.resize(n);
-
+  const std::wstring path = CurrentFolder();
   HANDLE dir = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (dir != INVALID_HANDLE_VALUE) {
