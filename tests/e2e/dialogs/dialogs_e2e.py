@@ -139,7 +139,7 @@ def plugin_settings_page_schedules_the_mail_check():
         assert e2elib.wait_for(lambda: checked(display, page), 5), "the check box did not take the tick"
         replace_text(display, page, 200, 64, "7")          # 分おき
         display.save_png(e2elib.artifact("dialogs-fennick-page.png"))
-        click_in(display, page, 214 + 37, 257 + 12)        # OK
+        click_in(display, page, 214 + 37, 305 + 12)        # OK
         entry = "* * * * /7 Fennick 0 CheckMail"
         assert e2elib.wait_for(lambda: entry in read_ini(folder, "kavrel.ini").split("\r\n"), 30), \
             "kavrel.ini: " + repr(read_ini(folder, "kavrel.ini"))
