@@ -42,40 +42,30 @@ enum Kind { kLabel, kEdit, kPassword, kButton, kCheckBox, kGroup, kRadioFirst, k
 constexpr int kFieldHeight = 20;     // the edit fields, and the drop-downs' closed boxes beside them
 constexpr int kDropDownRoom = 120;  // below a drop-down's closed box, for the opened list
 
+// Class and styles of each kind, in the order of Kind. No clipping among the controls: the group box must let
+// its radio buttons show through.
+struct KindStyle {
+  const wchar_t* window_class;
+  DWORD style, ex_style;
+};
+constexpr KindStyle kKinds[] = {
+    {L"STATIC", SS_LEFT | SS_NOPREFIX, 0},
+    {L"EDIT", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {L"EDIT", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE},
+    {L"BUTTON", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
+    {L"BUTTON", WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0},
+    {L"BUTTON", BS_GROUPBOX, 0},
+    {L"BUTTON", WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 0},
+    {L"BUTTON", BS_AUTORADIOBUTTON, 0},
+    {L"COMBOBOX", WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST, 0},
+};
+
 // A row of the control table. x, y: client pixels, or Panel1's with in_panel; w = 0 sizes a label to its
-// text; h of a drop-down is its closed height. No clipping among the controls: the group box must let its
-// radio buttons show through.
+// text; h of a drop-down is its closed height.
 constexpr mokuna::ControlSpec Row(int id, Kind kind, const char* text, int x, int y, int w, int h, bool in_panel) {
-  const wchar_t* cls = L"BUTTON";
-  DWORD style = WS_VISIBLE;
-  DWORD ex_style = 0;
-  switch (kind) {
-    case kLabel:
-      cls = L"STATIC";
-      style |= SS_LEFT | SS_NOPREFIX;
-      break;
-    case kEdit:
-    case kPassword:
-      cls = L"EDIT";
-      style |= WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL | (kind == kPassword ? ES_PASSWORD : 0);
-      ex_style = WS_EX_CLIENTEDGE;
-      break;
-    case kButton: style |= WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON; break;
-    case kCheckBox: style |= WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX; break;
-    case kGroup: style |= BS_GROUPBOX; break;
-    case kRadioFirst: style |= WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON; break;
-    case kRadio: style |= BS_AUTORADIOBUTTON; break;
-    case kDropDown:
-      cls = L"COMBOBOX";
-      style |= WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST;
-      h += kDropDownRoom;
-      break;
-  }
-  if (in_panel) {
-    x += kPanel1.left;
-    y += kPanel1.top;
-  }
-  return {id, cls, text, style, ex_style, x, y, w, h, 0};
+  const KindStyle& k = kKinds[kind];
+  return {id, k.window_class, text, WS_VISIBLE | k.style, k.ex_style, x + (in_panel ? kPanel1.left : 0),
+          y + (in_panel ? kPanel1.top : 0), w, kind == kDropDown ? h + kDropDownRoom : h, 0};
 }
 
 // In tab order: creation order is the order Tab walks. Labels take no focus and come first.
