@@ -79,12 +79,7 @@ LocalTime SystemClock::Now() const {
   const auto now = std::chrono::system_clock::now();
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &seconds);
-#else
-  localtime_r(&seconds, &tm);
-#endif
+  const std::tm tm = LocalCalendar(seconds);
   LocalTime t;
   t.year = tm.tm_year + 1900;
   t.month = tm.tm_mon + 1;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 
 namespace mokuna {
 
@@ -33,6 +34,10 @@ class SystemClock final : public Clock {
   LocalTime Now() const override;
   std::int64_t TickMs() const override;
 };
+
+// The local calendar time of a moment, as the platform knows it: the part of SystemClock made for POSIX in
+// clock_posix.cpp and for Windows in win32/clock_win.cpp.
+std::tm LocalCalendar(std::time_t seconds);
 
 // A clock a test sets and moves; another thread (the scheduler's worker) may read it meanwhile.
 class FakeClock final : public Clock {

@@ -1,12 +1,10 @@
 // Whole-file reads and atomic whole-file writes. Paths are Shift-JIS bytes, as everywhere in the system.
+// Made for POSIX in file_io_posix.cpp and for Windows in win32/file_io_win.cpp.
 #pragma once
 
 #include <string>
 
 namespace fileio {
-
-// Reads the whole file. False when it cannot be opened or read.
-bool ReadFile(const std::string& path, std::string& bytes);
 
 // How a read ended. A file that is there but cannot be read (held open without sharing by another
 // program, denied, an I/O error) must not be taken for a missing one: the caller would start from
@@ -16,6 +14,11 @@ enum class ReadStatus { Ok, Missing, Unreadable };
 // Reads the whole file and tells missing apart from unreadable; for Unreadable, reason (when given)
 // receives the system's reason as Shift-JIS text.
 ReadStatus ReadFileStatus(const std::string& path, std::string& bytes, std::string* reason = nullptr);
+
+// Reads the whole file. False when it cannot be opened or read.
+inline bool ReadFile(const std::string& path, std::string& bytes) {
+  return ReadFileStatus(path, bytes) == ReadStatus::Ok;
+}
 
 // Writes bytes to a temporary file in the same folder as path and then puts it in place of path, so that a
 // crash or a full disk never leaves a truncated file behind. An existing file is replaced keeping what the

@@ -165,9 +165,6 @@ TNotifyWindow::TNotifyWindow(HWND owner) {
   CreateWin(L"MokunaTrayNotify", WS_EX_TOOLWINDOW, WS_POPUP, 0, 0, 0, 0, owner);
 }
 
-TNotifyWindow* TNotifyWindow::Instance() { return g_notify_window.get(); }
-bool TNotifyWindow::Busy() { return g_busy; }
-
 void TNotifyWindow::WMTrayNotify(WPARAM id, LPARAM mouse_message) {
   POINT p{};
   GetCursorPos(&p);

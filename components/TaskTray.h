@@ -97,10 +97,6 @@ class TNotifyWindow : public Window {
  public:
   explicit TNotifyWindow(HWND owner);
 
-  // The process-wide instance, created by the first icon that is shown; null before.
-  static TNotifyWindow* Instance();
-  static bool Busy();
-
   // Message 1126: wp = icon identifier, lp = mouse message.
   void WMTrayNotify(WPARAM id, LPARAM mouse_message);
 

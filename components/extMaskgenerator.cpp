@@ -54,15 +54,6 @@ bool BuildMaskRects(HBITMAP bitmap, COLORREF transparent, std::vector<mask::Rect
   return true;
 }
 
-HRGN CreateMaskRegion(HBITMAP bitmap, COLORREF transparent) {
-  std::vector<mask::Rect> rects;
-  if (!BuildMaskRects(bitmap, transparent, rects)) return nullptr;
-  const std::string data = mask::EncodeRegionData(rects);
-  std::vector<DWORD> aligned((data.size() + 3) / 4);
-  std::copy(data.begin(), data.end(), reinterpret_cast<char*>(aligned.data()));
-  return ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<const RGNDATA*>(aligned.data()));
-}
-
 void GenerateMaskFile(HBITMAP bitmap, COLORREF transparent, const std::string& path) {
   BITMAP info{};
   if (!bitmap || !GetObjectW(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight == 0) return;

@@ -20,10 +20,6 @@ namespace mokuna {
 // cannot be read (rects is then empty). With pump_messages, pending messages are handled between strips.
 bool BuildMaskRects(HBITMAP bitmap, COLORREF transparent, std::vector<mask::Rect>& rects, bool pump_messages = true);
 
-// The same mask as a region, created once (ExtCreateRegion). nullptr when the bitmap cannot be read. The
-// caller owns the region.
-HRGN CreateMaskRegion(HBITMAP bitmap, COLORREF transparent);
-
 // Builds the mask of bitmap and writes it to path as a mask file (written beside it and moved over it, so a
 // failure never leaves a truncated file). A bitmap without pixels writes nothing. Throws std::runtime_error
 // with "ファイル %s を作成できません" (path in place of %s, Shift-JIS) when the file cannot be created.

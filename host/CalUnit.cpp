@@ -32,13 +32,6 @@ COLORREF ColourOf(DayColour c) {
   }
 }
 
-HFONT MakeFont(const wchar_t* face, int height, int weight, BYTE charset) {
-  if (charset == SHIFTJIS_CHARSET)
-    return CreateJapaneseFont(face, height, weight, false, false, FIXED_PITCH | FF_DONTCARE);
-  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                     DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, face);
-}
-
 }  // namespace
 
 TCalForm::~TCalForm() {
@@ -71,10 +64,11 @@ bool TCalForm::FormCreate(int cal_x, int cal_y, bool show, HWND owner) {
   HDC screen = GetDC(nullptr);
   const int points16 = -MulDiv(16, GetDeviceCaps(screen, LOGPIXELSY), 72);
   ReleaseDC(nullptr, screen);
-  day_font_ = MakeFont(L"Comic Sans MS", points16, FW_BOLD, SHIFTJIS_CHARSET);
-  heading_font_ = MakeFont(WidenSjis("ＭＳ Ｐゴシック").c_str(), -12, FW_NORMAL, DEFAULT_CHARSET);
+  constexpr BYTE kFixed = FIXED_PITCH | FF_DONTCARE;
+  day_font_ = CreateJapaneseFont(L"Comic Sans MS", points16, FW_BOLD, false, false, kFixed);
+  heading_font_ = CreateJapaneseFont(L"ＭＳ Ｐゴシック", -12, FW_NORMAL, false, false, kFixed, DEFAULT_CHARSET);
   // The label holds 年 and 月: a Japanese face is needed where "ＭＳ ゴシック" itself is missing.
-  label_font_ = MakeFont(WidenSjis("ＭＳ ゴシック").c_str(), -16, FW_NORMAL, SHIFTJIS_CHARSET);
+  label_font_ = CreateJapaneseFont(L"ＭＳ ゴシック", -16, FW_NORMAL, false, false, kFixed);
 
   popup_ = CreatePopupMenu();
   AppendMenuW(popup_, MF_STRING, kN3, WidenSjis("<< 先月").c_str());

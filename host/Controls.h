@@ -1,35 +1,17 @@
-// What the program's windows share for their child controls: the table they are created from, their
-// text in Shift-JIS, the font they are drawn in, message boxes, and the "拡張DLL" submenu builder.
+// What the program's windows share besides the control table and fonts of win32/: message boxes and the
+// "拡張DLL" submenu builder.
 #pragma once
 
 #include <windows.h>
 
-#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "ControlTable.h"
+#include "JapaneseFont.h"
+
 namespace mokuna {
-
-// One child control at its pixel position. text is Shift-JIS. page: 0 none, else the tab page it is on.
-struct ControlSpec {
-  int id;
-  const wchar_t* window_class;
-  const char* text;
-  DWORD style;
-  DWORD ex_style;
-  int x, y, w, h;
-  int page;
-};
-
-// Creates the controls of table on parent with font; returns nothing, the controls are found by id.
-void CreateControls(HWND parent, const ControlSpec* table, std::size_t count, HFONT font);
-std::string ControlText(HWND control);  // Shift-JIS
-void SetControlText(HWND control, const std::string& sjis);
-
-// A font of the given pixel height; the caller deletes it.
-HFONT CreatePixelFont(const wchar_t* face, int pixel_height, bool bold = false, bool italic = false,
-                      bool underline = false);
 
 // Message boxes of the dialogs, replaceable so tests can watch them instead of blocking on them.
 // Arguments: owner, text and caption (Shift-JIS), MB_* flags.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "CurrentFolder.h"
 #include "instance_name.h"
 
 namespace mokuna {
@@ -10,14 +11,7 @@ namespace {
 
 // The folder as the file system knows it: links and 8.3 names resolved where the system can.
 std::wstring FinalFolderPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
-  if (n >= path.size()) {
-    path.resize(n);
-    n = GetCurrentDirectoryW(n, path.data());
-  }
-  path.resize(n);
-
+  const std::wstring path = CurrentFolder();
   HANDLE dir = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (dir != INVALID_HANDLE_VALUE) {
@@ -35,12 +29,10 @@ std::wstring FinalFolderPath() {
 
 }  // namespace
 
+constexpr UINT kRequestLookMs = 250;
+
 FolderInstance::~FolderInstance() {
-  if (listener_.joinable()) {
-    SetEvent(stop_);
-    listener_.join();
-  }
-  if (stop_) CloseHandle(stop_);
+  if (window_) KillTimer(window_, reinterpret_cast<UINT_PTR>(this));
   if (request_) CloseHandle(request_);
 }
 
@@ -70,22 +62,17 @@ bool FolderInstance::Claim(const std::wstring& name) {
 }
 
 void FolderInstance::Listen(HWND window, UINT message) {
-  if (!request_ || listener_.joinable()) return;
-  stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!stop_) return;
-  try {
-    listener_ = std::thread([request = request_, stop = stop_, window, message] {
-      // An exception leaving a thread ends the process: the listener just stops listening instead.
-      try {
-        const HANDLE waits[] = {stop, request};
-        while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-          PostMessageW(window, message, 0, 0);
-      } catch (...) {
-      }
-    });
-  } catch (...) {
-    // No thread: a later start in this folder still stays away, it just cannot bring the windows forward.
-  }
+  if (!request_ || window_) return;
+  window_ = window;
+  message_ = message;
+  // The timer's identifier is this object, which outlives the window's message loop.
+  SetTimer(window, reinterpret_cast<UINT_PTR>(this), kRequestLookMs, LookForRequest);
+  LookForRequest(window, WM_TIMER, reinterpret_cast<UINT_PTR>(this), 0);
+}
+
+void CALLBACK FolderInstance::LookForRequest(HWND window, UINT, UINT_PTR self, DWORD) {
+  const auto* instance = reinterpret_cast<const FolderInstance*>(self);
+  if (WaitForSingleObject(instance->request_, 0) == WAIT_OBJECT_0) PostMessageW(window, instance->message_, 0, 0);
 }
 
 }  // namespace mokuna

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <string>
-#include <thread>
 
 namespace mokuna {
 
@@ -25,14 +24,17 @@ class FolderInstance {
   // there: that one has then been asked to show its windows.
   bool Claim(const std::wstring& name);
 
-  // From now on each request of a later start posts message to window (on a thread of its own, so that
-  // modal loops answer too). A request made before this call is delivered at once.
+  // From now on each request of a later start posts message to window. A timer of the window looks for
+  // requests (modal loops dispatch its ticks too); a thread waiting for them would cost the process as
+  // much memory as all its windows. A request made before this call is delivered at once.
   void Listen(HWND window, UINT message);
 
  private:
+  static void CALLBACK LookForRequest(HWND window, UINT, UINT_PTR self, DWORD);
+
   HANDLE request_ = nullptr;  // auto-reset: set by a later start
-  HANDLE stop_ = nullptr;
-  std::thread listener_;
+  HWND window_ = nullptr;
+  UINT message_ = 0;
 };
 
 }  // namespace mokuna

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "CurrentFolder.h"
 #include "FileDialog.h"
 #include "MessageLoop.h"
 #include "dll_list.h"
@@ -77,13 +78,6 @@ bool RunBitmapOpenDialog(HWND owner, const std::wstring& initial_dir, std::wstri
   options.filter_pattern = L"*.bmp";
   options.initial_folder = initial_dir;
   return RunFileOpenDialog(owner, options, path);
-}
-
-std::wstring CurrentDirectory() {
-  const DWORD n = GetCurrentDirectoryW(0, nullptr);
-  std::wstring dir(n, L'\0');
-  dir.resize(GetCurrentDirectoryW(n, dir.data()));
-  return dir;
 }
 
 bool RegularFileExists(const std::string& sjis_name) {
@@ -255,11 +249,9 @@ void TForm2::Button3Click() {
 }
 
 void TForm2::Button4Click() {
-  const std::wstring noted = CurrentDirectory();
+  const KeepCurrentFolder noted;
   std::wstring path;
-  const bool chosen = open_dialog(Handle(), noted, path);
-  if (chosen) SetWindowTextW(Control(kEdit1), path.c_str());
-  SetCurrentDirectoryW(noted.c_str());
+  if (open_dialog(Handle(), noted.Folder(), path)) SetWindowTextW(Control(kEdit1), path.c_str());
 }
 
 void TForm2::Button5Click() {

@@ -91,26 +91,33 @@ bool TForm5::Create(HWND owner) {
   link_font_ = CreatePixelFont(L"ＭＳ Ｐ明朝", 16, true, true, true);
   credit_font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", 11);
 
-  // Created in tab order; the credits lie under the two buttons that overlap their lower edge.
+  // Created in tab order.
   const ControlSpec controls[] = {
       {kLabel1, L"STATIC", "Oribel開発プロジェクト", WS_VISIBLE | SS_LEFT, 0, 16, 8, 200, 14, 0},
       {kLabel2, L"STATIC", "CodeName: Mokuna", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOTIFY, 0, 136, 32, 159, 16, 0},
       {kButton1, L"BUTTON", "しめる", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 248, 280, 75, 25, 0},
       {kMemo1, L"EDIT", "", kMemoStyle, WS_EX_CLIENTEDGE, 0, 56, 323, 113, 0},
-      {kRichEdit1, RichEditClass(), "", WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | ES_MULTILINE | ES_READONLY, 0, 0,
-       176, 323, 129, 0},
       {kButton2, L"BUTTON", "つかいかた", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 171, 280, 75, 25, 0},
       {kMemo2, L"EDIT", "", kMemoStyle, WS_EX_CLIENTEDGE, 0, 314, 321, 180, 0},
   };
   CreateControls(Handle(), controls, std::size(controls), font_);
   SendMessageW(Control(kLabel2), WM_SETFONT, reinterpret_cast<WPARAM>(link_font_), FALSE);
   FitLabelWidth(Control(kLabel2), link_font_);
-  HWND credits = Control(kRichEdit1);
-  SendMessageW(credits, WM_SETFONT, reinterpret_cast<WPARAM>(credit_font_), FALSE);
-  SendMessageW(credits, 0x0443 /* EM_SETBKGNDCOLOR */, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
-  SetWindowPos(credits, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   FormCreate();
   return true;
+}
+
+// The credits are made when the box is first shown: only they need the rich text library, and the program
+// loads it then rather than at start. Last in tab order, under the two buttons that overlap their lower edge.
+void TForm5::CreateCredits() {
+  const ControlSpec credits[] = {{kRichEdit1, RichEditClass(), "",
+                                  WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | ES_MULTILINE | ES_READONLY, 0, 0, 176,
+                                  323, 129, 0}};
+  CreateControls(Handle(), credits, std::size(credits), credit_font_);
+  HWND control = Control(kRichEdit1);
+  SendMessageW(control, 0x0443 /* EM_SETBKGNDCOLOR */, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
+  SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetControlText(control, JoinLines(CreditLines()));
 }
 
 void TForm5::FormCreate() {
@@ -118,11 +125,11 @@ void TForm5::FormCreate() {
   std::string bytes;
   const bool have_notes = fileio::ReadFile("version.txt", bytes);
   SetControlText(Control(kMemo1), JoinLines(VersionNoteLines(have_notes ? &bytes : nullptr)));
-  SetControlText(Control(kRichEdit1), JoinLines(CreditLines()));
   SetControlText(Control(kMemo2), JoinLines(UserGuideLines()));
 }
 
 void TForm5::Show() {
+  if (!Control(kRichEdit1)) CreateCredits();
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
 }

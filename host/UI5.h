@@ -18,6 +18,7 @@ class TForm5 : public Window {
   ~TForm5() override;
 
   // Creates the window hidden, folded, centred on the screen; reads version.txt from the current directory.
+  // The credits come with the first Show.
   // owner: the application window, so that the window has no task-bar button of its own.
   bool Create(HWND owner = nullptr);
   void Show();
@@ -37,6 +38,7 @@ class TForm5 : public Window {
 
  private:
   void FormCreate();
+  void CreateCredits();
   void SetHeight(int height);
 
   HFONT font_ = nullptr, link_font_ = nullptr, credit_font_ = nullptr;

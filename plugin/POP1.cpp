@@ -1,9 +1,13 @@
 #include "POP1.h"
 
+#include <iterator>
 #include <string>
 
+#include "ControlTable.h"
+#include "CurrentFolder.h"
 #include "FileDialog.h"
 #include "MessageLoop.h"
+#include "JapaneseFont.h"
 #include "TlsTransport.h"
 #include "mail_check.h"
 #include "mail_presets.h"
@@ -37,48 +41,68 @@ constexpr char kPortErrorText[] =
     "ポートには 1 から 65535 までの数を入れてください．\r\n空にすると暗号化に合ったポートを使います．";
 
 enum Kind { kLabel, kEdit, kPassword, kButton, kCheckBox, kGroup, kRadioFirst, kRadio, kDropDown };
+constexpr int kFieldHeight = 20;     // the edit fields, and the drop-downs' closed boxes beside them
+constexpr int kDropDownRoom = 120;  // below a drop-down's closed box, for the opened list
 
-struct ControlSpec {
-  int id;
-  Kind kind;
-  const char* text;  // Shift-JIS
-  int x, y, w, h;    // client pixels; w = 0 sizes a label to its text; h of a drop-down is its closed height
-  bool in_panel;
+// Class and styles of each kind, in the order of Kind. No clipping among the controls: the group box must let
+// its radio buttons show through.
+struct KindStyle {
+  const wchar_t* window_class;
+  DWORD style, ex_style;
+};
+constexpr KindStyle kKinds[] = {
+    {L"STATIC", SS_LEFT | SS_NOPREFIX, 0},
+    {L"EDIT", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {L"EDIT", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE},
+    {L"BUTTON", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
+    {L"BUTTON", WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0},
+    {L"BUTTON", BS_GROUPBOX, 0},
+    {L"BUTTON", WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 0},
+    {L"BUTTON", BS_AUTORADIOBUTTON, 0},
+    {L"COMBOBOX", WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST, 0},
 };
 
+// A row of the control table. x, y: client pixels, or Panel1's with in_panel; w = 0 sizes a label to its
+// text; h of a drop-down is its closed height.
+constexpr mokuna::ControlSpec Row(int id, Kind kind, const char* text, int x, int y, int w, int h, bool in_panel) {
+  const KindStyle& k = kKinds[kind];
+  return {id, k.window_class, text, WS_VISIBLE | k.style, k.ex_style, x + (in_panel ? kPanel1.left : 0),
+          y + (in_panel ? kPanel1.top : 0), w, kind == kDropDown ? h + kDropDownRoom : h, 0};
+}
+
 // In tab order: creation order is the order Tab walks. Labels take no focus and come first.
-const ControlSpec kControls[] = {
-    {kIdLabel1, kLabel, "分おき", 237, 57, 0, 0, false},
-    {kIdLabel2, kLabel, "POPアカウント", 3, 82, 0, 0, false},
-    {kIdLabel3, kLabel, "POPパスワード", 2, 106, 0, 0, false},
-    {kIdLabel9, kLabel, "プロバイダ", 8, 13, 0, 0, true},
-    {kIdLabel4, kLabel, "POPサーバ", 8, 13 + kBelowPreset, 0, 0, true},
-    {kIdLabel8, kLabel, "受信方式", 12, 13 + kBelowPreset + 24, 0, 0, true},
-    {kIdLabel5, kLabel, "プロトコル", 12, 35 + kBelowProtocol, 0, 0, true},
-    {kIdLabel6, kLabel, "暗号化", 12, 64 + kBelowProtocol, 0, 0, true},
-    {kIdLabel7, kLabel, "ポート", 178, 64 + kBelowProtocol, 0, 0, true},
-    {kIdEdit1, kEdit, "", 80, 78, 193, 20, false},
-    {kIdEdit2, kPassword, "", 80, 102, 193, 20, false},
+const mokuna::ControlSpec kControls[] = {
+    Row(kIdLabel1, kLabel, "分おき", 237, 57, 0, 0, false),
+    Row(kIdLabel2, kLabel, "POPアカウント", 3, 82, 0, 0, false),
+    Row(kIdLabel3, kLabel, "POPパスワード", 2, 106, 0, 0, false),
+    Row(kIdLabel9, kLabel, "プロバイダ", 8, 13, 0, 0, true),
+    Row(kIdLabel4, kLabel, "POPサーバ", 8, 13 + kBelowPreset, 0, 0, true),
+    Row(kIdLabel8, kLabel, "受信方式", 12, 13 + kBelowPreset + 24, 0, 0, true),
+    Row(kIdLabel5, kLabel, "プロトコル", 12, 35 + kBelowProtocol, 0, 0, true),
+    Row(kIdLabel6, kLabel, "暗号化", 12, 64 + kBelowProtocol, 0, 0, true),
+    Row(kIdLabel7, kLabel, "ポート", 178, 64 + kBelowProtocol, 0, 0, true),
+    Row(kIdEdit1, kEdit, "", 80, 78, 193, 20, false),
+    Row(kIdEdit2, kPassword, "", 80, 102, 193, 20, false),
     // The provider row: a preset fills the rows under it.
-    {kIdComboBox3, kDropDown, "", 72, 8, 193, 20, true},
-    {kIdEdit3, kEdit, "127.0.0.1", 72, 8 + kBelowPreset, 193, 20, true},
+    Row(kIdComboBox3, kDropDown, "", 72, 8, 193, kFieldHeight, true),
+    Row(kIdEdit3, kEdit, "127.0.0.1", 72, 8 + kBelowPreset, 193, 20, true),
     // The protocol row, as wide as the security's drop-down.
-    {kIdComboBox2, kDropDown, "", 72, 8 + kBelowPreset + 24, 96, 20, true},
-    {kIdRadioGroup1, kGroup, "", 72, 23 + kBelowProtocol, 193, 33, true},
+    Row(kIdComboBox2, kDropDown, "", 72, 8 + kBelowPreset + 24, 96, kFieldHeight, true),
+    Row(kIdRadioGroup1, kGroup, "", 72, 23 + kBelowProtocol, 193, 33, true),
     // The two items of RadioGroup1 in two columns of (193 - 10) / 2 pixels.
-    {kIdRadioPop, kRadioFirst, "POP", 72 + 8, 23 + 12 + kBelowProtocol, 85, 16, true},
-    {kIdRadioApop, kRadio, "APOP", 72 + 8 + 91, 23 + 12 + kBelowProtocol, 85, 16, true},
+    Row(kIdRadioPop, kRadioFirst, "POP", 72 + 8, 23 + 12 + kBelowProtocol, 85, 16, true),
+    Row(kIdRadioApop, kRadio, "APOP", 72 + 8 + 91, 23 + 12 + kBelowProtocol, 85, 16, true),
     // The connection's row: the drop-down under the protocol's left edge, the port ending with Edit3.
-    {kIdComboBox1, kDropDown, "", 72, 59 + kBelowProtocol, 96, 20, true},
-    {kIdEdit4, kEdit, "", 214, 59 + kBelowProtocol, 51, 20, true},
-    {kIdButton1, kButton, "キャンセル", 136, 233 + kBelowPanel1, 75, 25, false},
-    {kIdButton2, kButton, "OK", 214, 233 + kBelowPanel1, 75, 25, false},
-    {kIdCheckBox1, kCheckBox, "メールチェックする", 32, 54, 121, 17, false},
-    {kIdEdit5, kEdit, "0", 176, 54, 57, 20, false},
-    {kIdCheckBox2, kCheckBox, "音を出す", 32, 188 + kBelowPanel1, 73, 17, false},
-    {kIdEdit6, kEdit, "", 80, 206 + kBelowPanel1, 169, 20, false},
-    {kIdButton3, kButton, "参照", 250, 206 + kBelowPanel1, 40, 19, false},
-    {kIdButton4, kButton, "直前の受信を再確認", 79, 4, 132, 45, false},
+    Row(kIdComboBox1, kDropDown, "", 72, 59 + kBelowProtocol, 96, kFieldHeight, true),
+    Row(kIdEdit4, kEdit, "", 214, 59 + kBelowProtocol, 51, 20, true),
+    Row(kIdButton1, kButton, "キャンセル", 136, 233 + kBelowPanel1, 75, 25, false),
+    Row(kIdButton2, kButton, "OK", 214, 233 + kBelowPanel1, 75, 25, false),
+    Row(kIdCheckBox1, kCheckBox, "メールチェックする", 32, 54, 121, 17, false),
+    Row(kIdEdit5, kEdit, "0", 176, 54, 57, 20, false),
+    Row(kIdCheckBox2, kCheckBox, "音を出す", 32, 188 + kBelowPanel1, 73, 17, false),
+    Row(kIdEdit6, kEdit, "", 80, 206 + kBelowPanel1, 169, 20, false),
+    Row(kIdButton3, kButton, "参照", 250, 206 + kBelowPanel1, 40, 19, false),
+    Row(kIdButton4, kButton, "直前の受信を再確認", 79, 4, 132, 45, false),
 };
 
 std::vector<const char*> DropDownItems(int id) {
@@ -91,26 +115,6 @@ std::vector<const char*> DropDownItems(int id) {
     return names;
   }
   return {std::begin(kSecurityNames), std::end(kSecurityNames)};
-}
-
-std::wstring WindowText(HWND hwnd) {
-  const int n = GetWindowTextLengthW(hwnd);
-  std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, &text[0], n + 1)));
-  return text;
-}
-
-std::wstring CurrentDirectory() {
-  std::wstring dir(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(dir.size()), &dir[0]);
-    if (n == 0) return std::wstring();
-    if (n < dir.size()) {
-      dir.resize(n);
-      return dir;
-    }
-    dir.resize(n);
-  }
 }
 
 // A path goes into epop.ini as Shift-JIS; a name with characters outside it is stored by its short name,
@@ -136,7 +140,7 @@ bool RunSoundFileDialog(HWND owner, std::wstring& path) {
   options.filter_name = mokuna::WidenSjis("おと(*.wav)");
   options.filter_pattern = L"*.wav";
   options.title = mokuna::WidenSjis("おとファイルを開く");
-  options.default_folder = CurrentDirectory();  // where the older dialog opened
+  options.default_folder = mokuna::CurrentFolder();  // where the older dialog opened
   return mokuna::RunFileOpenDialog(owner, options, path);
 }
 
@@ -198,88 +202,39 @@ int TForm1::ShowModal() {
 }
 
 void TForm1::CreateControls() {
-  font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                      mokuna::WidenSjis("ＭＳ Ｐゴシック").c_str());
-  HDC dc = GetDC(hwnd_);
-  HGDIOBJ old_font = SelectObject(dc, font_);
-  const HINSTANCE module = Module();
-  for (const ControlSpec& c : kControls) {
-    const std::wstring text = mokuna::WidenSjis(c.text);
-    const wchar_t* cls = L"BUTTON";
-    // No clipping among the controls: the group box must let its radio buttons show through.
-    DWORD style = WS_CHILD | WS_VISIBLE;
-    DWORD ex_style = 0;
-    int x = c.x, y = c.y, w = c.w, h = c.h;
-    if (c.in_panel) {
-      x += kPanel1.left;
-      y += kPanel1.top;
+  font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", 12);
+  mokuna::CreateControls(hwnd_, kControls, std::size(kControls), font_);
+  for (int id : {kIdComboBox3, kIdComboBox2, kIdComboBox1}) {
+    HWND control = Item(id);
+    for (const char* name : DropDownItems(id))
+      SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mokuna::WidenSjis(name).c_str()));
+    // The closed box as tall as the edit fields beside it. How the selection field's height turns into the
+    // box's differs between systems, so the field is asked for again until the box measures right.
+    LRESULT field = SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    for (int attempt = 0; attempt < 4 && field != CB_ERR; ++attempt) {
+      RECT closed{};
+      GetWindowRect(control, &closed);
+      const int off = kFieldHeight - (closed.bottom - closed.top);
+      if (off == 0) break;
+      field += off;
+      SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
     }
-    switch (c.kind) {
-      case kLabel: {
-        cls = L"STATIC";
-        style |= SS_LEFT | SS_NOPREFIX;
-        SIZE extent{};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-        TEXTMETRICW tm{};
-        GetTextMetricsW(dc, &tm);
-        w = extent.cx;
-        h = tm.tmHeight;
-        break;
-      }
-      case kEdit:
-      case kPassword:
-        cls = L"EDIT";
-        style |= WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL | (c.kind == kPassword ? ES_PASSWORD : 0);
-        ex_style = WS_EX_CLIENTEDGE;
-        break;
-      case kButton: style |= WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON; break;
-      case kCheckBox: style |= WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX; break;
-      case kGroup: style |= BS_GROUPBOX; break;
-      case kRadioFirst: style |= WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON; break;
-      case kRadio: style |= BS_AUTORADIOBUTTON; break;
-      case kDropDown:
-        cls = L"COMBOBOX";
-        style |= WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST;
-        h += 120;  // room for the opened list
-        break;
-    }
-    HWND control = CreateWindowExW(ex_style, cls, text.c_str(), style, x, y, w, h, hwnd_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module, nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    if (c.kind == kDropDown) {
-      for (const char* name : DropDownItems(c.id))
-        SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mokuna::WidenSjis(name).c_str()));
-      // The closed box as tall as the edit fields beside it. How the selection field's height turns into the
-      // box's differs between systems, so the field is asked for again until the box measures right.
-      LRESULT field = SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-      for (int attempt = 0; attempt < 4 && field != CB_ERR; ++attempt) {
-        RECT closed{};
-        GetWindowRect(control, &closed);
-        const int off = c.h - (closed.bottom - closed.top);
-        if (off == 0) break;
-        field += off;
-        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
-      }
-    }
-    if (c.kind == kEdit || c.kind == kPassword) SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
-    if (c.kind == kPassword) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
   }
-  SelectObject(dc, old_font);
-  ReleaseDC(hwnd_, dc);
+  for (int id : {kIdEdit1, kIdEdit2, kIdEdit3, kIdEdit4, kIdEdit5, kIdEdit6}) SendMessageW(Item(id), EM_SETLIMITTEXT, 0, 0);
+  SendMessageW(Item(kIdEdit2), EM_SETPASSWORDCHAR, L'*', 0);
 
   // The loaded settings into the controls.
   CheckDlgButton(hwnd_, kIdCheckBox1, settings_.isCheckMail ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(hwnd_, kIdCheckBox2, settings_.isPlay ? BST_CHECKED : BST_UNCHECKED);
-  SetWindowTextW(Item(kIdEdit5), mokuna::WidenSjis(settings_.CheckInterval).c_str());
-  SetWindowTextW(Item(kIdEdit1), mokuna::WidenSjis(settings_.Account).c_str());
-  SetWindowTextW(Item(kIdEdit2), mokuna::WidenSjis(settings_.Password).c_str());
-  SetWindowTextW(Item(kIdEdit3), mokuna::WidenSjis(settings_.POPServer).c_str());
-  SetWindowTextW(Item(kIdEdit6), mokuna::WidenSjis(settings_.FilePlaying).c_str());
+  mokuna::SetControlText(Item(kIdEdit5), settings_.CheckInterval);
+  mokuna::SetControlText(Item(kIdEdit1), settings_.Account);
+  mokuna::SetControlText(Item(kIdEdit2), settings_.Password);
+  mokuna::SetControlText(Item(kIdEdit3), settings_.POPServer);
+  mokuna::SetControlText(Item(kIdEdit6), settings_.FilePlaying);
   SendMessageW(Item(kIdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(ShownSecurity(settings_.POPSecurity)), 0);
   SendMessageW(Item(kIdComboBox2), CB_SETCURSEL, static_cast<WPARAM>(settings_.MailProtocol), 0);
   SendMessageW(Item(kIdComboBox3), CB_SETCURSEL, 0, 0);
-  SetWindowTextW(Item(kIdEdit4), mokuna::WidenSjis(settings_.POPPort).c_str());
+  mokuna::SetControlText(Item(kIdEdit4), settings_.POPPort);
   if (settings_.isUseAPOP == 0) CheckDlgButton(hwnd_, kIdRadioPop, BST_CHECKED);
   if (settings_.isUseAPOP >= 1) CheckDlgButton(hwnd_, kIdRadioApop, BST_CHECKED);
   MoveRadioTabStop();
@@ -321,9 +276,9 @@ int TForm1::ChosenProtocol() const {
 // SSL/TLS); a port typed by the user stays.
 void TForm1::ComboBox1Change() {
   const LRESULT security = SendMessageW(Item(kIdComboBox1), CB_GETCURSEL, 0, 0);
-  const std::string port = mokuna::NarrowToSjis(WindowText(Item(kIdEdit4)));
+  const std::string port = mokuna::ControlText(Item(kIdEdit4));
   const std::string then = PortAfterChoice(port, ChosenProtocol(), static_cast<int>(security));
-  if (then != port) SetWindowTextW(Item(kIdEdit4), mokuna::WidenSjis(then).c_str());
+  if (then != port) mokuna::SetControlText(Item(kIdEdit4), then);
 }
 
 void TForm1::ComboBox2Change() {
@@ -338,7 +293,7 @@ void TForm1::ComboBox3Change() {
   const MailPreset* presets = MailPresets(count);
   if (chosen < 0 || chosen >= count || !presets[chosen].server) return;
   const MailPreset& preset = presets[chosen];
-  SetWindowTextW(Item(kIdEdit3), mokuna::WidenSjis(preset.server).c_str());
+  mokuna::SetControlText(Item(kIdEdit3), preset.server);
   SendMessageW(Item(kIdComboBox2), CB_SETCURSEL, static_cast<WPARAM>(preset.protocol), 0);
   SendMessageW(Item(kIdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(preset.security), 0);
   SetWindowTextW(Item(kIdEdit4), std::to_wstring(preset.port).c_str());
@@ -353,8 +308,8 @@ void TForm1::ComboBox3Change() {
 
 // OK takes the port field only empty or as a port; otherwise the user is told and the window stays.
 bool TForm1::PortAccepted() {
-  const std::wstring port = WindowText(Item(kIdEdit4));
-  if (port.empty() || ParsePort(mokuna::NarrowToSjis(port))) return true;
+  const std::string port = mokuna::ControlText(Item(kIdEdit4));
+  if (port.empty() || ParsePort(port)) return true;
   MessageBoxW(hwnd_, mokuna::WidenSjis(kPortErrorText).c_str(), mokuna::WidenSjis(kPortErrorCaption).c_str(),
               MB_OK | MB_ICONEXCLAMATION);
   if (IsWindowEnabled(Item(kIdEdit4))) {
@@ -365,11 +320,12 @@ bool TForm1::PortAccepted() {
 }
 
 void TForm1::Button3Click() {
-  // The dialog may move the current directory to the sound's folder; epop.ini must stay where it was.
-  const std::wstring saved = CurrentDirectory();
   std::wstring path;
-  const bool chosen = Hooks().choose_sound_file && Hooks().choose_sound_file(hwnd_, path);
-  if (!saved.empty()) SetCurrentDirectoryW(saved.c_str());
+  bool chosen;
+  {
+    const mokuna::KeepCurrentFolder keep;  // epop.ini must stay where it was
+    chosen = Hooks().choose_sound_file && Hooks().choose_sound_file(hwnd_, path);
+  }
   if (chosen) SetWindowTextW(Item(kIdEdit6), StorablePath(path).c_str());
 }
 
@@ -382,7 +338,7 @@ void TForm1::EndModal(int result) {
 void TForm1::CollectSettings() {
   // A field the user left alone keeps its bytes, even ones that do not survive the way through UTF-16.
   auto text = [&](int id, std::string& field) {
-    const std::wstring now = WindowText(Item(id));
+    const std::wstring now = mokuna::WindowTextW(Item(id));
     if (now != mokuna::WidenSjis(field)) field = mokuna::NarrowToSjis(now);
   };
   settings_.isCheckMail = IsDlgButtonChecked(hwnd_, kIdCheckBox1) == BST_CHECKED;

@@ -254,12 +254,25 @@ void Engine::Start() {
   for (const LoadProblem& p : problems)
     Report("initForm", "400 kavrel.ini line " + std::to_string(p.line) + ": " + p.reason);
 
+  bool idle;
+  {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    idle = shared_->timetable.size() == 0;
+  }
+  if (!idle) StartWorker("initForm");
+}
+
+// The worker starts with the first thing to do: a thread costs the host's process as much memory as all
+// its windows, and a timetable without entries may never get one.
+void Engine::StartWorker(const char* function) {
+  if (thread_ || worker_failed_) return;
   auto* param = new std::shared_ptr<Shared>(shared_);
   unsigned id = 0;
   thread_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WorkerMain, param, 0, &id));
   if (!thread_) {
     delete param;
-    Report("initForm", "500 Cannot start the worker thread");
+    worker_failed_ = true;
+    Report(function, "500 Cannot start the worker thread");
     return;
   }
   thread_id_ = id;
@@ -310,6 +323,7 @@ void Engine::AddEntry(std::string_view text) {
     change = shared_->timetable.Apply(parsed.entry, mokuna::CurrentClock());
   }
   if (change == Timetable::Change::kNone) return;
+  StartWorker("AddEntry");
   SetEvent(shared_->wake);  // an interval entry is due at once
   Save("AddEntry");
   NotifyPage();
@@ -321,6 +335,7 @@ void Engine::DirectAction(std::string_view text) {
     Report("DirectAction", "400 " + parsed.error);
     return;
   }
+  StartWorker("DirectAction");
   std::lock_guard<std::mutex> lock(shared_->mutex);
   shared_->jobs.push_back({parsed.call, false});
   SetEvent(shared_->wake);
@@ -338,6 +353,7 @@ void Engine::PropertyPage(std::string_view name) {
     Report("PropertyPage", "400 " + error);
     return;
   }
+  StartWorker("PropertyPage");
   std::lock_guard<std::mutex> lock(shared_->mutex);
   shared_->jobs.push_back({Call{std::string(name), 0, "PropertyPage"}, false});
   SetEvent(shared_->wake);

@@ -27,7 +27,7 @@ class Engine {
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
-  // Loads kavrel.ini from the current directory and starts the worker.
+  // Loads kavrel.ini from the current directory; the worker starts once there is something to do.
   void Start();
   // Lets the call in progress finish (bounded), stops the worker, unloads the plug-ins, closes the
   // settings page and saves the timetable.
@@ -50,6 +50,7 @@ class Engine {
   struct Shared;
 
  private:
+  void StartWorker(const char* function);
   void Save(const char* function);
   void Report(const char* function, const std::string& code_and_reason);
   void NotifyPage();
@@ -57,6 +58,7 @@ class Engine {
   std::shared_ptr<Shared> shared_;
   HANDLE thread_ = nullptr;
   DWORD thread_id_ = 0;
+  bool worker_failed_ = false;  // reported once; the library then runs without it
   bool unreadable_ = false;  // kavrel.ini was there but could not be read at start: never written
   std::string path_;        // kavrel.ini, fixed at start so that a later change of folder does not move it
   std::string saved_;       // what kavrel.ini holds (empty: no file, which also means no entries)

@@ -1,6 +1,10 @@
 #include "TimetablePage.h"
 
+#include <iterator>
+
+#include "ControlTable.h"
 #include "Engine.h"
+#include "JapaneseFont.h"
 #include "win_text.h"
 
 namespace kavrel {
@@ -8,7 +12,7 @@ namespace kavrel {
 namespace {
 
 const wchar_t kClassName[] = L"KavrelTimetablePage";
-constexpr int kListId = 101, kRemoveId = 102, kCloseId = 103;
+constexpr int kLabelId = 100, kListId = 101, kRemoveId = 102, kCloseId = 103;
 constexpr int kClientWidth = 420, kClientHeight = 250;
 
 }  // namespace
@@ -71,22 +75,19 @@ LRESULT TimetablePage::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void TimetablePage::OnCreate() {
-  // A Japanese font by name and character set, so the captions show on a Windows of any locale.
-  font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
-  const HINSTANCE instance = Module();
-  auto child = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex, int x, int y, int w, int h,
-                   int id) {
-    HWND c = CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    return c;
+  font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", 12);
+  const mokuna::ControlSpec controls[] = {
+      {kLabelId, L"STATIC", "", WS_VISIBLE | SS_LEFT, 0, 10, 10, 400, 18, 0},
+      {kListId, L"LISTBOX", "", WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+       WS_EX_CLIENTEDGE, 10, 32, 400, 168, 0},
+      {kRemoveId, L"BUTTON", "削除", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 230, 212, 85, 26, 0},
+      {kCloseId, L"BUTTON", "閉じる", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 325, 212, 85, 26, 0},
   };
-  label_ = child(L"STATIC", L"", SS_LEFT, 0, 10, 10, 400, 18, 0);
-  list_ = child(L"LISTBOX", L"", WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                WS_EX_CLIENTEDGE, 10, 32, 400, 168, kListId);
-  remove_ = child(L"BUTTON", L"削除", WS_TABSTOP | BS_PUSHBUTTON, 0, 230, 212, 85, 26, kRemoveId);
-  close_ = child(L"BUTTON", L"閉じる", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 325, 212, 85, 26, kCloseId);
+  mokuna::CreateControls(hwnd_, controls, std::size(controls), font_);
+  label_ = GetDlgItem(hwnd_, kLabelId);
+  list_ = GetDlgItem(hwnd_, kListId);
+  remove_ = GetDlgItem(hwnd_, kRemoveId);
+  close_ = GetDlgItem(hwnd_, kCloseId);
 }
 
 void TimetablePage::Refresh() {

@@ -13,6 +13,7 @@
 #include "file_io.h"
 #include "win_text.h"
 #include "scratch_folder.h"
+#include "tray_probe.h"
 
 namespace mokuna {
 namespace {
@@ -88,7 +89,7 @@ class CharacterCommands : public ::testing::Test {
     return NarrowToSjis(text);
   }
   void TrayCallback(UINT mouse_message) {
-    SendMessageW(TNotifyWindow::Instance()->Handle(), kTrayCallbackMessage, form_->TaskTray1.IconID(), mouse_message);
+    SendMessageW(testsupport::TrayNotifyWindow(), kTrayCallbackMessage, form_->TaskTray1.IconID(), mouse_message);
   }
   void Click(int move_by = 0) {
     form_->CoolForm1MouseDown(TCoolForm::mbLeft, TCoolForm::ssLeft, 10, 10);

@@ -12,6 +12,7 @@
 #include "extMaskgenerator.h"
 #include "mask_reference.h"
 #include "mask_region.h"
+#include "mask_region_probe.h"
 #include "scratch_folder.h"
 
 namespace {
@@ -184,7 +185,7 @@ TEST_F(CoolFormWin, GeneratedFileEqualsTheRegionRouteByteForByte) {
     const std::string expected = ReferenceMaskFile(bitmap, key);
     ASSERT_EQ(expected, GeneratedFile(bitmap, key)) << "round " << round << " " << w << "x" << h;
     // The region made in one go is the same region.
-    HRGN made = mokuna::CreateMaskRegion(bitmap, key);
+    HRGN made = testsupport::CreateMaskRegion(bitmap, key);
     ASSERT_NE(nullptr, made);
     std::string data(GetRegionData(made, 0, nullptr), '\0');
     GetRegionData(made, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(&data[0]));

@@ -119,6 +119,8 @@ TEST(AboutBox, VersionNotesFromTheFileOrTheMissingLine) {
     const std::string guide = TextOf(form.Handle(), TForm5::kMemo2);
     EXPECT_EQ(0u, guide.find("＜＜ つかいかた ＞＞\r\n１．インストール\r\n"));
     EXPECT_NE(std::string::npos, guide.find("\r\n   1. Mokuna本体（Mokuna.exe)\r\n"));
+    EXPECT_EQ(nullptr, form.Control(TForm5::kRichEdit1));  // made, with its library, when first shown
+    form.Show();
     EXPECT_NE(std::string::npos, TextOf(form.Handle(), TForm5::kRichEdit1).find("作った人"));
   }
   {

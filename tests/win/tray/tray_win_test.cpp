@@ -1,4 +1,5 @@
 #include "TaskTray.h"
+#include "tray_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +50,7 @@ class TrayTest : public ::testing::Test {
   void TearDown() override { SetErrorReporter(nullptr); }
 
   LRESULT Callback(int id, UINT mouse_message) {
-    return SendMessageW(TNotifyWindow::Instance()->Handle(), kTrayCallbackMessage, id, mouse_message);
+    return SendMessageW(testsupport::TrayNotifyWindow(), kTrayCallbackMessage, id, mouse_message);
   }
   static std::string Message(const std::function<void()>& f) {
     try {
@@ -76,7 +77,7 @@ TEST_F(TrayTest, RegisteringAddsTheFirstFormOfTheRecordAndTipChangesModifyIt) {
   EXPECT_EQ(g_sent[0].record.uFlags, 3u);
   EXPECT_EQ(g_sent[0].record.uCallbackMessage, 1126u);
   EXPECT_EQ(g_sent[0].record.uID, static_cast<UINT>(tray.IconID()));
-  EXPECT_EQ(g_sent[0].record.hWnd, TNotifyWindow::Instance()->Handle());
+  EXPECT_EQ(g_sent[0].record.hWnd, testsupport::TrayNotifyWindow());
   EXPECT_NE(g_sent[0].record.hIcon, nullptr);
 
   tray.SetTipString("2001/12/24 23:59");
@@ -126,7 +127,7 @@ TEST_F(TrayTest, InvalidOperationsRaiseTheirMessages) {
   // The taskbar comes back: the icon returns with the latest tip.
   g_refuse = false;
   g_sent.clear();
-  SendMessageW(TNotifyWindow::Instance()->Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  SendMessageW(testsupport::TrayNotifyWindow(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   EXPECT_TRUE(first.Added());
   ASSERT_EQ(g_sent.size(), 1u);
   EXPECT_STREQ(g_sent[0].record.szTip, "a");
@@ -199,13 +200,13 @@ TEST_F(TrayTest, BusyFlagDropsCallbacksDuringHandlingAndClearsAfterFailure) {
   int dbl = 0;
   tray.OnDblClick = [&](TTaskTray&, TrayButton) { ++dbl; };
   tray.OnMouseDown = [&](TTaskTray&, TrayButton, TShiftState, int, int) {
-    EXPECT_TRUE(TNotifyWindow::Busy());
+    EXPECT_TRUE(testsupport::TrayBusy(tray));
     Callback(tray.IconID(), WM_LBUTTONDBLCLK);  // arrives while busy: dropped, not queued
     throw TrayInvalidOperation("boom");
   };
   Callback(tray.IconID(), WM_LBUTTONDOWN);
   EXPECT_EQ(dbl, 0);
-  EXPECT_FALSE(TNotifyWindow::Busy());
+  EXPECT_FALSE(testsupport::TrayBusy(tray));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "boom");
   Callback(tray.IconID(), WM_LBUTTONDBLCLK);
@@ -239,7 +240,7 @@ TEST_F(TrayTest, TaskbarRestartAddsRegisteredIconsAgain) {
   hidden.SetIcon(icon);
   shown.SetRegistered(true);
   g_sent.clear();
-  SendMessageW(TNotifyWindow::Instance()->Handle(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  SendMessageW(testsupport::TrayNotifyWindow(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   ASSERT_EQ(g_sent.size(), 1u);
   EXPECT_EQ(g_sent[0].message, static_cast<DWORD>(NIM_ADD));
   EXPECT_EQ(g_sent[0].record.uID, static_cast<UINT>(shown.IconID()));

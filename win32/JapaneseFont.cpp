@@ -84,7 +84,7 @@ HFONT CreateJapaneseFont(LOGFONTW wanted) {
 }
 
 HFONT CreateJapaneseFont(const wchar_t* face, int height, int weight, bool italic, bool underline,
-                         BYTE pitch_and_family) {
+                         BYTE pitch_and_family, BYTE charset) {
   LOGFONTW lf{};
   lf.lfHeight = height;
   lf.lfWeight = weight;
@@ -95,7 +95,15 @@ HFONT CreateJapaneseFont(const wchar_t* face, int height, int weight, bool itali
   lf.lfQuality = DEFAULT_QUALITY;
   lf.lfPitchAndFamily = pitch_and_family;
   lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+  if (charset != SHIFTJIS_CHARSET) {
+    lf.lfCharSet = charset;
+    return CreateFontIndirectW(&lf);
+  }
   return CreateJapaneseFont(lf);
+}
+
+HFONT CreatePixelFont(const wchar_t* face, int pixel_height, bool bold, bool italic, bool underline) {
+  return CreateJapaneseFont(face, -pixel_height, bold ? FW_BOLD : FW_NORMAL, italic, underline);
 }
 
 }  // namespace mokuna
