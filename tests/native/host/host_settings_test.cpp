@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "host_error.h"
+#include "presence.h"
 
 namespace mokuna {
 namespace {
@@ -135,6 +136,86 @@ TEST(HostSettings, WriteAfterReadKeepsWhatTheReadNeverReached) {
     EXPECT_TRUE(file.MayWrite());
     EXPECT_EQ(file.Write(s), c.written);
   }
+}
+
+// HideOnFullScreen and NotifyWhileHidden are on unless the file turns them off (only exactly 1 is on, as
+// for every boolean); each is written only when off, after CalY and before the section line, in this order.
+TEST(HostSettings, CourtesyKeys) {
+  const std::string def(kDefaultFile);
+  const std::string head = def.substr(0, def.find("[DLLlist]"));
+  const struct {
+    const char* file;
+    bool hide, notify;
+    std::string written;
+  } cases[] = {
+      {"", true, true, def},
+      {"HideOnFullScreen=1\r\nNotifyWhileHidden=1\r\n", true, true, def},
+      {"hideonfullscreen=0\r\n", false, true, head + "HideOnFullScreen=0\r\n[DLLlist]\r\nKavrel\r\n"},
+      {"NotifyWhileHidden=0\r\nHideOnFullScreen=0\r\n", false, false,
+       head + "HideOnFullScreen=0\r\nNotifyWhileHidden=0\r\n[DLLlist]\r\nKavrel\r\n"},
+      {"NotifyWhileHidden=2\r\n", true, false, head + "NotifyWhileHidden=0\r\n[DLLlist]\r\nKavrel\r\n"},
+      // A bad value stops the read there: the key keeps its default, the keys after it their lines.
+      {"HideOnFullScreen=no\r\nnotifywhilehidden=0\r\n[DLLlist]\r\nA\r\n", true, true,
+       head + "notifywhilehidden=0\r\n[DLLlist]\r\nA\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    HostIniFile file;
+    HostSettings s;
+    try {
+      file.Read(c.file, s);
+    } catch (const HostError& e) {
+      EXPECT_STREQ(e.what(), "'no' は整数ではありません");
+    }
+    EXPECT_EQ(s.HideOnFullScreen, c.hide);
+    EXPECT_EQ(s.NotifyWhileHidden, c.notify);
+    EXPECT_EQ(file.Write(s), c.written);
+  }
+}
+
+// Steps: H the user's hide, S the tray's show, a digit the shell's notification state, - no answer.
+// shown: the character's visibility after each step.
+TEST(CharacterPresence, UserHideWinsOverTheFullScreenReturn) {
+  const struct {
+    bool courtesy;
+    const char* steps;
+    const char* shown;
+  } cases[] = {
+      // Busy, full-screen Direct3D and presentation step aside; the character comes back by itself.
+      {true, "2535455", "0101011"},
+      {true, "1676-", "11111"},
+      // A character the user hid stays hidden until the user shows it.
+      {true, "H252S", "00001"},
+      {true, "2H5S", "0001"},
+      // Shown by the user during a full-screen program: it stays until that program has gone.
+      {true, "2S3352", "011110"},
+      // HideOnFullScreen=0: only the user counts.
+      {false, "234H2S", "111001"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.steps);
+    CharacterPresence p(c.courtesy);
+    std::string shown;
+    for (const char* step = c.steps; *step; ++step) {
+      const bool before = p.Shown();
+      if (*step == 'H') {
+        p.Hide();
+      } else if (*step == 'S') {
+        p.Show();
+      } else {
+        const bool changed = p.SetNotificationState(*step == '-' ? std::nullopt : std::optional<int>(*step - '0'));
+        EXPECT_EQ(changed, before != p.Shown());
+      }
+      shown += p.Shown() ? '1' : '0';
+    }
+    EXPECT_EQ(shown, c.shown);
+  }
+  // Asked at most once a second, across the wrap of the millisecond counter; never when off.
+  CharacterPresence p;
+  EXPECT_TRUE(p.PollDue(0xFFFFFF00u));
+  EXPECT_FALSE(p.PollDue(0xFFFFFF00u + 999));
+  EXPECT_TRUE(p.PollDue(0xFFFFFF00u + 1000));
+  EXPECT_FALSE(CharacterPresence(false).PollDue(5000));
 }
 
 TEST(HostSettings, RoundTrip) {
