@@ -245,36 +245,5 @@ TEST_F(TrayTest, TaskbarRestartAddsRegisteredIconsAgain) {
   EXPECT_EQ(g_sent[0].record.uID, static_cast<UINT>(shown.IconID()));
 }
 
-std::vector<NOTIFYICONDATAW> g_infos;
-BOOL WINAPI RecordInfo(DWORD message, PNOTIFYICONDATAW record) {
-  EXPECT_EQ(message, static_cast<DWORD>(NIM_MODIFY));
-  g_infos.push_back(*record);
-  return !g_refuse;
-}
-
-// A notification modifies the shown icon with the notification alone; a text too long for the field ends
-// in an ellipsis; an icon not in the notification area, or a refusal, gives false.
-TEST_F(TrayTest, ShowInfoSendsOnlyTheNotificationOfAnAddedIcon) {
-  TTaskTray::SetInfoNotifyFunction(RecordInfo);
-  g_infos.clear();
-  TTaskTray tray(owner);
-  tray.SetIcon(icon);
-  EXPECT_FALSE(tray.ShowInfo("Mokuna", "x"));
-  EXPECT_TRUE(g_infos.empty());
-  tray.SetRegistered(true);
-  EXPECT_TRUE(tray.ShowInfo("Mokuna", "メール\r\n" + std::string(300, 'a')));
-  ASSERT_EQ(g_infos.size(), 1u);
-  const NOTIFYICONDATAW& r = g_infos[0];
-  EXPECT_EQ(r.cbSize, static_cast<DWORD>(NOTIFYICONDATAW_V2_SIZE));
-  EXPECT_EQ(r.hWnd, tray.NotifyRecord().hWnd);
-  EXPECT_EQ(r.uID, static_cast<UINT>(tray.IconID()));
-  EXPECT_EQ(r.uFlags, static_cast<UINT>(NIF_INFO));
-  EXPECT_EQ(std::wstring(r.szInfoTitle), L"Mokuna");
-  EXPECT_EQ(std::wstring(r.szInfo), L"\u30E1\u30FC\u30EB\r\n" + std::wstring(249, L'a') + L"\u2026");
-  g_refuse = true;
-  EXPECT_FALSE(tray.ShowInfo("Mokuna", "x"));
-  TTaskTray::SetInfoNotifyFunction(nullptr);
-}
-
 }  // namespace
 }  // namespace mokuna
