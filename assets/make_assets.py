@@ -272,7 +272,8 @@ def main():
     write_bmp(os.path.join(OUT, "fukidasi.bmp"), BALLOON_W, BALLOON_H,
               opaque(smooth(BALLOON_W, BALLOON_H, balloon)))
     write_bmp(os.path.join(OUT, "back.bmp"), 232, 160, calendar)
-    write_ico(os.path.join(OUT, "mokuna.ico"), [(16, icon(16)), (32, icon(32)), (48, icon(48))])
+    # The tray draws the small size of the screen's scale (16 at 100 %, 20, 24, 32 at 200 %); 48 is for Explorer.
+    write_ico(os.path.join(OUT, "mokuna.ico"), [(s, icon(s)) for s in (16, 20, 24, 32, 48)])
     with open(os.path.join(OUT, "version.txt"), "wb") as f:
         f.write(VERSION_NOTES.replace("\n", "\r\n").encode("cp932"))
 

@@ -70,9 +70,16 @@ class TTaskTray {
   // For a component built before its form's window exists.
   void SetOwner(HWND owner) { owner_ = owner; }
 
+  // A notification of the icon (title and text in Shift-JIS), which Windows also keeps in its
+  // notification centre. False when the icon is not in the notification area or the shell refused.
+  bool ShowInfo(const std::string& title, const std::string& text);
+
   // The call into the notification area; tests put a recorder in its place (null restores the shell's).
   using NotifyFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAA record);
   static void SetNotifyFunction(NotifyFunction f);
+  // The same for notifications, which go in the wide record so that Japanese shows on any system.
+  using InfoNotifyFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW record);
+  static void SetInfoNotifyFunction(InfoNotifyFunction f);
 
  private:
   friend class TNotifyWindow;

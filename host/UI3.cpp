@@ -3,6 +3,7 @@
 #include <string>
 
 #include "DLLHead.h"
+#include "ShellState.h"
 #include "announcement.h"
 #include "clock.h"
 #include "UI1.h"
@@ -40,7 +41,7 @@ std::string FullPath(const std::string& name) {
 
 }  // namespace
 
-TForm3::TForm3() : AskRetry(AskRetryBox) {
+TForm3::TForm3() : QueryNotificationState(QueryUserNotificationState), AskRetry(AskRetryBox) {
   CoolForm1.OnMouseDown = [this](TCoolForm&, TCoolForm::TMouseButton button, TCoolForm::TShiftState shift, int x,
                                  int y) { CoolForm1MouseDown(button, shift, x, y); };
   CoolForm1.OnMouseUp = [this](TCoolForm&, TCoolForm::TMouseButton button, TCoolForm::TShiftState shift, int x,
@@ -90,6 +91,7 @@ void TForm3::FormCreate() {
 
   // 4. Defaults of the host settings; the clock is off from process start.
   Settings = HostSettings{};
+  Presence = CharacterPresence(Settings.HideOnFullScreen);
   WatchTimer.SetEnabled(false);
   SetTimeLabelVisible(false);
 
@@ -141,6 +143,7 @@ void TForm3::HostKeyApplied(HostKey key) {
       WatchTimer.SetEnabled(Settings.ShowTime);
       SetTimeLabelVisible(Settings.ShowTime);
       break;
+    case HostKey::HideOnFullScreen: Presence.SetHideOnFullScreen(Settings.HideOnFullScreen); break;
     default: break;
   }
 }
@@ -192,8 +195,7 @@ void TForm3::SetUpTaskTray1() {
   TaskTray1.SetPopupMenuR(PopupMenu1);
   // Either button's double click brings the windows back.
   TaskTray1.OnDblClick = [this](TTaskTray&, TrayButton) { TaskTray1DblClick(); };
-  const int size = GetSystemMetrics(SM_CXSMICON);
-  HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+  HICON icon = LoadSmallIcon(GetModuleHandleW(nullptr), 1);
   if (icon) {
     TaskTray1.SetIcon(icon);  // the component keeps its own copy
     DestroyIcon(icon);
@@ -269,7 +271,11 @@ void TForm3::RefreshSerifu() {
 void TForm3::DispatchResultString() {
   // Timer2: every waiting result string from the scheduler library, dispatched.
   static FunctionResultSource kavrel(isResult, GetResults, AddEntry);
-  mokuna::DispatchResultString(Results ? *Results : kavrel, Serifu);
+  // What plug-ins say while nobody can see the balloon also goes to the tray, where it stays.
+  SpeechNotify notify;
+  if (!IsShown && Settings.NotifyWhileHidden)
+    notify = [this](const std::string& text) { TaskTray1.ShowInfo("Mokuna", text); };
+  mokuna::DispatchResultString(Results ? *Results : kavrel, Serifu, notify);
 }
 
 void TForm3::WatchTimerTimer() { TimeLabel.SetText(ClockText(CurrentClock().Now())); }
@@ -307,6 +313,25 @@ void TForm3::N5Click() {
 }
 
 void TForm3::Hide1Click() {
+  Presence.Hide();
+  HideCharacterWindows();
+}
+
+void TForm3::TaskTray1DblClick() {
+  Presence.Show();
+  ShowCharacterWindows();
+}
+
+void TForm3::CheckFullScreen() {
+  if (!Presence.PollDue(GetTickCount())) return;
+  if (!Presence.SetNotificationState(QueryNotificationState ? QueryNotificationState() : std::nullopt)) return;
+  if (Presence.Shown())
+    ShowCharacterWindows();
+  else
+    HideCharacterWindows();
+}
+
+void TForm3::HideCharacterWindows() {
   // ShowCalender stays: the calendar comes back with the character.
   ShowWindow(Handle(), SW_HIDE);
   if (BalloonWindow) ShowWindow(BalloonWindow, SW_HIDE);
@@ -314,7 +339,7 @@ void TForm3::Hide1Click() {
   IsShown = false;
 }
 
-void TForm3::TaskTray1DblClick() {
+void TForm3::ShowCharacterWindows() {
   ShowWindow(Handle(), SW_SHOWNOACTIVATE);
   if (Settings.ShowCalender && CalendarWindow) ShowWindow(CalendarWindow, SW_SHOWNOACTIVATE);
   IsShown = true;
@@ -405,7 +430,10 @@ void TForm3::SubMenu1Click(int index) { mokuna::SubMenu1Click(index, Settings.Dl
 
 void TForm3::OnTimer(UINT_PTR id) {
   switch (id) {
-    case kTimer1: RefreshSerifu(); break;
+    case kTimer1:
+      CheckFullScreen();  // first, so a line placed in this tick already knows
+      RefreshSerifu();
+      break;
     case kTimer2: DispatchResultString(); break;
     case kWatchTimer: WatchTimerTimer(); break;
     default: break;

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "CoolForm.h"
@@ -23,6 +24,7 @@
 #include "UI4.h"
 #include "Window.h"
 #include "host_settings.h"
+#include "presence.h"
 #include "result_dispatch.h"
 #include "settings_apply.h"
 
@@ -53,7 +55,12 @@ class TForm3 : public Window {
   // while the program runs they live in the window and its timers (see CurrentSettings).
   HostSettings Settings;
   bool IsSpeaking = false;  // something is being said (speech refresh)
-  bool IsShown = true;      // false while the user has hidden the character
+  bool IsShown = true;      // false while the character is hidden (by the user or for a full-screen program)
+  // Why the character is hidden: the user's hide wins over the return after a full-screen program.
+  CharacterPresence Presence;
+  // The shell's user notification state, asked about once a second on Timer1 while HideOnFullScreen is
+  // on; nothing when unknown. Replaceable for tests.
+  std::function<std::optional<int>()> QueryNotificationState;
   // The speech queue and the balloon beside the character (UI4); keeps IsSpeaking up to date.
   TSerifu Serifu{Settings};
   double LastClickTime = 0; // last left release that did not announce (date-time)
@@ -107,6 +114,8 @@ class TForm3 : public Window {
   void Exit1Click();
   void SubMenu1Click(int index);  // an item of the plug-in submenu
   void TaskTray1DblClick();
+  // Timer1: steps aside while a full-screen program is in front, comes back when it has gone.
+  void CheckFullScreen();
   // Brings the character and the calendar back onto the nearest monitor's work area when either shows
   // less than a 32 x 32 part of itself on every monitor; a window within reach keeps its place.
   void KeepWindowsReachable();
@@ -136,6 +145,8 @@ class TForm3 : public Window {
   void SetTimeLabelVisible(bool visible);
   void SetTrayIconRegistered(bool registered);
   void SetUpTaskTray1();
+  void HideCharacterWindows();  // the character, the balloon and the calendar
+  void ShowCharacterWindows();  // the character, and the calendar and balloon when they have something
   void MoveTo(int left, int top);
   void OnTimer(UINT_PTR id);
   void OnCommand(UINT id);

@@ -13,13 +13,18 @@ namespace {
 constexpr HostKey kReadOrder[] = {
     HostKey::MokunaImage, HostKey::SerifuInterval, HostKey::FukidasiInterval, HostKey::EventPolling,
     HostKey::LocalPolling, HostKey::MaxSpeaking, HostKey::Top, HostKey::Left,
-    HostKey::ShowCalender, HostKey::ShowTime, HostKey::CalX, HostKey::CalY, HostKey::DllList,
+    HostKey::ShowCalender, HostKey::ShowTime, HostKey::CalX, HostKey::CalY, HostKey::HideOnFullScreen,
+    HostKey::NotifyWhileHidden, HostKey::DllList,
 };
 constexpr HostKey kWriteOrder[] = {
     HostKey::MokunaImage, HostKey::SerifuInterval, HostKey::FukidasiInterval, HostKey::EventPolling,
     HostKey::LocalPolling, HostKey::Top, HostKey::Left, HostKey::MaxSpeaking,
-    HostKey::ShowCalender, HostKey::ShowTime, HostKey::CalX, HostKey::CalY, HostKey::DllList,
+    HostKey::ShowCalender, HostKey::ShowTime, HostKey::CalX, HostKey::CalY, HostKey::HideOnFullScreen,
+    HostKey::NotifyWhileHidden, HostKey::DllList,
 };
+
+// Keys that are on unless the file says otherwise; their line is written only when they are off.
+bool OnByDefault(HostKey key) { return key == HostKey::HideOnFullScreen || key == HostKey::NotifyWhileHidden; }
 
 int IntValue(const std::string& value) {
   const std::optional<int> number = config::ParseInt(value);
@@ -52,6 +57,8 @@ auto BoolField(HostKey key, S& s) -> decltype(&s.ShowTime) {
   switch (key) {
     case HostKey::ShowCalender: return &s.ShowCalender;
     case HostKey::ShowTime: return &s.ShowTime;
+    case HostKey::HideOnFullScreen: return &s.HideOnFullScreen;
+    case HostKey::NotifyWhileHidden: return &s.NotifyWhileHidden;
     default: return nullptr;
   }
 }
@@ -88,6 +95,7 @@ std::vector<std::string> KeyLines(HostKey key, const HostSettings& s) {
     lines.insert(lines.end(), s.DllList.begin(), s.DllList.end());
     return lines;
   }
+  if (OnByDefault(key) && *BoolField(key, s)) return {};
   std::string value;
   if (key == HostKey::MokunaImage) value = s.MokunaImage;
   else if (const int* n = IntField(key, s)) value = std::to_string(*n);
@@ -111,6 +119,8 @@ const char* HostKeyName(HostKey key) {
     case HostKey::ShowTime: return "ShowTime";
     case HostKey::CalX: return "CalX";
     case HostKey::CalY: return "CalY";
+    case HostKey::HideOnFullScreen: return "HideOnFullScreen";
+    case HostKey::NotifyWhileHidden: return "NotifyWhileHidden";
     case HostKey::DllList: return kDllListSection;
   }
   return "";

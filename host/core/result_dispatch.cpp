@@ -5,6 +5,7 @@
 
 #include "config_file.h"
 #include "host_error.h"
+#include "presence.h"
 #include "sjis.h"
 #include "tokenizer.h"
 
@@ -93,6 +94,28 @@ void DispatchResult(const std::string& result, ResultSource& library, SpeechSink
 
 void DispatchResultString(ResultSource& library, SpeechSink& speech) {
   while (library.IsResult()) DispatchResult(library.GetResults(), library, speech);
+}
+
+void DispatchResultString(ResultSource& library, SpeechSink& speech, const SpeechNotify& notify) {
+  if (!notify) return DispatchResultString(library, speech);
+  // Passes every text on at once and keeps what the balloon will show of it.
+  struct Collector : SpeechSink {
+    explicit Collector(SpeechSink& to) : to(to) {}
+    void AddSerifu(const std::string& text) override {
+      to.AddSerifu(text);
+      const std::string shown = NotificationText(text);
+      if (shown.empty()) return;
+      if (!said.empty()) said += "\r\n";
+      said += shown;
+    }
+    SpeechSink& to;
+    std::string said;
+  };
+  while (library.IsResult()) {
+    Collector collector(speech);
+    DispatchResult(library.GetResults(), library, collector);
+    if (!collector.said.empty()) notify(collector.said);
+  }
 }
 
 }  // namespace mokuna

@@ -2,6 +2,7 @@
 // schedule entries. Portable: the library and the speech queue are reached through small interfaces.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace mokuna {
@@ -46,5 +47,10 @@ void DispatchResult(const std::string& result, ResultSource& library, SpeechSink
 // One tick of Timer2: every waiting string, in order. A bad string ends the tick by its HostError; the
 // strings behind it wait for the next tick.
 void DispatchResultString(ResultSource& library, SpeechSink& speech);
+
+// The same tick, and everything a result string made the character say also handed to notify as one
+// text: the speech lines of its texts joined by CR LF. notify empty: the plain tick.
+using SpeechNotify = std::function<void(const std::string& text)>;
+void DispatchResultString(ResultSource& library, SpeechSink& speech, const SpeechNotify& notify);
 
 }  // namespace mokuna

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "host_error.h"
+#include "presence.h"
 
 namespace mokuna {
 namespace {
@@ -135,6 +136,65 @@ TEST(HostSettings, WriteAfterReadKeepsWhatTheReadNeverReached) {
     EXPECT_TRUE(file.MayWrite());
     EXPECT_EQ(file.Write(s), c.written);
   }
+}
+
+// HideOnFullScreen and NotifyWhileHidden: on unless the file says otherwise (only exactly 1 is on); each is
+// written only when off, after CalY and before the section line, in this order.
+TEST(HostSettings, CourtesyKeys) {
+  const std::string def(kDefaultFile), head = def.substr(0, def.find("[DLLlist]")), tail = "[DLLlist]\r\nKavrel\r\n";
+  const struct { const char* file; bool hide, notify; std::string written; } cases[] = {
+      {"", true, true, def},
+      {"HideOnFullScreen=1\r\nNotifyWhileHidden=1\r\n", true, true, def},
+      {"NotifyWhileHidden=0\r\nhideonfullscreen=0\r\n", false, false,
+       head + "HideOnFullScreen=0\r\nNotifyWhileHidden=0\r\n" + tail},
+      {"NotifyWhileHidden=2\r\n", true, false, head + "NotifyWhileHidden=0\r\n" + tail},
+      // A bad value stops the read there: the key keeps its default, the keys after it their lines.
+      {"HideOnFullScreen=no\r\nnotifywhilehidden=0\r\n[DLLlist]\r\nA\r\n", true, true,
+       head + "notifywhilehidden=0\r\n[DLLlist]\r\nA\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    HostIniFile file;
+    HostSettings s;
+    try {
+      file.Read(c.file, s);
+    } catch (const HostError& e) {
+      EXPECT_STREQ(e.what(), "'no' は整数ではありません");
+    }
+    EXPECT_EQ(s.HideOnFullScreen, c.hide);
+    EXPECT_EQ(s.NotifyWhileHidden, c.notify);
+    EXPECT_EQ(file.Write(s), c.written);
+  }
+}
+
+// Steps: H the user's hide, S the tray's show, a digit the shell's notification state, - no answer; shown:
+// the character's visibility after each step. Busy (2), full-screen Direct3D (3) and presentation (4) step
+// aside; the user's hide is never undone by the shell, and the user's show lasts until the program goes.
+TEST(CharacterPresence, UserHideWinsOverTheFullScreenReturn) {
+  const struct { bool courtesy; const char* steps; const char* shown; } cases[] = {
+      {true, "25354551676-", "010101111111"}, {true, "H252S", "00001"}, {true, "2H5S", "0001"},
+      {true, "2S3352", "011110"}, {false, "234H2S", "111001"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.steps);
+    CharacterPresence p(c.courtesy);
+    std::string shown;
+    for (const char* step = c.steps; *step; ++step) {
+      const bool before = p.Shown();
+      if (*step == 'H') p.Hide();
+      else if (*step == 'S') p.Show();
+      else if (p.SetNotificationState(*step == '-' ? std::nullopt : std::optional<int>(*step - '0')))
+        EXPECT_NE(before, p.Shown());
+      else
+        EXPECT_EQ(before, p.Shown());
+      shown += p.Shown() ? '1' : '0';
+    }
+    EXPECT_EQ(shown, c.shown);
+  }
+  CharacterPresence p;  // asked at most once a second, also across the counter's wrap
+  EXPECT_TRUE(p.PollDue(~0u));
+  EXPECT_FALSE(p.PollDue(998));
+  EXPECT_TRUE(p.PollDue(999));
 }
 
 TEST(HostSettings, RoundTrip) {

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Instance.h"
+#include "TaskTray.h"
 #include "UI3.h"
 #include "Window.h"
 #include "file_io.h"
@@ -376,6 +378,64 @@ TEST_F(CharacterWindow, ScreenChangesBringLostWindowsBack) {
   EXPECT_EQ(-150, place(calendar).top);
   DestroyWindow(calendar);
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+}
+
+std::optional<int> g_shell_state;  // what the replaced notification-state query answers
+std::vector<NOTIFYICONDATAW> g_infos;
+BOOL WINAPI AcceptTray(DWORD, PNOTIFYICONDATAA) { return TRUE; }
+BOOL WINAPI RecordInfo(DWORD, PNOTIFYICONDATAW record) { return g_infos.push_back(*record), TRUE; }
+struct ScriptedResults : ResultSource {
+  std::vector<std::string> queued;
+  bool IsResult() override { return !queued.empty(); }
+  std::string GetResults() override { std::string r = queued.back(); queued.pop_back(); return r; }
+  void AddEntry(const std::string&) override {}
+};
+
+// A full-screen program takes the character and calendar away and its end brings them back; the user's
+// hide outlasts it. While hidden, what plug-ins say reaches the tray as a notification; the announcement,
+// and anything said while shown, do not.
+TEST_F(CharacterWindow, StepsAsideForFullScreenAndNotifiesWhileHidden) {
+  TTaskTray::SetNotifyFunction(AcceptTray);
+  TTaskTray::SetInfoNotifyFunction(RecordInfo);
+  g_shell_state = 5;  // accepts notifications
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  form.QueryNotificationState = [] { return g_shell_state; };
+  ScriptedResults results;
+  form.Results = &results;
+  // A stand-in that never takes the focus, like the real one (Wine waits seconds on windows that do).
+  HWND calendar = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50,
+                                  nullptr, nullptr, nullptr, nullptr);
+  form.CalendarWindow = calendar;
+  form.Settings.ShowCalender = true;
+  form.TaskTray1DblClick();  // shows the calendar
+  form.Timer1.SetInterval(50);
+  form.Timer2.SetInterval(50);
+  auto shown = [&] { return IsWindowVisible(form.Handle()) && IsWindowVisible(calendar); };
+  g_shell_state = 3;  // full-screen Direct3D
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(form.Handle()) && !IsWindowVisible(calendar); }));
+  results.queued = {"Fennick CheckMail 000 メールが3通きています． abcdefghijklmnopqrstuvwxy"};
+  ASSERT_TRUE(PumpUntil([&] { return g_infos.size() == 1; }));
+  form.Announce();
+  EXPECT_EQ(NarrowToSjis(g_infos[0].szInfoTitle), "Mokuna");
+  EXPECT_EQ(NarrowToSjis(g_infos[0].szInfo), "メールが3通きています．\r\nabcdefghijklmnopqrst\r\nuvwxy");
+  EXPECT_EQ(g_infos[0].uFlags, static_cast<UINT>(NIF_INFO));
+  g_shell_state = 5;
+  ASSERT_TRUE(PumpUntil(shown));
+  results.queued = {"Fennick CheckMail 000 shown"};
+  ASSERT_TRUE(PumpUntil([&] { return results.queued.empty(); }));
+  form.Hide1Click();
+  for (int state : {2, 5}) g_shell_state = state, PumpUntil([] { return false; }, 1200);
+  EXPECT_FALSE(IsWindowVisible(form.Handle()) || IsWindowVisible(calendar));
+  EXPECT_EQ(g_infos.size(), 1u);
+  form.TaskTray1DblClick();
+  EXPECT_TRUE(shown());
+
+  form.Results = nullptr;
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  DestroyWindow(calendar);
+  TTaskTray::SetNotifyFunction(nullptr);
+  TTaskTray::SetInfoNotifyFunction(nullptr);
 }
 
 // One name per folder whatever its spelling; its first holder keeps it until it ends, and a later one is

@@ -1,0 +1,37 @@
+#include "ShellState.h"
+
+#include <shellapi.h>
+
+namespace mokuna {
+namespace {
+
+template <class F>
+F ProcOf(const wchar_t* module, const char* name) {
+  HMODULE dll = GetModuleHandleW(module);
+  if (!dll) dll = LoadLibraryW(module);
+  return dll ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll, name))) : nullptr;
+}
+
+}  // namespace
+
+std::optional<int> QueryUserNotificationState() {
+  using Query = HRESULT(WINAPI*)(QUERY_USER_NOTIFICATION_STATE*);
+  static const Query query = ProcOf<Query>(L"shell32.dll", "SHQueryUserNotificationState");
+  QUERY_USER_NOTIFICATION_STATE state{};
+  if (!query || FAILED(query(&state))) return std::nullopt;
+  return static_cast<int>(state);
+}
+
+HICON LoadSmallIcon(HINSTANCE module, int id) {
+  // The common controls pick the small size for the screen's scale and scale down from a larger image
+  // rather than up from a smaller one.
+  using LoadIconMetricFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
+  static const LoadIconMetricFn load_metric = ProcOf<LoadIconMetricFn>(L"comctl32.dll", "LoadIconMetric");
+  HICON icon = nullptr;
+  if (load_metric && SUCCEEDED(load_metric(module, MAKEINTRESOURCEW(id), 0 /* LIM_SMALL */, &icon)) && icon)
+    return icon;
+  return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                       GetSystemMetrics(SM_CYSMICON), 0));
+}
+
+}  // namespace mokuna

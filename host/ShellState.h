@@ -1,0 +1,19 @@
+// What the program asks of the shell that older systems may not have: both looked up at run time, so
+// the program still starts where they are missing.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+
+namespace mokuna {
+
+// The shell's user notification state (the QUNS_ numbers); nothing when the shell has no such query or
+// it fails.
+std::optional<int> QueryUserNotificationState();
+
+// Icon resource id at the system's small-icon size, drawn from the size nearest to it; null when the
+// module has no such icon.
+HICON LoadSmallIcon(HINSTANCE module, int id);
+
+}  // namespace mokuna
