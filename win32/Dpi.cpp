@@ -1,0 +1,60 @@
+#include "Dpi.h"
+
+namespace mokuna {
+namespace {
+
+// DPI_AWARENESS_CONTEXT values, which older SDK headers lack.
+const HANDLE kContextUnaware = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
+const HANDLE kContextPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4));
+
+FARPROC User32Function(const char* name) {
+  static const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  return user32 ? GetProcAddress(user32, name) : nullptr;
+}
+
+int SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kBaseDpi;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : kBaseDpi;
+}
+
+}  // namespace
+
+int Scale(int px, int dpi) {
+  if (dpi == kBaseDpi) return px;
+  const long long scaled = static_cast<long long>(px) * dpi;
+  const long long half = kBaseDpi / 2;
+  return static_cast<int>(scaled >= 0 ? (scaled + half) / kBaseDpi : -((-scaled + half) / kBaseDpi));
+}
+
+RECT Scale(const RECT& r, int dpi) {
+  return {Scale(r.left, dpi), Scale(r.top, dpi), Scale(r.right, dpi), Scale(r.bottom, dpi)};
+}
+
+int DpiOf(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto get_dpi_for_window = reinterpret_cast<GetDpiForWindowFn>(User32Function("GetDpiForWindow"));
+  if (window && get_dpi_for_window) {
+    const UINT dpi = get_dpi_for_window(window);
+    if (dpi > 0) return static_cast<int>(dpi);
+  }
+  return SystemDpi();
+}
+
+ThreadDpiAwareness::ThreadDpiAwareness(Kind kind) {
+  using SetContextFn = HANDLE(WINAPI*)(HANDLE);
+  static const auto set_context =
+      reinterpret_cast<SetContextFn>(User32Function("SetThreadDpiAwarenessContext"));
+  if (set_context)
+    previous_ = set_context(kind == Kind::Unaware ? kContextUnaware : kContextPerMonitorV2);
+}
+
+ThreadDpiAwareness::~ThreadDpiAwareness() {
+  using SetContextFn = HANDLE(WINAPI*)(HANDLE);
+  static const auto set_context =
+      reinterpret_cast<SetContextFn>(User32Function("SetThreadDpiAwarenessContext"));
+  if (set_context && previous_) set_context(previous_);
+}
+
+}  // namespace mokuna
