@@ -7,9 +7,9 @@ namespace {
 const HANDLE kContextUnaware = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
 const HANDLE kContextPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4));
 
-FARPROC User32Function(const char* name) {
+void* User32Function(const char* name) {
   static const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  return user32 ? GetProcAddress(user32, name) : nullptr;
+  return user32 ? reinterpret_cast<void*>(GetProcAddress(user32, name)) : nullptr;
 }
 
 int SystemDpi() {
