@@ -471,8 +471,9 @@ void TCoolForm::BuildShownBitmap() {
     for (int x = 0; x < sw; ++x) {
       const std::size_t nearest = static_cast<std::size_t>(map_y[y]) * w + map_x[x];
       std::uint32_t pixel = source[nearest];
-      if (smooth) {
+      if (smooth && inside[nearest]) {
         // Bilinear over the neighbours inside the outline only; with none of them inside, the nearest.
+        // Pixels outside the outline keep their own colour, so picture and outline agree.
         const double u = std::clamp((x + 0.5) * step - 0.5, 0.0, w - 1.0);
         const double v = std::clamp((y + 0.5) * step - 0.5, 0.0, h - 1.0);
         const int x0 = static_cast<int>(u), y0 = static_cast<int>(v);
