@@ -3,10 +3,12 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 #include <stdexcept>
 #include <vector>
 
+#include "Dpi.h"
 #include "extMaskgenerator.h"
 #include "mask_region.h"
 #include "sjis.h"
@@ -66,6 +68,27 @@ bool CursorOver(HWND window) {
   return window && GetCursorPos(&p) && GetWindowRect(window, &r) && PtInRect(&r, p);
 }
 
+// For each of the Scale(n, dpi) pixels at dpi, the pixel at 96 it shows: pixel s covers Scale(s) up to
+// Scale(s + 1), so a rectangle's edges land where Scale(RECT) puts them.
+std::vector<int> NearestSource(int n, int dpi) {
+  std::vector<int> map(static_cast<std::size_t>(std::max(Scale(n, dpi), 0)));
+  for (int s = 0; s < n; ++s)
+    for (int x = std::max(Scale(s, dpi), 0); x < Scale(s + 1, dpi) && x < static_cast<int>(map.size()); ++x)
+      map[static_cast<std::size_t>(x)] = s;
+  return map;
+}
+
+// The rectangles of a mask's region data (header, then the rectangles).
+const RECT* MaskRects(std::string_view data, DWORD& count) {
+  count = 0;
+  if (data.size() < sizeof(RGNDATAHEADER)) return nullptr;
+  RGNDATAHEADER header;
+  std::copy(data.begin(), data.begin() + sizeof header, reinterpret_cast<char*>(&header));
+  const std::size_t room = (data.size() - header.dwSize) / sizeof(RECT);
+  count = static_cast<DWORD>(std::min<std::size_t>(header.nCount, room));
+  return reinterpret_cast<const RECT*>(data.data() + header.dwSize);
+}
+
 }  // namespace
 
 TCoolForm::TCoolForm() : mask_(std::make_unique<TRegionType>(this)) {}
@@ -112,6 +135,8 @@ void TCoolForm::ClearPicture() {
   if (bitmap_) DeleteObject(bitmap_);
   if (icon_) DestroyIcon(icon_);
   if (metafile_) DeleteEnhMetaFile(metafile_);
+  if (shown_) DeleteObject(shown_);
+  shown_ = nullptr;
   bitmap_ = nullptr;
   icon_ = nullptr;
   metafile_ = nullptr;
@@ -122,6 +147,8 @@ void TCoolForm::ClearPicture() {
 void TCoolForm::PictureChanged() {
   // The window keeps its outline until a new mask is applied; only the handle is forgotten.
   mask_->SetRegion(nullptr);
+  mask_bytes_.clear();
+  BuildShownBitmap();
 }
 
 void TCoolForm::SetPictureBitmap(HBITMAP bitmap) {
@@ -248,13 +275,40 @@ bool TCoolForm::ApplyMaskBytes(std::string_view bytes) {
     return true;
   }
   if (!parent_) return false;
+  mask_bytes_.assign(bytes.data(), bytes.size());
+  // The smoothed picture keeps to this outline.
+  if (dpi_ != kBaseDpi) BuildShownBitmap();
+  ApplyScaledMask();
+  return true;
+}
+
+void TCoolForm::ApplyScaledMask() {
+  std::string_view data;
+  if (!parent_ || !mask::ParseMask(mask_bytes_, data) || data.empty()) return;
   std::vector<DWORD> aligned((data.size() + 3) / 4);
   std::copy(data.begin(), data.end(), reinterpret_cast<char*>(aligned.data()));
-  HRGN region =
-      ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<const RGNDATA*>(aligned.data()));
+  DWORD size = static_cast<DWORD>(data.size());
+  if (dpi_ != kBaseDpi) {
+    // Every rectangle of the outline at 96 scaled edge by edge: the nearest-neighbour outline.
+    DWORD count = 0;
+    const RECT* rects = MaskRects(data, count);
+    auto* header = reinterpret_cast<RGNDATAHEADER*>(aligned.data());
+    if (!rects || header->dwSize < sizeof(RGNDATAHEADER) || header->dwSize > data.size()) return;
+    RECT* out = reinterpret_cast<RECT*>(reinterpret_cast<char*>(aligned.data()) + header->dwSize);
+    DWORD kept = 0;
+    for (DWORD i = 0; i < count; ++i) {
+      const RECT r = Scale(rects[i], dpi_);
+      if (r.left < r.right && r.top < r.bottom) out[kept++] = r;
+    }
+    header->nCount = kept;
+    header->nRgnSize = kept * sizeof(RECT);
+    header->rcBound = Scale(header->rcBound, dpi_);
+    size = header->dwSize + header->nRgnSize;
+  }
+  HRGN region = ExtCreateRegion(nullptr, size, reinterpret_cast<const RGNDATA*>(aligned.data()));
   if (!region) {
     mask_->SetRegion(nullptr);
-    return true;
+    return;
   }
   // From here on the window owns the region.
   if (!SetWindowRgn(parent_, region, TRUE)) {
@@ -262,7 +316,6 @@ bool TCoolForm::ApplyMaskBytes(std::string_view bytes) {
     region = nullptr;
   }
   mask_->SetRegion(region);
-  return true;
 }
 
 bool TCoolForm::LoadMaskFromFile(const std::string& path) {
@@ -335,13 +388,11 @@ void TCoolForm::SetUpShape(const std::string& image_path, const std::string& mas
   LoadPicture(image_path);
   const std::int32_t pixel = PixelColor(0, 0);
   const COLORREF transparent = pixel == kInvalidColor ? 0xFFFFFF : static_cast<COLORREF>(pixel);
-  if (parent_) {
-    RECT r{0, 0, picture_width_ + 1, picture_height_ + 1};
-    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(parent_, GWL_STYLE)), GetMenu(parent_) != nullptr,
-                       static_cast<DWORD>(GetWindowLongW(parent_, GWL_EXSTYLE)));
-    SetWindowPos(parent_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+  if (parent_ && DpiOf(parent_) != dpi_) {
+    dpi_ = DpiOf(parent_);
+    BuildShownBitmap();
   }
+  FitParent();
   if (GetFileAttributesW(WidenSjis(mask_path).c_str()) == INVALID_FILE_ATTRIBUTES)
     GenerateMaskFile(bitmap_, transparent, mask_path);
   LoadMaskFromFile(mask_path);
@@ -352,24 +403,122 @@ void TCoolForm::SetUpShape(const std::string& image_path, const std::string& mas
   }
 }
 
+void TCoolForm::FitParent() {
+  if (!parent_) return;
+  RECT r{0, 0, Scale(picture_width_ + 1, dpi_), Scale(picture_height_ + 1, dpi_)};
+  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(parent_, GWL_STYLE)), GetMenu(parent_) != nullptr,
+                     static_cast<DWORD>(GetWindowLongW(parent_, GWL_EXSTYLE)));
+  SetWindowPos(parent_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Display scale
+
+int TCoolForm::ShownWidth() const { return Scale(picture_width_, dpi_); }
+int TCoolForm::ShownHeight() const { return Scale(picture_height_, dpi_); }
+
+void TCoolForm::SetDpi(int dpi) {
+  dpi_ = dpi > 0 ? dpi : kBaseDpi;
+  BuildShownBitmap();
+  FitParent();
+  ApplyScaledMask();
+  if (parent_) InvalidateRect(parent_, nullptr, FALSE);
+}
+
+void TCoolForm::BuildShownBitmap() {
+  if (shown_) DeleteObject(shown_);
+  shown_ = nullptr;
+  const int w = picture_width_, h = picture_height_;
+  if (dpi_ == kBaseDpi || !bitmap_ || w <= 0 || h <= 0) return;
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+  bmi.bmiHeader.biWidth = w;
+  bmi.bmiHeader.biHeight = -h;  // top-down
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> source(static_cast<std::size_t>(w) * h);
+  HDC dc = CreateCompatibleDC(nullptr);
+  const int got = dc ? GetDIBits(dc, bitmap_, 0, static_cast<UINT>(h), source.data(), &bmi, DIB_RGB_COLORS) : 0;
+  if (got != h) {
+    if (dc) DeleteDC(dc);
+    return;
+  }
+  // Which pixels of the picture lie inside its outline; without a mask, all of them.
+  std::vector<char> inside(source.size(), mask_bytes_.empty() ? 1 : 0);
+  std::string_view data;
+  if (!mask_bytes_.empty() && mask::ParseMask(mask_bytes_, data)) {
+    DWORD count = 0;
+    const RECT* rects = MaskRects(data, count);
+    for (DWORD i = 0; rects && i < count; ++i)
+      for (LONG y = std::max(rects[i].top, 0L); y < std::min<LONG>(rects[i].bottom, h); ++y)
+        for (LONG x = std::max(rects[i].left, 0L); x < std::min<LONG>(rects[i].right, w); ++x)
+          inside[static_cast<std::size_t>(y) * w + x] = 1;
+  }
+  const std::vector<int> map_x = NearestSource(w, dpi_), map_y = NearestSource(h, dpi_);
+  const int sw = static_cast<int>(map_x.size()), sh = static_cast<int>(map_y.size());
+  bmi.bmiHeader.biWidth = sw;
+  bmi.bmiHeader.biHeight = -sh;
+  void* bits = nullptr;
+  shown_ = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  DeleteDC(dc);
+  if (!shown_ || !bits) return;
+  auto* out = static_cast<std::uint32_t*>(bits);
+  const bool smooth = dpi_ % kBaseDpi != 0;
+  const double step = static_cast<double>(kBaseDpi) / dpi_;
+  for (int y = 0; y < sh; ++y) {
+    for (int x = 0; x < sw; ++x) {
+      const std::size_t nearest = static_cast<std::size_t>(map_y[y]) * w + map_x[x];
+      std::uint32_t pixel = source[nearest];
+      if (smooth && inside[nearest]) {
+        // Bilinear over the neighbours inside the outline only; with none of them inside, the nearest.
+        // Pixels outside the outline keep their own colour, so picture and outline agree.
+        const double u = std::clamp((x + 0.5) * step - 0.5, 0.0, w - 1.0);
+        const double v = std::clamp((y + 0.5) * step - 0.5, 0.0, h - 1.0);
+        const int x0 = static_cast<int>(u), y0 = static_cast<int>(v);
+        const int x1 = std::min(x0 + 1, w - 1), y1 = std::min(y0 + 1, h - 1);
+        const double fx = u - x0, fy = v - y0;
+        const struct {
+          int x, y;
+          double weight;
+        } taps[] = {{x0, y0, (1 - fx) * (1 - fy)}, {x1, y0, fx * (1 - fy)}, {x0, y1, (1 - fx) * fy}, {x1, y1, fx * fy}};
+        double sum[3] = {0, 0, 0}, total = 0;
+        for (const auto& t : taps) {
+          const std::size_t i = static_cast<std::size_t>(t.y) * w + t.x;
+          if (!inside[i] || t.weight <= 0) continue;
+          for (int c = 0; c < 3; ++c) sum[c] += t.weight * (source[i] >> (8 * c) & 0xFF);
+          total += t.weight;
+        }
+        if (total > 1e-9) {
+          pixel = 0;
+          for (int c = 0; c < 3; ++c)
+            pixel |= static_cast<std::uint32_t>(std::lround(sum[c] / total)) << (8 * c);
+        }
+      }
+      out[static_cast<std::size_t>(y) * sw + x] = pixel & 0xFFFFFF;
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Painting and messages
 
 void TCoolForm::PaintContent(HDC dc, const RECT& client) {
-  const int w = std::min<int>(picture_width_, width_);
-  const int h = std::min<int>(picture_height_, height_);
+  const int w = std::min<int>(ShownWidth(), width_);
+  const int h = std::min<int>(ShownHeight(), height_);
   if (picture_kind_ == PictureKind::kBitmap && w > 0 && h > 0) {
     HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, bitmap_);
+    HGDIOBJ old = SelectObject(source, shown_ ? shown_ : bitmap_);
     BitBlt(dc, 0, 0, w, h, source, 0, 0, SRCCOPY);
     SelectObject(source, old);
     DeleteDC(source);
   } else if (picture_kind_ == PictureKind::kIcon) {
     FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-    DrawIconEx(dc, 0, 0, icon_, picture_width_, picture_height_, 0, nullptr, DI_NORMAL);
+    DrawIconEx(dc, 0, 0, icon_, ShownWidth(), ShownHeight(), 0, nullptr, DI_NORMAL);
   } else if (picture_kind_ == PictureKind::kMetafile) {
     FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-    RECT r{0, 0, picture_width_, picture_height_};
+    RECT r{0, 0, ShownWidth(), ShownHeight()};
     PlayEnhMetaFile(dc, metafile_, &r);
   }
   // What the picture does not cover: the erase that WM_ERASEBKGND skipped.

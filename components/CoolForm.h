@@ -118,6 +118,20 @@ class TCoolForm {
   // "ビットマップを持っている時のみイメージの変更が可能です" when the picture is not a bitmap.
   std::int32_t PixelColor(int x, int y) const;
 
+  // --- Display scale ----------------------------------------------------------------------------------
+  // The picture and its outline are shown at dpi / 96 of their size on disk. The mask file stays the
+  // outline of the picture as it is on disk; the outline at another scale is cut from it by nearest
+  // neighbour, and the picture shown there is built from the same mapping, so that edge and picture match
+  // pixel for pixel. Integer scales repeat pixels; others are smoothed from the picture's pixels inside
+  // the outline only, so the transparent colour never bleeds into the edge. The parent's client area
+  // becomes the scaled picture + 1 (scaled). At 96 the picture and the mask are used as they are.
+  // SetUpShape takes the parent's DPI; call SetDpi when it changes.
+  void SetDpi(int dpi);
+  int Dpi() const { return dpi_; }
+  // The picture's size as shown at the current scale.
+  int ShownWidth() const;
+  int ShownHeight() const;
+
   // --- Mask -------------------------------------------------------------------------------------------
   // Reads a mask file and cuts the parent window to it. False, with mask and outline unchanged, when the
   // file cannot be opened or read or does not hold a well-formed mask. A file with N = 0 gives true, leaves
@@ -164,6 +178,9 @@ class TCoolForm {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
   bool OnControl(int x, int y) const;
   void PaintContent(HDC dc, const RECT& client);
+  void BuildShownBitmap();
+  void ApplyScaledMask();
+  void FitParent();
 
   HWND parent_ = nullptr;
   int width_ = 0;
@@ -179,6 +196,9 @@ class TCoolForm {
   HENHMETAFILE metafile_ = nullptr;
   int picture_width_ = 0;
   int picture_height_ = 0;
+  int dpi_ = 96;
+  HBITMAP shown_ = nullptr;  // the picture at dpi_ (dpi_ != 96 only)
+  std::string mask_bytes_;   // the last mask applied, as read (the outline at 96)
 };
 
 }  // namespace mokuna

@@ -1,5 +1,6 @@
 #include "CalUnit.h"
 
+#include "Dpi.h"
 #include "JapaneseFont.h"
 #include "clock.h"
 #include "win_text.h"
@@ -42,13 +43,26 @@ TCalForm::~TCalForm() {
   if (popup_) DestroyMenu(popup_);
 }
 
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
+
+SIZE TCalForm::FrameSize() const {
+  RECT frame = {0, 0, Scale(kClientWidth, dpi_), Scale(kClientHeight, dpi_)};
+  // The frame at the window's own scale where the system can tell it.
+  using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static const auto adjust_for_dpi = reinterpret_cast<AdjustForDpiFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (dpi_ == kBaseDpi || !adjust_for_dpi || !adjust_for_dpi(&frame, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi_)))
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 bool TCalForm::FormCreate(int cal_x, int cal_y, bool show, HWND owner) {
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  const DWORD ex_style = WS_EX_TOOLWINDOW;
-  RECT frame = {0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&frame, style, FALSE, ex_style);
-  if (!CreateWin(L"TCalForm", ex_style, style, cal_x, cal_y, frame.right - frame.left, frame.bottom - frame.top, owner))
-    return false;
+  // Made at the owner's scale, then at its own once it stands on its monitor.
+  dpi_ = DpiOf(owner);
+  const SIZE frame = FrameSize();
+  if (!CreateWin(L"TCalForm", kExStyle, kStyle, cal_x, cal_y, frame.cx, frame.cy, owner)) return false;
+  if (DpiOf(Handle()) != dpi_) SetDpi(DpiOf(Handle()));
   SetWindowTextW(Handle(), L"Calender");
   CalForm = this;
 
@@ -61,14 +75,7 @@ bool TCalForm::FormCreate(int cal_x, int cal_y, bool show, HWND owner) {
     background_height_ = bm.bmHeight;
   }
 
-  HDC screen = GetDC(nullptr);
-  const int points16 = -MulDiv(16, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
-  constexpr BYTE kFixed = FIXED_PITCH | FF_DONTCARE;
-  day_font_ = CreateJapaneseFont(L"Comic Sans MS", points16, FW_BOLD, false, false, kFixed);
-  heading_font_ = CreateJapaneseFont(L"ＭＳ Ｐゴシック", -12, FW_NORMAL, false, false, kFixed, DEFAULT_CHARSET);
-  // The label holds 年 and 月: a Japanese face is needed where "ＭＳ ゴシック" itself is missing.
-  label_font_ = CreateJapaneseFont(L"ＭＳ ゴシック", -16, FW_NORMAL, false, false, kFixed);
+  MakeFonts();
 
   popup_ = CreatePopupMenu();
   AppendMenuW(popup_, MF_STRING, kN3, WidenSjis("<< 先月").c_str());
@@ -78,6 +85,34 @@ bool TCalForm::FormCreate(int cal_x, int cal_y, bool show, HWND owner) {
   N5Click();
   if (show) Show();
   return true;
+}
+
+void TCalForm::MakeFonts() {
+  for (HFONT* f : {&day_font_, &heading_font_, &label_font_}) {
+    if (*f) DeleteObject(*f);
+    *f = nullptr;
+  }
+  HDC screen = GetDC(nullptr);
+  const int screen_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  // 16 points at the screen's resolution, and at the window's own where it differs from 96.
+  const int points16 = -MulDiv(16, dpi_ == kBaseDpi ? screen_dpi : dpi_, 72);
+  constexpr BYTE kFixed = FIXED_PITCH | FF_DONTCARE;
+  day_font_ = CreateJapaneseFont(L"Comic Sans MS", points16, FW_BOLD, false, false, kFixed);
+  heading_font_ =
+      CreateJapaneseFont(L"ＭＳ Ｐゴシック", Scale(-12, dpi_), FW_NORMAL, false, false, kFixed, DEFAULT_CHARSET);
+  // The label holds 年 and 月: a Japanese face is needed where "ＭＳ ゴシック" itself is missing.
+  label_font_ = CreateJapaneseFont(L"ＭＳ ゴシック", Scale(-16, dpi_), FW_NORMAL, false, false, kFixed);
+}
+
+void TCalForm::SetDpi(int dpi) {
+  if (dpi <= 0) dpi = kBaseDpi;
+  dpi_ = dpi;
+  MakeFonts();
+  if (!Handle()) return;
+  const SIZE frame = FrameSize();
+  SetWindowPos(Handle(), nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void TCalForm::N3Click() {
@@ -126,12 +161,22 @@ int TCalForm::Top() const {
 }
 
 void TCalForm::Paint(HDC dc) {
-  RECT client = {0, 0, kClientWidth, kClientHeight};
+  const int d = dpi_;
+  RECT client = {0, 0, Scale(kClientWidth, d), Scale(kClientHeight, d)};
   FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
   if (background_) {
     HDC picture = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(picture, background_);
-    BitBlt(dc, 0, 0, background_width_, background_height_, picture, 0, 0, SRCCOPY);
+    if (d == kBaseDpi) {
+      BitBlt(dc, 0, 0, background_width_, background_height_, picture, 0, 0, SRCCOPY);
+    } else {
+      // Whole scales repeat pixels and stay crisp; others are smoothed.
+      const int old_mode = SetStretchBltMode(dc, d % kBaseDpi == 0 ? COLORONCOLOR : HALFTONE);
+      SetBrushOrgEx(dc, 0, 0, nullptr);
+      StretchBlt(dc, 0, 0, Scale(background_width_, d), Scale(background_height_, d), picture, 0, 0,
+                 background_width_, background_height_, SRCCOPY);
+      SetStretchBltMode(dc, old_mode);
+    }
     SelectObject(picture, old);
     DeleteDC(picture);
   }
@@ -139,7 +184,7 @@ void TCalForm::Paint(HDC dc) {
   HGDIOBJ old_font = SelectObject(dc, heading_font_);
   for (const Heading& h : kHeadings) {
     SetTextColor(dc, h.colour == 1 ? kRed : h.colour == 2 ? kBlue : GetSysColor(COLOR_WINDOWTEXT));
-    TextOutW(dc, h.left, kHeadingTop, h.text, lstrlenW(h.text));
+    TextOutW(dc, Scale(h.left, d), Scale(kHeadingTop, d), h.text, lstrlenW(h.text));
   }
 
   SelectObject(dc, day_font_);
@@ -149,7 +194,7 @@ void TCalForm::Paint(HDC dc) {
     const std::wstring text = WidenSjis(cell.text);
     SIZE size{};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    const int x = CalendarCellLeft(i), y = CalendarCellTop(i);
+    const int x = Scale(CalendarCellLeft(i), d), y = Scale(CalendarCellTop(i), d);
     if (cell.today) {
       // The day's label turns opaque: a yellow box the size of its text.
       RECT mark = {x, y, x + size.cx, y + size.cy};
@@ -163,7 +208,7 @@ void TCalForm::Paint(HDC dc) {
 
   SelectObject(dc, label_font_);
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-  RECT label = kLabel1;
+  RECT label = Scale(kLabel1, d);
   const std::wstring label_text = WidenSjis(month_.label);
   DrawTextW(dc, label_text.c_str(), static_cast<int>(label_text.size()), &label, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOCLIP | DT_NOPREFIX);
   SelectObject(dc, old_font);
@@ -178,10 +223,11 @@ LRESULT TCalForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       HDC dc = BeginPaint(Handle(), &ps);
       // Drawn off screen first so that a month change does not flicker.
       HDC buffer = CreateCompatibleDC(dc);
-      HBITMAP bitmap = CreateCompatibleBitmap(dc, kClientWidth, kClientHeight);
+      const int w = Scale(kClientWidth, dpi_), h = Scale(kClientHeight, dpi_);
+      HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
       HGDIOBJ old = SelectObject(buffer, bitmap);
       Paint(buffer);
-      BitBlt(dc, 0, 0, kClientWidth, kClientHeight, buffer, 0, 0, SRCCOPY);
+      BitBlt(dc, 0, 0, w, h, buffer, 0, 0, SRCCOPY);
       SelectObject(buffer, old);
       DeleteObject(bitmap);
       DeleteDC(buffer);
@@ -216,6 +262,12 @@ LRESULT TCalForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case kN5: N5Click(); return 0;
       }
       break;
+    case WM_DPICHANGED: {
+      const RECT* r = reinterpret_cast<const RECT*>(lp);
+      SetWindowPos(Handle(), nullptr, r->left, r->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      SetDpi(LOWORD(wp));
+      return 0;
+    }
     case WM_CLOSE:
       Hide();  // the window lives until the program ends
       return 0;

@@ -30,6 +30,10 @@ class TCalForm : public Window {
   void N4Click();  // next month
   void N5Click();  // this month
 
+  // The window, its picture, fonts and text at dpi / 96 of their design size; the top-left corner stays.
+  void SetDpi(int dpi);
+  int Dpi() const { return dpi_; }
+
   void Show();
   void Hide();
   bool Visible() const;
@@ -49,11 +53,14 @@ class TCalForm : public Window {
  private:
   void Display();
   void Paint(HDC dc);
+  void MakeFonts();
+  SIZE FrameSize() const;
 
   HBITMAP background_ = nullptr;
   int background_width_ = 0, background_height_ = 0;
   HFONT day_font_ = nullptr, heading_font_ = nullptr, label_font_ = nullptr;
   HMENU popup_ = nullptr;
+  int dpi_ = 96;
   ShownMonth shown_;
   CalendarMonth month_;
 };

@@ -34,4 +34,16 @@ HICON LoadSmallIcon(HINSTANCE module, int id) {
                                        GetSystemMetrics(SM_CYSMICON), 0));
 }
 
+HICON LoadSmallIcon(HINSTANCE module, int id, int dpi) {
+  using MetricsForDpiFn = int(WINAPI*)(int, UINT);
+  using ScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+  static const MetricsForDpiFn metrics = ProcOf<MetricsForDpiFn>(L"user32.dll", "GetSystemMetricsForDpi");
+  static const ScaleDownFn scale_down = ProcOf<ScaleDownFn>(L"comctl32.dll", "LoadIconWithScaleDown");
+  if (!metrics || dpi <= 0) return LoadSmallIcon(module, id);
+  const int cx = metrics(SM_CXSMICON, static_cast<UINT>(dpi)), cy = metrics(SM_CYSMICON, static_cast<UINT>(dpi));
+  HICON icon = nullptr;
+  if (scale_down && SUCCEEDED(scale_down(module, MAKEINTRESOURCEW(id), cx, cy, &icon)) && icon) return icon;
+  return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, cx, cy, 0));
+}
+
 }  // namespace mokuna

@@ -15,5 +15,7 @@ std::optional<int> QueryUserNotificationState();
 // Icon resource id at the system's small-icon size, drawn from the size nearest to it; null when the
 // module has no such icon.
 HICON LoadSmallIcon(HINSTANCE module, int id);
+// The same at the small-icon size of dpi, where the system can tell it per DPI; otherwise as above.
+HICON LoadSmallIcon(HINSTANCE module, int id, int dpi);
 
 }  // namespace mokuna

@@ -1,5 +1,6 @@
 #include "TimeLabel.h"
 
+#include "Dpi.h"
 #include "JapaneseFont.h"
 #include "announcement.h"
 #include "win_text.h"
@@ -11,10 +12,27 @@ TTimeLabel::~TTimeLabel() {
 }
 
 bool TTimeLabel::Create(HWND parent) {
-  if (!CreateWin(L"TTimeLabel", 0, WS_CHILD | WS_CLIPSIBLINGS, 32, 32, kWidth, kHeight, parent)) return false;
-  font_ =
-      CreateJapaneseFont(WidenSjis("ＭＳ ゴシック").c_str(), -21, FW_BOLD, false, true, FIXED_PITCH | FF_DONTCARE);
+  dpi_ = DpiOf(parent);
+  if (!CreateWin(L"TTimeLabel", 0, WS_CHILD | WS_CLIPSIBLINGS, Scale(32, dpi_), Scale(32, dpi_),
+                 Scale(kWidth, dpi_), Scale(kHeight, dpi_), parent))
+    return false;
+  MakeFont();
   return true;
+}
+
+void TTimeLabel::MakeFont() {
+  if (font_) DeleteObject(font_);
+  font_ = CreateJapaneseFont(WidenSjis("ＭＳ ゴシック").c_str(), Scale(-21, dpi_), FW_BOLD, false, true,
+                             FIXED_PITCH | FF_DONTCARE);
+}
+
+void TTimeLabel::SetDpi(int dpi) {
+  dpi_ = dpi;
+  if (!Handle()) return;
+  MakeFont();
+  SetWindowPos(Handle(), nullptr, 0, 0, Scale(kWidth, dpi_), Scale(kHeight, dpi_),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void TTimeLabel::SetText(const std::string& sjis) {
@@ -29,12 +47,15 @@ void TTimeLabel::SetVisible(bool visible) {
 
 void TTimeLabel::ParentResized(int width, int height) {
   if (!Handle()) return;
-  const LabelPlace place = TimeLabelPlace(width, height);
+  // Centred over the same share of the width; the offsets from the centre and the bottom scale.
+  LabelPlace place = TimeLabelPlace(width, height);
+  place.left += 37 - Scale(37, dpi_);
+  place.top += 71 - Scale(71, dpi_);
   SetWindowPos(Handle(), nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TTimeLabel::Paint(HDC dc) {
-  RECT r = {0, 0, kWidth, kHeight};
+  RECT r = {0, 0, Scale(kWidth, dpi_), Scale(kHeight, dpi_)};
   FillRect(dc, &r, GetSysColorBrush(COLOR_CAPTIONTEXT));
   SetBkMode(dc, TRANSPARENT);
   // Window text on the caption-text colour; a theme where the two are equal would hide the time.

@@ -26,13 +26,17 @@ class TTimeLabel : public Window {
   bool Visible() const { return Handle() && IsWindowVisible(Handle()); }
   // The parent's client area is now width x height.
   void ParentResized(int width, int height);
+  // The label, its font and its distance from the parent's bottom edge at dpi / 96 of their design size.
+  void SetDpi(int dpi);
 
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
   void Paint(HDC dc);
+  void MakeFont();
   HFONT font_ = nullptr;
+  int dpi_ = 96;
   std::string text_ = "24:00";
 };
 

@@ -7,6 +7,7 @@
 #include "announcement.h"
 #include "clock.h"
 #include "UI1.h"
+#include "CalUnit.h"
 #include "UI2.h"
 #include "Controls.h"
 #include "UI5.h"
@@ -189,6 +190,21 @@ void TForm3::SetTimeLabelVisible(bool visible) {
 }
 
 void TForm3::SetTrayIconRegistered(bool registered) { TaskTray1.SetRegistered(registered); }
+
+void TForm3::OnDpiChanged(int dpi, const RECT& suggested) {
+  SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The clock first: the resize that follows places it from its new size.
+  TimeLabel.SetDpi(dpi);
+  CoolForm1.SetDpi(dpi);
+  Serifu.OnDpiChanged(dpi);
+  if (CalForm && CalForm->Handle() == CalendarWindow) CalForm->SetDpi(dpi);
+  HICON icon = LoadSmallIcon(GetModuleHandleW(nullptr), 1, dpi);
+  if (icon) {
+    TaskTray1.SetIcon(icon);
+    DestroyIcon(icon);
+  }
+}
 
 void TForm3::SetUpTaskTray1() {
   TaskTray1.SetOwner(Handle());
@@ -494,6 +510,9 @@ LRESULT TForm3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kShowRequest:
       TaskTray1DblClick();
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(LOWORD(wp), *reinterpret_cast<const RECT*>(lp));
       return 0;
     case WM_DISPLAYCHANGE:
       KeepWindowsReachable();

@@ -152,6 +152,9 @@ class TForm3 : public Window {
   void OnCommand(UINT id);
   void OnEnterSizeMove();
   void OnExitSizeMove();
+  // Moved to a monitor of another scale: the suggested place, then picture, outline, clock, balloon,
+  // calendar and tray icon at the new scale.
+  void OnDpiChanged(int dpi, const RECT& suggested);
 
   bool closing_ = false;  // shutdown has begun
   class SettingsLinkImpl;

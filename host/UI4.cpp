@@ -1,5 +1,6 @@
 #include "UI4.h"
 
+#include "Dpi.h"
 #include "JapaneseFont.h"
 #include "win_text.h"
 
@@ -27,17 +28,30 @@ bool TForm4::Create(HWND owner) {
   if (!CreateWin(kClassName, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, kDesignLeft, kDesignTop, kDesignWidth,
                  kDesignHeight, owner))
     return false;
+  dpi_ = DpiOf(Handle());
+  MakeFont();
+  CoolForm1.SetParent(Handle());
+  GuardHandler([this] { FormCreate(); });
+  ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+  return true;
+}
+
+void TForm4::MakeFont() {
+  if (font_) DeleteObject(font_);
   LOGFONTW lf{};
-  lf.lfHeight = -12;
+  lf.lfHeight = Scale(-12, dpi_);
   lf.lfWeight = FW_NORMAL;
   lf.lfCharSet = SHIFTJIS_CHARSET;
   lf.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
   lstrcpynW(lf.lfFaceName, kFontFace, LF_FACESIZE);
   font_ = CreateJapaneseFont(lf);
-  CoolForm1.SetParent(Handle());
-  GuardHandler([this] { FormCreate(); });
-  ShowWindow(Handle(), SW_SHOWNOACTIVATE);
-  return true;
+}
+
+void TForm4::SetDpi(int dpi) {
+  if (dpi == dpi_ && dpi == CoolForm1.Dpi()) return;
+  dpi_ = dpi;
+  MakeFont();
+  CoolForm1.SetDpi(dpi);
 }
 
 void TForm4::FormCreate() {
@@ -53,7 +67,8 @@ void TForm4::SetLabelText(const std::string& sjis) {
 }
 
 RECT TForm4::Label1Rect() const {
-  RECT rc{kLabelLeft, kLabelTop, kLabelLeft, kLabelTop};
+  const int left = Scale(kLabelLeft, dpi_), top = Scale(kLabelTop, dpi_);
+  RECT rc{left, top, left, top};
   if (label_text_.empty()) return rc;
   HDC dc = GetDC(Handle());
   HGDIOBJ old = SelectObject(dc, font_);
@@ -70,7 +85,8 @@ void TForm4::PaintLabel(HDC dc) {
   HGDIOBJ old = SelectObject(dc, font_);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-  RECT rc{kLabelLeft, kLabelTop, kLabelLeft, kLabelTop};
+  const int left = Scale(kLabelLeft, dpi_), top = Scale(kLabelTop, dpi_);
+  RECT rc{left, top, left, top};
   // Speech is data: an "&" in it is shown, never taken as an accelerator mark.
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_CALCRECT | DT_NOPREFIX | DT_LEFT);
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_NOPREFIX | DT_LEFT | DT_NOCLIP);
@@ -95,6 +111,11 @@ LRESULT TForm4::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   if (CoolForm1.HandleParentMessage(msg, wp, lp, result)) return result;
   // Clicking the balloon must not take the focus from the user's work either.
   if (msg == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+  // Dragged onto another monitor by itself; the next placement brings it beside the character again.
+  if (msg == WM_DPICHANGED) {
+    SetDpi(LOWORD(wp));
+    return 0;
+  }
   return DefaultProc(msg, wp, lp);
 }
 
@@ -133,8 +154,8 @@ void TSerifu::PlaceFukidasi() {
   GetWindowRect(character_, &c);
   if (c.top != placed_top_ || c.left != placed_left_) balloon_->Hide();
   const FukidasiSpot spot =
-      PlaceBeside(c.left, c.top, character_picture_->PictureWidth(), character_picture_->PictureHeight(),
-                  balloon_->CoolForm1.PictureWidth(), balloon_->CoolForm1.PictureHeight());
+      PlaceBeside(c.left, c.top, character_picture_->ShownWidth(), character_picture_->ShownHeight(),
+                  balloon_->CoolForm1.ShownWidth(), balloon_->CoolForm1.ShownHeight());
   SetWindowPos(balloon_->Handle(), nullptr, spot.left, spot.top, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (queue_.IsSpeaking() && (!is_shown_ || is_shown_()))
@@ -147,6 +168,12 @@ void TSerifu::PlaceFukidasi() {
 
 void TSerifu::OnEnterSizeMove() {
   if (queue_.IsSpeaking() && balloon_) balloon_->Hide();
+}
+
+void TSerifu::OnDpiChanged(int dpi) {
+  if (!balloon_) return;
+  balloon_->SetDpi(dpi);
+  if (queue_.IsSpeaking()) PlaceFukidasi();
 }
 
 void TSerifu::OnExitSizeMove() {

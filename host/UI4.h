@@ -37,6 +37,9 @@ class TForm4 : public Window {
   // Label1's bounds in client coordinates; the label sizes itself to its text.
   RECT Label1Rect() const;
 
+  // The picture, outline, label font and label place at dpi / 96 of their design size.
+  void SetDpi(int dpi);
+
   void Show();  // never takes the focus from the user's work
   void Hide();
   bool Visible() const { return IsWindowVisible(Handle()) != FALSE; }
@@ -52,8 +55,10 @@ class TForm4 : public Window {
  private:
   void FormCreate();
   void PaintLabel(HDC dc);
+  void MakeFont();
 
   HFONT font_ = nullptr;
+  int dpi_ = 96;
   std::string label_text_;
 };
 
@@ -79,6 +84,8 @@ class TSerifu : public SpeechView, public SpeechSink {
   void PlaceFukidasi() override;
   void OnEnterSizeMove();  // WM_ENTERSIZEMOVE of the character window
   void OnExitSizeMove();   // WM_EXITSIZEMOVE of the character window
+  // The character now shows at dpi: the balloon takes the same scale and its place beside it again.
+  void OnDpiChanged(int dpi);
   // The tray tip's separators from the user's locale; again whenever the user changes it.
   void ReadLocaleSeparators();
 

@@ -11,7 +11,9 @@
 
 #include "Instance.h"
 #include "TaskTray.h"
+#include "Dpi.h"
 #include "UI3.h"
+#include "UI4.h"
 #include "Window.h"
 #include "file_io.h"
 #include "host_settings.h"
@@ -440,6 +442,46 @@ TEST_F(CharacterWindow, StepsAsideForFullScreenAndNotifiesWhileHidden) {
 
 // One name per folder whatever its spelling; its first holder keeps it until it ends, and a later one is
 // refused (the request that refusal sends is followed end to end, by starting the program twice).
+// A move to a monitor of another scale, as the system reports it: the character takes the suggested place
+// and its scaled size, its outline is cut again at that scale, and the balloon stands beside it at the same
+// scale.
+TEST_F(CharacterWindow, ScaleChangeResizesTheCharacterAndPlacesTheBalloon) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "top=300\r\nLeft=400\r\n[DLLlist]\r\n"));
+  ASSERT_TRUE(folder_.CopyIn(L"pictures\\fukidasi.bmp"));
+  TForm3 form;
+  ASSERT_TRUE(form.Create(nullptr));
+  TForm4 balloon;
+  ASSERT_TRUE(balloon.Create(form.Handle()));
+  form.Serifu.SetBalloon(&balloon);
+  form.AddSerifu("hello");
+  for (const int dpi : {120, 144, 192, 96}) {
+    SCOPED_TRACE(dpi);
+    RECT suggested{410, 310, 410 + Scale(117, dpi), 310 + Scale(103, dpi)};
+    SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    const RECT r = WindowRect(form);
+    EXPECT_EQ(410, r.left);
+    EXPECT_EQ(310, r.top);
+    EXPECT_EQ(Scale(117, dpi), r.right - r.left);  // the picture (116 x 102) + 1, scaled
+    EXPECT_EQ(Scale(103, dpi), r.bottom - r.top);
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    RECT box{};
+    ASSERT_NE(ERROR, GetWindowRgn(form.Handle(), region));
+    GetRgnBox(region, &box);
+    DeleteObject(region);
+    EXPECT_GT(box.right, Scale(100, dpi));  // cut at the new scale, not the old
+    EXPECT_LE(box.right, Scale(117, dpi));
+    RECT b{};
+    GetWindowRect(balloon.Handle(), &b);
+    const FukidasiSpot spot = PlaceBeside(410, 310, Scale(116, dpi), Scale(102, dpi),
+                                          Scale(balloon.CoolForm1.PictureWidth(), dpi),
+                                          Scale(balloon.CoolForm1.PictureHeight(), dpi));
+    EXPECT_EQ(spot.left, b.left);
+    EXPECT_EQ(spot.top, b.top);
+    EXPECT_EQ(dpi, balloon.CoolForm1.Dpi());
+  }
+  form.Serifu.SetBalloon(nullptr);
+}
+
 TEST(FolderInstance, OneHolderPerFolder) {
   testsupport::ScratchFolder folder{L"mokuna-instance"};
   const std::wstring name = FolderInstance::NameForCurrentFolder();
