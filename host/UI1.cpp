@@ -1,6 +1,7 @@
 #include "UI1.h"
 
 #include "Controls.h"
+#include "Dpi.h"
 #include "win_text.h"
 
 namespace mokuna {
@@ -25,9 +26,13 @@ TForm1::~TForm1() {
 
 bool TForm1::Create(HWND owner) {
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-  if (!CreateWin(L"TForm1", WS_EX_CONTROLPARENT, style, 192, 106, 259, 89, owner)) return false;
+  const int dpi = DpiOf(nullptr);
+  if (!CreateWin(L"TForm1", WS_EX_CONTROLPARENT, style, Scale(192, dpi), Scale(106, dpi), Scale(259, dpi),
+                 Scale(89, dpi), owner))
+    return false;
   SetWindowTextW(Handle(), L"EventEntry(DEBUG)");
-  font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", 12);
+  dpi_ = DpiOf(Handle());
+  font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", Scale(12, dpi_));
   CreateControls(Handle(), kForm1Controls, std::size(kForm1Controls), font_);
   return true;
 }
@@ -54,6 +59,14 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
+    case WM_DPICHANGED: {
+      dpi_ = TakeSuggestedRect(Handle(), wp, lp);
+      HFONT old = font_;
+      font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", Scale(12, dpi_));
+      PlaceControls(Handle(), kForm1Controls, std::size(kForm1Controls), font_, dpi_);
+      if (old) DeleteObject(old);
+      return 0;
+    }
     case WM_CLOSE:  // closing only hides; the window lives until the program ends
       ShowWindow(Handle(), SW_HIDE);
       return 0;

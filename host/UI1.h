@@ -32,6 +32,7 @@ class TForm1 : public Window {
  private:
   SchedulerPort& scheduler_;
   HFONT font_ = nullptr;
+  int dpi_ = 96;  // the DPI the controls and font are made for
 };
 
 // The TForm1 of the process (null before start-up creates it).

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "CurrentFolder.h"
+#include "Dpi.h"
 #include "FileDialog.h"
 #include "MessageLoop.h"
 #include "dll_list.h"
@@ -16,6 +17,7 @@ namespace {
 
 constexpr int kClientWidth = 332;
 constexpr int kClientHeight = 403;
+constexpr RECT kTabs = {8, 8, 8 + 316, 8 + 352};
 constexpr DWORD kEditStyle = WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kButtonStyle = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD kCheckStyle = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
@@ -122,19 +124,21 @@ TForm2::~TForm2() {
 bool TForm2::Create(HWND owner) {
   const DWORD style = WS_POPUP | WS_CAPTION | WS_DLGFRAME | WS_CLIPCHILDREN;
   const DWORD ex_style = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  RECT r{0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&r, style, FALSE, ex_style);
-  const int w = r.right - r.left, h = r.bottom - r.top;
+  const SIZE size = FrameSize(kClientWidth, kClientHeight, style, ex_style, DpiOf(nullptr));
+  const int w = size.cx, h = size.cy;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
   if (!CreateWin(L"TForm2", ex_style, style, x, y, w, h, owner)) return false;
   SetWindowTextW(Handle(), WidenSjis("プロパティ").c_str());
 
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TAB_CLASSES};
   InitCommonControlsEx(&icc);
-  font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", 12);
-  HWND tabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 8, 8,
-                              316, 352, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageControl1)),
-                              GetModuleHandleW(nullptr), nullptr);
+  dpi_ = DpiOf(Handle());
+  MakeFont();
+  const RECT t = Scale(kTabs, dpi_);
+  HWND tabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, t.left,
+                              t.top, t.right - t.left, t.bottom - t.top, Handle(),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageControl1)), GetModuleHandleW(nullptr),
+                              nullptr);
   SendMessageW(tabs, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   const std::wstring page1 = WidenSjis("基本設定"), page2 = WidenSjis("DLL設定");
   TCITEMW item{};
@@ -151,6 +155,25 @@ bool TForm2::Create(HWND owner) {
   ShowPage(1);
   FormCreate(initial_);
   return true;
+}
+
+void TForm2::MakeFont() {
+  if (font_) DeleteObject(font_);
+  font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", Scale(12, dpi_));
+}
+
+// Moved onto a monitor of another scale: the suggested frame, a font for the new DPI, every control again.
+void TForm2::DpiChanged(int dpi) {
+  HFONT old = font_;
+  font_ = nullptr;
+  dpi_ = dpi;
+  MakeFont();
+  const RECT t = Scale(kTabs, dpi_);
+  HWND tabs = Control(kPageControl1);
+  SendMessageW(tabs, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SetWindowPos(tabs, nullptr, t.left, t.top, t.right - t.left, t.bottom - t.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  PlaceControls(Handle(), kForm2Controls, std::size(kForm2Controls), font_, dpi_);
+  if (old) DeleteObject(old);  // only once no control holds it
 }
 
 void TForm2::FormCreate(const HostSettings& values) {
@@ -327,6 +350,9 @@ LRESULT TForm2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     }
+    case WM_DPICHANGED:
+      DpiChanged(TakeSuggestedRect(Handle(), wp, lp));
+      return 0;
     case WM_CLOSE:  // Alt+F4 and the like: hide like キャンセル, the window lives on
       Button1Click();
       return 0;

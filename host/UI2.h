@@ -59,10 +59,13 @@ class TForm2 : public Window {
   void ApplySettings();
   void Close();
   void ShowPage(int page);
+  void MakeFont();
+  void DpiChanged(int dpi);
 
   SettingsTarget& target_;
   HostSettings initial_;
   HFONT font_ = nullptr;
+  int dpi_ = 96;  // the DPI the controls and font are made for
   HBRUSH pane_brush_ = nullptr;
   COLORREF pane_colour_ = 0;
   bool modal_ = false;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Controls.h"
+#include "Dpi.h"
 #include "about_text.h"
 #include "file_io.h"
 #include "win_text.h"
@@ -20,6 +21,16 @@ constexpr int kClientWidth = 323;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
 constexpr DWORD kMemoStyle = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
+
+// Created in tab order.
+const ControlSpec kAboutControls[] = {
+    {TForm5::kLabel1, L"STATIC", "Oribel開発プロジェクト", WS_VISIBLE | SS_LEFT, 0, 16, 8, 200, 14, 0},
+    {TForm5::kLabel2, L"STATIC", "CodeName: Mokuna", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOTIFY, 0, 136, 32, 159, 16, 0},
+    {TForm5::kButton1, L"BUTTON", "しめる", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 248, 280, 75, 25, 0},
+    {TForm5::kMemo1, L"EDIT", "", kMemoStyle, WS_EX_CLIENTEDGE, 0, 56, 323, 113, 0},
+    {TForm5::kButton2, L"BUTTON", "つかいかた", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 171, 280, 75, 25, 0},
+    {TForm5::kMemo2, L"EDIT", "", kMemoStyle, WS_EX_CLIENTEDGE, 0, 314, 321, 180, 0},
+};
 
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::string text;
@@ -80,27 +91,15 @@ TForm5::~TForm5() {
 }
 
 bool TForm5::Create(HWND owner) {
-  RECT r{0, 0, kClientWidth, 495};
-  AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
-  const int w = r.right - r.left;
+  const int dpi = DpiOf(nullptr);
+  const int w = FrameSize(kClientWidth, 495, kStyle, kExStyle, dpi).cx;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - kAboutFoldedHeight) / 2;
-  if (!CreateWin(L"TForm5", kExStyle, kStyle, x, y, w, kAboutUnfoldedHeight, owner)) return false;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - Scale(kAboutFoldedHeight, dpi)) / 2;
+  if (!CreateWin(L"TForm5", kExStyle, kStyle, x, y, w, Scale(kAboutUnfoldedHeight, dpi), owner)) return false;
   SetWindowTextW(Handle(), L"About Mokuna");
-  font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", 12);
-  link_font_ = CreatePixelFont(L"ＭＳ Ｐ明朝", 16, true, true, true);
-  credit_font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", 11);
-
-  // Created in tab order.
-  const ControlSpec controls[] = {
-      {kLabel1, L"STATIC", "Oribel開発プロジェクト", WS_VISIBLE | SS_LEFT, 0, 16, 8, 200, 14, 0},
-      {kLabel2, L"STATIC", "CodeName: Mokuna", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOTIFY, 0, 136, 32, 159, 16, 0},
-      {kButton1, L"BUTTON", "しめる", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 248, 280, 75, 25, 0},
-      {kMemo1, L"EDIT", "", kMemoStyle, WS_EX_CLIENTEDGE, 0, 56, 323, 113, 0},
-      {kButton2, L"BUTTON", "つかいかた", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 171, 280, 75, 25, 0},
-      {kMemo2, L"EDIT", "", kMemoStyle, WS_EX_CLIENTEDGE, 0, 314, 321, 180, 0},
-  };
-  CreateControls(Handle(), controls, std::size(controls), font_);
+  dpi_ = DpiOf(Handle());
+  MakeFonts();
+  CreateControls(Handle(), kAboutControls, std::size(kAboutControls), font_);
   SendMessageW(Control(kLabel2), WM_SETFONT, reinterpret_cast<WPARAM>(link_font_), FALSE);
   FitLabelWidth(Control(kLabel2), link_font_);
   FormCreate();
@@ -109,19 +108,52 @@ bool TForm5::Create(HWND owner) {
 
 // The credits are made when the box is first shown: only they need the rich text library, and the program
 // loads it then rather than at start. Last in tab order, under the two buttons that overlap their lower edge.
+static ControlSpec CreditsSpec() {
+  return {TForm5::kRichEdit1, RichEditClass(), "", WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | ES_MULTILINE | ES_READONLY,
+          0, 0, 176, 323, 129, 0};
+}
+
 void TForm5::CreateCredits() {
-  const ControlSpec credits[] = {{kRichEdit1, RichEditClass(), "",
-                                  WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | ES_MULTILINE | ES_READONLY, 0, 0, 176,
-                                  323, 129, 0}};
-  CreateControls(Handle(), credits, std::size(credits), credit_font_);
+  const ControlSpec credits = CreditsSpec();
+  CreateControls(Handle(), &credits, 1, credit_font_);
   HWND control = Control(kRichEdit1);
   SendMessageW(control, 0x0443 /* EM_SETBKGNDCOLOR */, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
   SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SetControlText(control, JoinLines(CreditLines()));
 }
 
+void TForm5::MakeFonts() {
+  for (HFONT f : {font_, link_font_, credit_font_})
+    if (f) DeleteObject(f);
+  font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", Scale(12, dpi_));
+  link_font_ = CreatePixelFont(L"ＭＳ Ｐ明朝", Scale(16, dpi_), true, true, true);
+  credit_font_ = CreatePixelFont(L"ＭＳ Ｐゴシック", Scale(11, dpi_));
+}
+
+// Moved onto a monitor of another scale: the suggested frame, fonts for the new DPI, every control again. A
+// folded or unfolded box stays so, at the new scale.
+void TForm5::DpiChanged(WPARAM wp, LPARAM lp) {
+  const int height = Height();
+  const bool folded = height == Scale(kAboutFoldedHeight, dpi_);
+  const bool unfolded = height == Scale(kAboutUnfoldedHeight, dpi_);
+  dpi_ = TakeSuggestedRect(Handle(), wp, lp);
+  if (folded || unfolded) SetHeight(Scale(unfolded ? kAboutUnfoldedHeight : kAboutFoldedHeight, dpi_));
+  const HFONT old[] = {font_, link_font_, credit_font_};
+  font_ = link_font_ = credit_font_ = nullptr;
+  MakeFonts();
+  PlaceControls(Handle(), kAboutControls, std::size(kAboutControls), font_, dpi_);
+  SendMessageW(Control(kLabel2), WM_SETFONT, reinterpret_cast<WPARAM>(link_font_), FALSE);
+  FitLabelWidth(Control(kLabel2), link_font_);
+  if (Control(kRichEdit1)) {
+    const ControlSpec credits = CreditsSpec();
+    PlaceControls(Handle(), &credits, 1, credit_font_, dpi_);
+  }
+  for (HFONT f : old)
+    if (f) DeleteObject(f);
+}
+
 void TForm5::FormCreate() {
-  SetHeight(kAboutFoldedHeight);
+  SetHeight(Scale(kAboutFoldedHeight, dpi_));
   std::string bytes;
   const bool have_notes = fileio::ReadFile("version.txt", bytes);
   SetControlText(Control(kMemo1), JoinLines(VersionNoteLines(have_notes ? &bytes : nullptr)));
@@ -149,9 +181,11 @@ void TForm5::SetHeight(int height) {
 void TForm5::Button1Click() { ShowWindow(Handle(), SW_HIDE); }
 
 void TForm5::Button2Click() {
-  const AboutFold next = ToggleAboutFold(Height());
+  // The fold is judged and set at 96 DPI.
+  const AboutFold next =
+      ToggleAboutFold(Height() == Scale(kAboutUnfoldedHeight, dpi_) ? kAboutUnfoldedHeight : kAboutFoldedHeight);
   SetControlText(Control(kButton2), next.button_caption);
-  SetHeight(next.height);
+  SetHeight(Scale(next.height, dpi_));
 }
 
 void TForm5::Label2Click() { open_url(Handle(), kHomePageAddress); }
@@ -190,6 +224,9 @@ LRESULT TForm5::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       SetBkMode(dc, TRANSPARENT);
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
+    case WM_DPICHANGED:
+      DpiChanged(wp, lp);
+      return 0;
     case WM_CLOSE:  // the close button only hides the box
       Button1Click();
       return 0;

@@ -40,8 +40,11 @@ class TForm5 : public Window {
   void FormCreate();
   void CreateCredits();
   void SetHeight(int height);
+  void MakeFonts();
+  void DpiChanged(WPARAM wp, LPARAM lp);
 
   HFONT font_ = nullptr, link_font_ = nullptr, credit_font_ = nullptr;
+  int dpi_ = 96;  // the DPI the controls and fonts are made for
 };
 
 // The TForm5 of the process (null before start-up creates it).

@@ -5,6 +5,7 @@
 
 #include "ControlTable.h"
 #include "CurrentFolder.h"
+#include "Dpi.h"
 #include "FileDialog.h"
 #include "MessageLoop.h"
 #include "JapaneseFont.h"
@@ -168,11 +169,12 @@ TForm1::~TForm1() {
 }
 
 int TForm1::ShowModal() {
+  // The scheduler calls plug-ins as knowing nothing of DPI; this window scales itself, so it says so.
+  const mokuna::ThreadDpiAwareness aware(mokuna::ThreadDpiAwareness::Kind::PerMonitorV2);
   const DWORD style = WS_POPUP | WS_CAPTION;
   const DWORD ex_style = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  RECT frame = {0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&frame, style, FALSE, ex_style);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  const SIZE frame = mokuna::FrameSize(kClientWidth, kClientHeight, style, ex_style, mokuna::DpiOf(nullptr));
+  const int width = frame.cx, height = frame.cy;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
 
   // The caller's window stays disabled while ours is up, as with any modal window.
@@ -202,24 +204,15 @@ int TForm1::ShowModal() {
 }
 
 void TForm1::CreateControls() {
-  font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", 12);
+  dpi_ = mokuna::DpiOf(hwnd_);
+  font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", mokuna::Scale(12, dpi_));
   mokuna::CreateControls(hwnd_, kControls, std::size(kControls), font_);
   for (int id : {kIdComboBox3, kIdComboBox2, kIdComboBox1}) {
     HWND control = Item(id);
     for (const char* name : DropDownItems(id))
       SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mokuna::WidenSjis(name).c_str()));
-    // The closed box as tall as the edit fields beside it. How the selection field's height turns into the
-    // box's differs between systems, so the field is asked for again until the box measures right.
-    LRESULT field = SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-    for (int attempt = 0; attempt < 4 && field != CB_ERR; ++attempt) {
-      RECT closed{};
-      GetWindowRect(control, &closed);
-      const int off = kFieldHeight - (closed.bottom - closed.top);
-      if (off == 0) break;
-      field += off;
-      SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
-    }
   }
+  FitDropDowns();
   for (int id : {kIdEdit1, kIdEdit2, kIdEdit3, kIdEdit4, kIdEdit5, kIdEdit6}) SendMessageW(Item(id), EM_SETLIMITTEXT, 0, 0);
   SendMessageW(Item(kIdEdit2), EM_SETPASSWORDCHAR, L'*', 0);
 
@@ -238,6 +231,34 @@ void TForm1::CreateControls() {
   if (settings_.isUseAPOP == 0) CheckDlgButton(hwnd_, kIdRadioPop, BST_CHECKED);
   if (settings_.isUseAPOP >= 1) CheckDlgButton(hwnd_, kIdRadioApop, BST_CHECKED);
   MoveRadioTabStop();
+}
+
+// The closed boxes as tall as the edit fields beside them. How the selection field's height turns into the
+// box's differs between systems, so the field is asked for again until the box measures right.
+void TForm1::FitDropDowns() {
+  const int wanted = mokuna::Scale(kFieldHeight, dpi_);
+  for (int id : {kIdComboBox3, kIdComboBox2, kIdComboBox1}) {
+    HWND control = Item(id);
+    LRESULT field = SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    for (int attempt = 0; attempt < 4 && field != CB_ERR; ++attempt) {
+      RECT closed{};
+      GetWindowRect(control, &closed);
+      const int off = wanted - (closed.bottom - closed.top);
+      if (off == 0) break;
+      field += off;
+      SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
+  }
+}
+
+// Moved onto a monitor of another scale: the suggested frame, a font for the new DPI, every control again.
+void TForm1::DpiChanged(WPARAM wp, LPARAM lp) {
+  dpi_ = mokuna::TakeSuggestedRect(hwnd_, wp, lp);
+  HFONT old = font_;
+  font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", mokuna::Scale(12, dpi_));
+  mokuna::PlaceControls(hwnd_, kControls, std::size(kControls), font_, dpi_);
+  FitDropDowns();
+  if (old) DeleteObject(old);
 }
 
 // Tab enters the protocol group at the marked item (the first when none is marked).
@@ -392,13 +413,16 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case kIdRadioApop: MoveRadioTabStop(); return 0;
       }
       break;
+    case WM_DPICHANGED:
+      DpiChanged(wp, lp);
+      return 0;
     case WM_CLOSE:  // Alt+F4: closed some other way than OK or the recheck button
       EndModal(mrCancel);
       return 0;
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd_, &ps);
-      RECT panel = kPanel1;
+      RECT panel = mokuna::Scale(kPanel1, dpi_);
       DrawEdge(dc, &panel, BDR_RAISEDINNER, BF_RECT);
       EndPaint(hwnd_, &ps);
       return 0;

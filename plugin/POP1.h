@@ -90,6 +90,8 @@ class TForm1 : public mokuna::Window {
  private:
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
   void CreateControls();
+  void FitDropDowns();
+  void DpiChanged(WPARAM wp, LPARAM lp);
   void ApplyEnabling();
   void MoveRadioTabStop();
   void CollectSettings();
@@ -109,6 +111,7 @@ class TForm1 : public mokuna::Window {
   EpopSettings settings_;
   MciSound player_;
   HFONT font_ = nullptr;
+  int dpi_ = 96;  // the DPI the controls and font are made for
   int modal_result_ = 0;
   bool unreadable_ = false;
   int loaded_protocol_ = kProtocolPop3;

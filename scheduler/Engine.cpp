@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "Dpi.h"
 #include "MessageLoop.h"
 #include "TimetablePage.h"
 #include "clock.h"
@@ -204,6 +205,8 @@ class Worker {
       return;
     }
     const auto function = reinterpret_cast<PluginFunction>(reinterpret_cast<void*>(proc));
+    // A plug-in that knows nothing of DPI has its windows scaled by the system; one that does opts in itself.
+    const mokuna::ThreadDpiAwareness unaware(mokuna::ThreadDpiAwareness::Kind::Unaware);
     // The plug-in keeps its string only until its next call: copy it at once.
     if (const char* result = function(call.arg)) s_.results.Push(result);
   }

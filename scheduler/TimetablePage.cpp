@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "ControlTable.h"
+#include "Dpi.h"
 #include "Engine.h"
 #include "JapaneseFont.h"
 #include "win_text.h"
@@ -14,6 +15,14 @@ namespace {
 const wchar_t kClassName[] = L"KavrelTimetablePage";
 constexpr int kLabelId = 100, kListId = 101, kRemoveId = 102, kCloseId = 103;
 constexpr int kClientWidth = 420, kClientHeight = 250;
+
+const mokuna::ControlSpec kControls[] = {
+    {kLabelId, L"STATIC", "", WS_VISIBLE | SS_LEFT, 0, 10, 10, 400, 18, 0},
+    {kListId, L"LISTBOX", "", WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+     WS_EX_CLIENTEDGE, 10, 32, 400, 168, 0},
+    {kRemoveId, L"BUTTON", "削除", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 230, 212, 85, 26, 0},
+    {kCloseId, L"BUTTON", "閉じる", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 325, 212, 85, 26, 0},
+};
 
 }  // namespace
 
@@ -27,9 +36,8 @@ void TimetablePage::UnregisterWindowClass() { UnregisterClassW(kClassName, Modul
 void TimetablePage::Show() {
   if (!hwnd_) {
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    RECT r{0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&r, style, FALSE, 0);
-    const int width = r.right - r.left, height = r.bottom - r.top;
+    const SIZE size = mokuna::FrameSize(kClientWidth, kClientHeight, style, 0, mokuna::DpiOf(nullptr));
+    const int width = size.cx, height = size.cy;
     RECT work{0, 0, 800, 600};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     if (!CreateWin(kClassName, 0, style, work.left + (work.right - work.left - width) / 2,
@@ -64,6 +72,15 @@ LRESULT TimetablePage::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
           return 0;
       }
       break;
+    case WM_DPICHANGED: {
+      dpi_ = mokuna::TakeSuggestedRect(hwnd_, wp, lp);
+      HFONT old = font_;
+      font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", mokuna::Scale(12, dpi_));
+      mokuna::PlaceControls(hwnd_, kControls, std::size(kControls), font_, dpi_);
+      if (old) DeleteObject(old);
+      Refresh();  // the scroll range follows the font
+      return 0;
+    }
     case WM_NCDESTROY:
       label_ = list_ = remove_ = close_ = nullptr;
       if (font_) DeleteObject(font_);
@@ -75,15 +92,9 @@ LRESULT TimetablePage::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void TimetablePage::OnCreate() {
-  font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", 12);
-  const mokuna::ControlSpec controls[] = {
-      {kLabelId, L"STATIC", "", WS_VISIBLE | SS_LEFT, 0, 10, 10, 400, 18, 0},
-      {kListId, L"LISTBOX", "", WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-       WS_EX_CLIENTEDGE, 10, 32, 400, 168, 0},
-      {kRemoveId, L"BUTTON", "削除", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 230, 212, 85, 26, 0},
-      {kCloseId, L"BUTTON", "閉じる", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 325, 212, 85, 26, 0},
-  };
-  mokuna::CreateControls(hwnd_, controls, std::size(controls), font_);
+  dpi_ = mokuna::DpiOf(hwnd_);
+  font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", mokuna::Scale(12, dpi_));
+  mokuna::CreateControls(hwnd_, kControls, std::size(kControls), font_);
   label_ = GetDlgItem(hwnd_, kLabelId);
   list_ = GetDlgItem(hwnd_, kListId);
   remove_ = GetDlgItem(hwnd_, kRemoveId);

@@ -42,6 +42,7 @@ class TimetablePage : public mokuna::Window {
   HWND remove_ = nullptr;
   HWND close_ = nullptr;
   HFONT font_ = nullptr;
+  int dpi_ = 96;  // the DPI the controls and font are made for
   std::vector<std::string> shown_;  // the entry texts in list order
 };
 

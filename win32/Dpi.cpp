@@ -5,6 +5,7 @@ namespace {
 
 // DPI_AWARENESS_CONTEXT values, which older SDK headers lack.
 const HANDLE kContextUnaware = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
+const HANDLE kContextPerMonitor = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-3));
 const HANDLE kContextPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4));
 
 void* User32Function(const char* name) {
@@ -46,8 +47,10 @@ ThreadDpiAwareness::ThreadDpiAwareness(Kind kind) {
   using SetContextFn = HANDLE(WINAPI*)(HANDLE);
   static const auto set_context =
       reinterpret_cast<SetContextFn>(User32Function("SetThreadDpiAwarenessContext"));
-  if (set_context)
-    previous_ = set_context(kind == Kind::Unaware ? kContextUnaware : kContextPerMonitorV2);
+  if (!set_context) return;
+  previous_ = set_context(kind == Kind::Unaware ? kContextUnaware : kContextPerMonitorV2);
+  // A system that knows thread awareness but not its second version refuses it: the first is what it has.
+  if (!previous_ && kind == Kind::PerMonitorV2) previous_ = set_context(kContextPerMonitor);
 }
 
 ThreadDpiAwareness::~ThreadDpiAwareness() {

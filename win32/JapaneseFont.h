@@ -1,7 +1,8 @@
 // Fonts for Japanese text. They ask for the Japanese character set, so that a system without the named
 // face still picks a Japanese one; and when what it picks cannot draw the windows' texts (digits, Latin
 // letters, kana and kanji; some fallback faces hold only part of them), an installed Japanese face that
-// can is taken instead. Every window's font is made here.
+// can is taken instead. Every window's font is made here. Heights are pixels at the window's DPI: callers
+// scale their 96-DPI heights with Scale (Dpi.h).
 #pragma once
 
 #include <windows.h>

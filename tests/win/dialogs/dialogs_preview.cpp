@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Dpi.h"
 #include "UI1.h"
 #include "UI2.h"
 #include "UI5.h"
@@ -35,6 +36,8 @@ class NoScheduler : public mokuna::SchedulerPort {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Aware of the monitor's scale, as the program's manifest makes it.
+  const mokuna::ThreadDpiAwareness aware(mokuna::ThreadDpiAwareness::Kind::PerMonitorV2);
   const char* what = argc > 1 ? argv[1] : "settings1";
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
   NoTarget target;

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "Dpi.h"
 #include "POP1.h"
 #include "mail_check.h"
 #include "plugin_test_support.h"
@@ -229,6 +230,43 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
   EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
   EXPECT_EQ(kDefaultFile, ReadAll("epop.ini"));
   EXPECT_TRUE(errors_.empty());
+}
+
+// A move onto a monitor of another scale: the suggested frame as it is, every control from its 96-DPI place
+// with the one rounding rule (the drop-downs' closed boxes too), the measured labels at their scaled corner.
+TEST_F(SettingsWindow, DpiChangeTakesTheSuggestedFrameAndScalesEveryControl) {
+  struct Seen {
+    int dpi;
+    RECT frame{};
+    std::vector<RECT> rects;
+    POINT label1_at{};
+  };
+  std::vector<Seen> seen;
+  RunPage([&](HWND w) {
+    for (int dpi : {120, 144, 192, 96}) {
+      const RECT suggested{20, 10, 20 + mokuna::Scale(296, dpi), 10 + mokuna::Scale(362, dpi)};
+      SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+      Seen s;
+      s.dpi = dpi;
+      GetWindowRect(w, &s.frame);
+      for (const Layout& l : kLayout) s.rects.push_back(ClientRect(w, l.id));
+      const RECT label = ClientRect(w, kIdLabel1);
+      s.label1_at = {label.left, label.top};
+      seen.push_back(s);
+    }
+  });
+  ASSERT_EQ(4u, seen.size());
+  for (const Seen& s : seen) {
+    EXPECT_EQ(mokuna::Scale(296, s.dpi), s.frame.right - s.frame.left) << s.dpi;
+    EXPECT_EQ(mokuna::Scale(362, s.dpi), s.frame.bottom - s.frame.top) << s.dpi;
+    for (std::size_t i = 0; i < std::size(kLayout); ++i) {
+      const Layout& l = kLayout[i];
+      const RECT want = mokuna::Scale(RECT{l.x, l.y, l.x + l.w, l.y + l.h}, s.dpi);
+      EXPECT_TRUE(EqualRect(&want, &s.rects[i])) << "control " << l.id << " at " << s.dpi;
+    }
+    EXPECT_EQ(mokuna::Scale(237, s.dpi), s.label1_at.x) << s.dpi;
+    EXPECT_EQ(mokuna::Scale(57, s.dpi), s.label1_at.y) << s.dpi;
+  }
 }
 
 TEST_F(SettingsWindow, EnablingFollowsBothCheckBoxes) {
