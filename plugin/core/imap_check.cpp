@@ -9,6 +9,7 @@
 #include "clock.h"
 #include "imap_reply.h"
 #include "pop_transport.h"
+#include "session_base.h"
 #include "sound_player.h"
 
 namespace fennick {
@@ -64,28 +65,16 @@ std::uint32_t HighestOfSet(std::string_view set) {
   return highest;
 }
 
-class ImapSession {
+class ImapSession : SessionBase {
  public:
   ImapSession(const EpopSettings& settings, ModuleState& state, PopTransport& transport, SoundPlayer* player,
               const PopTimeouts& timeouts, const mokuna::Clock& clock)
-      : settings_(settings), state_(state), transport_(transport), player_(player), timeouts_(timeouts),
-        reader_(transport, timeouts, clock) {}
+      : SessionBase(settings, state, transport, player, timeouts), reader_(transport, timeouts, clock) {}
 
-  ConversationOutcome Run() {
-    ConversationOutcome outcome;
-    outcome.success = Converse();
-    transport_.Close();
-    outcome.result = std::move(result_);
-    return outcome;
-  }
+  ConversationOutcome Run() { return Conclude([this] { return Converse(); }); }
 
  private:
   using Untagged = std::function<bool(const Response&)>;
-
-  bool Fail(const char* result) {
-    result_ = result;
-    return false;
-  }
 
   bool Send(const std::string& bytes) {
     reader_.Restart();
@@ -156,12 +145,6 @@ class ImapSession {
           return true;
       }
     }
-  }
-
-  // TLS on the open connection. Every refusal ends the check before anything else is sent.
-  bool StartTls() {
-    const char* refusal = TlsRefusal(transport_.StartTls(settings_.POPServer, timeouts_.wait_ms));
-    return !refusal || Fail(refusal);
   }
 
   bool Greeting(bool& preauth) {
@@ -351,8 +334,7 @@ class ImapSession {
       if (!UnseenSince(std::max<std::uint32_t>(last.UidNext, 1), arrived)) return false;
     }
     if (arrived) {
-      result_ = std::string(results::kNewMailHead) + std::to_string(unseen) + results::kNewMailTail;
-      if (settings_.isPlay && player_ && player_->IsOpen()) player_->PlayToEnd();
+      AnnounceNewMail(std::to_string(unseen));
     } else {
       result_ = results::kNoNewMail;
     }
@@ -364,17 +346,11 @@ class ImapSession {
     return true;
   }
 
-  const EpopSettings& settings_;
-  ModuleState& state_;
-  PopTransport& transport_;
-  SoundPlayer* player_;
-  const PopTimeouts& timeouts_;
   imap::ReplyReader reader_;
   std::string raw_;  // the response last read
   std::vector<std::string> capabilities_;
   bool known_capabilities_ = false;
   int tags_ = 0;
-  std::string result_;
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "config_file.h"
 #include "imap_check.h"
 #include "pop_transport.h"
+#include "session_base.h"
 #include "sound_player.h"
 #include "tokenizer.h"
 
@@ -60,27 +61,15 @@ std::string CleanIdentifier(std::string_view raw) {
   return id;
 }
 
-class Session {
+class Session : SessionBase {
  public:
   Session(const EpopSettings& settings, ModuleState& state, PopTransport& transport, SoundPlayer* player,
           const PopTimeouts& timeouts, const mokuna::Clock& clock)
-      : settings_(settings), state_(state), transport_(transport), player_(player), timeouts_(timeouts),
-        clock_(clock) {}
+      : SessionBase(settings, state, transport, player, timeouts), clock_(clock) {}
 
-  ConversationOutcome Run() {
-    ConversationOutcome outcome;
-    outcome.success = Converse();
-    transport_.Close();
-    outcome.result = std::move(result_);
-    return outcome;
-  }
+  ConversationOutcome Run() { return Conclude([this] { return Converse(); }); }
 
  private:
-  bool Fail(const char* result) {
-    result_ = result;
-    return false;
-  }
-
   bool Send(const std::string& command) { return transport_.Send(command) || Fail(results::kCannotConnect); }
 
   bool Wait() {
@@ -103,12 +92,6 @@ class Session {
     if (got == 0) return Fail(read_failure);
     text.assign(buffer_.data(), std::find(buffer_.data(), buffer_.data() + got, '\0'));
     return true;
-  }
-
-  // TLS on the open connection. Every refusal ends the check before anything else is sent.
-  bool StartTls() {
-    const char* refusal = TlsRefusal(transport_.StartTls(settings_.POPServer, timeouts_.wait_ms));
-    return !refusal || Fail(refusal);
   }
 
   // STLS on the plain connection after the greeting; only "+OK" lets the handshake begin.
@@ -169,8 +152,7 @@ class Session {
       std::string id;
       if (!RetrieveIdentifier(id)) return false;
       if (n > state_.LastMailNum || id != state_.LastMessageID) {
-        result_ = std::string(results::kNewMailHead) + count_token + results::kNewMailTail;
-        if (settings_.isPlay && player_ && player_->IsOpen()) player_->PlayToEnd();
+        AnnounceNewMail(count_token);
       } else {
         result_ = results::kNoNewMail;
       }
@@ -258,14 +240,8 @@ class Session {
     }
   }
 
-  const EpopSettings& settings_;
-  ModuleState& state_;
-  PopTransport& transport_;
-  SoundPlayer* player_;
-  const PopTimeouts& timeouts_;
   const mokuna::Clock& clock_;
   std::array<char, kBufferSize> buffer_{};
-  std::string result_;
 };
 
 }  // namespace
