@@ -1,5 +1,6 @@
 #include "CalUnit.h"
 
+#include "ControlTable.h"
 #include "Dpi.h"
 #include "JapaneseFont.h"
 #include "clock.h"
@@ -47,14 +48,7 @@ constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
 
 SIZE TCalForm::FrameSize() const {
-  RECT frame = {0, 0, Scale(kClientWidth, dpi_), Scale(kClientHeight, dpi_)};
-  // The frame at the window's own scale where the system can tell it.
-  using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-  static const auto adjust_for_dpi = reinterpret_cast<AdjustForDpiFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-  if (dpi_ == kBaseDpi || !adjust_for_dpi || !adjust_for_dpi(&frame, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi_)))
-    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  return {frame.right - frame.left, frame.bottom - frame.top};
+  return mokuna::FrameSize(kClientWidth, kClientHeight, kStyle, kExStyle, dpi_);
 }
 
 bool TCalForm::FormCreate(int cal_x, int cal_y, bool show, HWND owner) {

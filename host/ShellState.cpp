@@ -2,21 +2,12 @@
 
 #include <shellapi.h>
 
+#include "SystemFunction.h"
+
 namespace mokuna {
-namespace {
-
-template <class F>
-F ProcOf(const wchar_t* module, const char* name) {
-  HMODULE dll = GetModuleHandleW(module);
-  if (!dll) dll = LoadLibraryW(module);
-  return dll ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll, name))) : nullptr;
-}
-
-}  // namespace
-
 std::optional<int> QueryUserNotificationState() {
   using Query = HRESULT(WINAPI*)(QUERY_USER_NOTIFICATION_STATE*);
-  static const Query query = ProcOf<Query>(L"shell32.dll", "SHQueryUserNotificationState");
+  static const Query query = SystemFunction<Query>(L"shell32.dll", "SHQueryUserNotificationState");
   QUERY_USER_NOTIFICATION_STATE state{};
   if (!query || FAILED(query(&state))) return std::nullopt;
   return static_cast<int>(state);
@@ -26,7 +17,7 @@ HICON LoadSmallIcon(HINSTANCE module, int id) {
   // The common controls pick the small size for the screen's scale and scale down from a larger image
   // rather than up from a smaller one.
   using LoadIconMetricFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
-  static const LoadIconMetricFn load_metric = ProcOf<LoadIconMetricFn>(L"comctl32.dll", "LoadIconMetric");
+  static const LoadIconMetricFn load_metric = SystemFunction<LoadIconMetricFn>(L"comctl32.dll", "LoadIconMetric");
   HICON icon = nullptr;
   if (load_metric && SUCCEEDED(load_metric(module, MAKEINTRESOURCEW(id), 0 /* LIM_SMALL */, &icon)) && icon)
     return icon;
@@ -37,8 +28,8 @@ HICON LoadSmallIcon(HINSTANCE module, int id) {
 HICON LoadSmallIcon(HINSTANCE module, int id, int dpi) {
   using MetricsForDpiFn = int(WINAPI*)(int, UINT);
   using ScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
-  static const MetricsForDpiFn metrics = ProcOf<MetricsForDpiFn>(L"user32.dll", "GetSystemMetricsForDpi");
-  static const ScaleDownFn scale_down = ProcOf<ScaleDownFn>(L"comctl32.dll", "LoadIconWithScaleDown");
+  static const MetricsForDpiFn metrics = SystemFunction<MetricsForDpiFn>(L"user32.dll", "GetSystemMetricsForDpi");
+  static const ScaleDownFn scale_down = SystemFunction<ScaleDownFn>(L"comctl32.dll", "LoadIconWithScaleDown");
   if (!metrics || dpi <= 0) return LoadSmallIcon(module, id);
   const int cx = metrics(SM_CXSMICON, static_cast<UINT>(dpi)), cy = metrics(SM_CYSMICON, static_cast<UINT>(dpi));
   HICON icon = nullptr;

@@ -8,6 +8,7 @@
 #include "Instance.h"
 #include "UI3.h"
 #include "UI4.h"
+#include "SystemFunction.h"
 #include "UI5.h"
 #include "Window.h"
 #include "host_error.h"
@@ -21,11 +22,8 @@ namespace {
 // without its loader update lacks the function and keeps the usual order.
 void RestrictLibrarySearch() {
   using SetDirs = BOOL(WINAPI*)(DWORD);
-  const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-  const auto set_dirs =
-      kernel32 ? reinterpret_cast<SetDirs>(reinterpret_cast<void*>(GetProcAddress(kernel32, "SetDefaultDllDirectories")))
-               : nullptr;
-  if (set_dirs) set_dirs(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+  if (const auto set_dirs = SystemFunction<SetDirs>(L"kernel32.dll", "SetDefaultDllDirectories"))
+    set_dirs(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
 }
 
 }  // namespace

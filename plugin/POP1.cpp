@@ -384,17 +384,12 @@ void TForm1::CollectSettings() {
 LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
-      if (LOWORD(wp) == kIdComboBox1 && HIWORD(wp) == CBN_SELCHANGE) {
-        ComboBox1Change();
-        return 0;
-      }
-      if (LOWORD(wp) == kIdComboBox2 && HIWORD(wp) == CBN_SELCHANGE) {
-        ComboBox2Change();
-        return 0;
-      }
-      if (LOWORD(wp) == kIdComboBox3 && HIWORD(wp) == CBN_SELCHANGE) {
-        ComboBox3Change();
-        return 0;
+      if (HIWORD(wp) == CBN_SELCHANGE) {
+        switch (LOWORD(wp)) {
+          case kIdComboBox1: ComboBox1Change(); return 0;
+          case kIdComboBox2: ComboBox2Change(); return 0;
+          case kIdComboBox3: ComboBox3Change(); return 0;
+        }
       }
       if (HIWORD(wp) != BN_CLICKED) break;
       switch (LOWORD(wp)) {

@@ -1,6 +1,7 @@
 #include "ControlTable.h"
 
 #include "Dpi.h"
+#include "SystemFunction.h"
 #include "win_text.h"
 
 namespace mokuna {
@@ -77,8 +78,7 @@ SIZE FrameSize(int client_w, int client_h, DWORD style, DWORD ex_style, int dpi)
   RECT r{0, 0, Scale(client_w, dpi), Scale(client_h, dpi)};
   // The frame of another DPI than the system's needs the newer call; the system's is the one it always had.
   using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-  static const auto adjust_for_dpi = reinterpret_cast<AdjustForDpiFn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  static const auto adjust_for_dpi = SystemFunction<AdjustForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
   if (dpi != DpiOf(nullptr) && adjust_for_dpi)
     adjust_for_dpi(&r, style, FALSE, ex_style, static_cast<UINT>(dpi));
   else

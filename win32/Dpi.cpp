@@ -1,5 +1,7 @@
 #include "Dpi.h"
 
+#include "SystemFunction.h"
+
 namespace mokuna {
 namespace {
 
@@ -7,11 +9,6 @@ namespace {
 const HANDLE kContextUnaware = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
 const HANDLE kContextPerMonitor = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-3));
 const HANDLE kContextPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4));
-
-void* User32Function(const char* name) {
-  static const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  return user32 ? reinterpret_cast<void*>(GetProcAddress(user32, name)) : nullptr;
-}
 
 int SystemDpi() {
   HDC screen = GetDC(nullptr);
@@ -35,7 +32,7 @@ RECT Scale(const RECT& r, int dpi) {
 
 int DpiOf(HWND window) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto get_dpi_for_window = reinterpret_cast<GetDpiForWindowFn>(User32Function("GetDpiForWindow"));
+  static const auto get_dpi_for_window = SystemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
   if (window && get_dpi_for_window) {
     const UINT dpi = get_dpi_for_window(window);
     if (dpi > 0) return static_cast<int>(dpi);
@@ -43,10 +40,19 @@ int DpiOf(HWND window) {
   return SystemDpi();
 }
 
+namespace {
+
+using SetContextFn = HANDLE(WINAPI*)(HANDLE);
+
+SetContextFn SetThreadContext() {
+  static const auto set_context = SystemFunction<SetContextFn>(L"user32.dll", "SetThreadDpiAwarenessContext");
+  return set_context;
+}
+
+}  // namespace
+
 ThreadDpiAwareness::ThreadDpiAwareness(Kind kind) {
-  using SetContextFn = HANDLE(WINAPI*)(HANDLE);
-  static const auto set_context =
-      reinterpret_cast<SetContextFn>(User32Function("SetThreadDpiAwarenessContext"));
+  const SetContextFn set_context = SetThreadContext();
   if (!set_context) return;
   previous_ = set_context(kind == Kind::Unaware ? kContextUnaware : kContextPerMonitorV2);
   // A system that knows thread awareness but not its second version refuses it: the first is what it has.
@@ -54,10 +60,7 @@ ThreadDpiAwareness::ThreadDpiAwareness(Kind kind) {
 }
 
 ThreadDpiAwareness::~ThreadDpiAwareness() {
-  using SetContextFn = HANDLE(WINAPI*)(HANDLE);
-  static const auto set_context =
-      reinterpret_cast<SetContextFn>(User32Function("SetThreadDpiAwarenessContext"));
-  if (set_context && previous_) set_context(previous_);
+  if (previous_) SetThreadContext()(previous_);
 }
 
 }  // namespace mokuna
