@@ -13,12 +13,8 @@ TEST(FontChoice, TakesTheBestFittingFaceThatDrawsTheWindowsTexts) {
   const std::u16string kana = u"0123456789 ./:-()\u3042\u30A2\u5E74\u6708\u65E5";
   const std::u16string no_latin = kana + u"Aa";
   const std::u16string full = kana + u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-  const struct {
-    std::vector<InstalledFace> faces;  // {fixed, serif}
-    std::vector<std::u16string> held;
-    bool want_fixed;
-    int chosen;
-  } cases[] = {
+  const struct { std::vector<InstalledFace> faces; std::vector<std::u16string> held; bool want_fixed; int chosen; }
+      cases[] = {  // faces as {fixed, serif}
       {{{true, false}, {false, false}}, {no_latin, full}, true, 1},
       {{{true, false}}, {no_latin}, true, -1},
       {{{false, true}, {true, true}, {true, false}}, {full, full, full}, true, 2},

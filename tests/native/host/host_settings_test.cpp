@@ -101,7 +101,8 @@ TEST(HostSettings, DllListSection) {
 // file's own lines byte for byte unless the program changed them. HideOnFullScreen and NotifyWhileHidden are
 // on unless the file says otherwise (only exactly 1 is on), written only when off, after CalY in this order.
 TEST(HostSettings, WriteAfterReadKeepsWhatTheReadNeverReached) {
-  const std::string def(kDefaultFile), head = def.substr(0, def.find("Top=")), courtesy = def.substr(0, def.find("[DLL"));
+  const std::string def(kDefaultFile), head = def.substr(0, def.find("Top=")),
+                    courtesy = def.substr(0, def.find("[DLL"));  // all before the section line
   const struct {
     const char* file;
     std::function<void(HostSettings&)> change;  // what the running program did
