@@ -117,9 +117,8 @@ TEST(HostSettings, WriteAfterReadKeepsWhatTheReadNeverReached) {
        head + "Top=50\r\nLeft=2\r\nMaxSpeaking=7\r\nShowCalender=0\r\nShowTime=0\r\nCalX=100\r\nCalY=100\r\n[DLLlist]\r\nB\r\n"},
       {"CalY=q\r\n", nullptr, true, true, def},  // nothing unreached: the usual lines
       {"HideOnFullScreen=1\r\nNotifyWhileHidden=1\r\n", nullptr, true, true, def},
-      {"NotifyWhileHidden=0\r\nhideonfullscreen=0\r\n", nullptr, false, false,
+      {"NotifyWhileHidden=2\r\nhideonfullscreen=0\r\n", nullptr, false, false,
        courtesy + "HideOnFullScreen=0\r\nNotifyWhileHidden=0\r\n[DLLlist]\r\nKavrel\r\n"},
-      {"NotifyWhileHidden=2\r\n", nullptr, true, false, courtesy + "NotifyWhileHidden=0\r\n[DLLlist]\r\nKavrel\r\n"},
       {"HideOnFullScreen=no\r\nnotifywhilehidden=0\r\n[DLLlist]\r\nA\r\n", nullptr, true, true,
        courtesy + "notifywhilehidden=0\r\n[DLLlist]\r\nA\r\n"},
   };
