@@ -1,5 +1,4 @@
-// Arbitrary server bytes, cut into reads at each "|#|", against the IMAP reply reader: it ends without fault
-// and no response it returns goes past its bound.
+// Arbitrary server bytes, cut into reads at each "|#|": the IMAP reply reader never returns an oversized response.
 #include <cstddef>
 #include <cstdint>
 #include <string>

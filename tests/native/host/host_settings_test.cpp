@@ -101,22 +101,16 @@ TEST(HostSettings, DllListSection) {
 // file's own lines byte for byte unless the program changed them. HideOnFullScreen and NotifyWhileHidden are
 // on unless the file says otherwise (only exactly 1 is on), written only when off, after CalY in this order.
 TEST(HostSettings, WriteAfterReadKeepsWhatTheReadNeverReached) {
-  const std::string def(kDefaultFile), head = def.substr(0, def.find("Top=")),
+  const std::string def(kDefaultFile), head = def.substr(0, def.find("Top=")), cal = def.substr(0, def.find("CalX")),
                     courtesy = def.substr(0, def.find("[DLL"));  // all before the section line
-  const struct {
-    const char* file;
-    std::function<void(HostSettings&)> change;  // what the running program did
-    bool hide, notify;
-    std::string written;
-  } cases[] = {
+  const struct { const char* file; std::function<void(HostSettings&)> change; bool hide, notify; std::string written; }
+      cases[] = {  // change: what the running program did
       {"ShowTime=x\r\ncalx= 7\r\nCALY=8\r\nCalY=9\r\n[dlllist]\r\nA\r\n", nullptr, true, true,
-       head + "Top=393\r\nLeft=894\r\nMaxSpeaking=7\r\nShowCalender=0\r\nShowTime=0\r\ncalx= 7\r\nCALY=8\r\n"
-              "[dlllist]\r\nA\r\n"},
+       cal + "calx= 7\r\nCALY=8\r\n[dlllist]\r\nA\r\n"},
       {"SerifuInterval=z\r\nTop=1\r\nLeft=2\r\n[DLLlist]\r\nA\r\n", [](HostSettings& s) { s.Top = 50; s.DllList = {"B"}; },
        true, true,
        head + "Top=50\r\nLeft=2\r\nMaxSpeaking=7\r\nShowCalender=0\r\nShowTime=0\r\nCalX=100\r\nCalY=100\r\n[DLLlist]\r\nB\r\n"},
       {"CalY=q\r\n", nullptr, true, true, def},  // nothing unreached: the usual lines
-      {"HideOnFullScreen=1\r\nNotifyWhileHidden=1\r\n", nullptr, true, true, def},
       {"NotifyWhileHidden=2\r\nhideonfullscreen=0\r\n", nullptr, false, false,
        courtesy + "HideOnFullScreen=0\r\nNotifyWhileHidden=0\r\n[DLLlist]\r\nKavrel\r\n"},
       {"HideOnFullScreen=no\r\nnotifywhilehidden=0\r\n[DLLlist]\r\nA\r\n", nullptr, true, true,
@@ -156,8 +150,7 @@ TEST(CharacterPresence, UserHideWinsOverTheFullScreenReturn) {
       else if (*step == 'S') p.Show();
       else if (p.SetNotificationState(*step == '-' ? std::nullopt : std::optional<int>(*step - '0')))
         EXPECT_NE(before, p.Shown());
-      else
-        EXPECT_EQ(before, p.Shown());
+      else EXPECT_EQ(before, p.Shown());
       shown += p.Shown() ? '1' : '0';
     }
     EXPECT_EQ(shown, c.shown);

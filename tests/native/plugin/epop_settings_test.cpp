@@ -147,7 +147,6 @@ TEST(EpopSettings, MailProtocolAndTheImapState) {
   using E = EpopLoadResult::Error;
   const std::string imap_tail = "MailProtocol=1\r\nIMAPUIDValidity=4294967295\r\nIMAPUIDNext=12\r\nIMAPUnseen=3\r\n";
   const struct { std::string file; E error; std::string written_after_ten; } rows[] = {
-      {"", E::None, ""},  // without the key a file is written as it always was
       {"MailProtocol=0\r\nIMAPUnseen=4\r\n", E::None, ""},
       {imap_tail, E::None, imap_tail},  // the IMAP state comes back as it was written
       {"POPSecurity=1\r\nMailProtocol=1\r\n", E::None,
@@ -159,8 +158,7 @@ TEST(EpopSettings, MailProtocolAndTheImapState) {
     SCOPED_TRACE(row.file);
     const Loaded l = Load(row.file);
     EXPECT_EQ(l.result.error, row.error);
-    // An unknown protocol stops before everything else and keeps the check from every server; a bad IMAP
-    // state number costs the state only.
+    // An unknown protocol stops the read and keeps the check from every server; a bad IMAP number costs the state.
     EXPECT_EQ(l.result.MayConnect(), row.error != E::UnknownProtocol);
     EXPECT_EQ(l.result.SettingsComplete(), row.error != E::UnknownProtocol);
     EXPECT_EQ(l.settings.Account, "");
