@@ -136,8 +136,6 @@ RECT InClient(HWND parent, HWND control) {
   return r;
 }
 
-bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
-
 // A move onto a monitor of another scale: the frame the system suggests is taken as it is, every control and
 // the font scale from their 96-DPI places with the one rounding rule, and coming back to 96 is exact.
 TEST_F(SettingsDialog, DpiChangeTakesTheSuggestedFrameAndScalesEveryControl) {
@@ -150,11 +148,12 @@ TEST_F(SettingsDialog, DpiChangeTakesTheSuggestedFrameAndScalesEveryControl) {
   for (int dpi : {120, 144, 192, 96}) {
     const RECT suggested{40, 30, 40 + Scale(338, dpi), 30 + Scale(431, dpi)};
     SendMessageW(H(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-    RECT frame;
+    RECT frame, want, got;
     GetWindowRect(H(), &frame);
-    EXPECT_TRUE(frame == suggested) << dpi;
+    EXPECT_TRUE(EqualRect(&frame, &suggested)) << dpi;
     for (std::size_t i = 0; i < std::size(ids); ++i)
-      EXPECT_TRUE(InClient(H(), form.Control(ids[i])) == Scale(at96[i], dpi)) << "control " << ids[i] << " at " << dpi;
+      EXPECT_TRUE(EqualRect(&(want = Scale(at96[i], dpi)), &(got = InClient(H(), form.Control(ids[i])))))
+          << "control " << ids[i] << " at " << dpi;
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.Control(TForm2::kEself), WM_GETFONT, 0, 0)), sizeof font,
                &font);
