@@ -322,38 +322,16 @@ TEST_F(SettingsWindow, SecurityChoiceCarriesTheUsualPortAlongAndOkWritesBoth) {
       ReadAll("epop.ini"));
 }
 
-TEST_F(SettingsWindow, ProtocolRowDisablesApopCarriesThePortAndOkStartsAfresh) {
-  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "isUseAPOP=1\r\nLastMessageID=<a@b>\r\nLastMailNum=3\r\n"));
-  // protocol, security, the drop-down changed last, the port before it and after it
-  const std::tuple<int, int, int, const char*, std::wstring> rows[] = {
-      {1, 1, kIdComboBox2, "995", L"993"}, {1, 0, kIdComboBox2, "110", L"143"}, {1, 1, kIdComboBox1, "", L"993"},
-      {1, 2, kIdComboBox1, "993", L"143"}, {1, 0, kIdComboBox1, "", L""},       {1, 1, kIdComboBox2, "1993", L"1993"},
-      {0, 1, kIdComboBox2, "993", L"995 APOP"}, {0, 0, kIdComboBox2, "143", L"110 APOP"}};
-  std::vector<std::wstring> after, expected;
-  const std::string result = RunPage([&](HWND w) {
-    for (const auto& [protocol, security, changed, port, then] : rows) {
-      SendMessageW(Item(w, kIdComboBox1), CB_SETCURSEL, security, 0);
-      SendMessageW(Item(w, kIdComboBox2), CB_SETCURSEL, protocol, 0);
-      Type(w, kIdEdit4, port);
-      Choose(w, changed, changed == kIdComboBox2 ? protocol : security);
-      after.push_back(Text(w, kIdEdit4) + (Enabled(w, kIdRadioApop) ? L" APOP" : L""));
-      expected.push_back(then);
-    }
-    Choose(w, kIdComboBox2, 1);
-    Click(w, kIdButton2);
-  });
-  EXPECT_EQ(expected, after);
-  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
-  // Read another way now, the mailbox gets a first check.
-  const std::string file = ReadAll("epop.ini");
-  EXPECT_NE(std::string::npos, file.find("isUseAPOP=1\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\n"
-                                         "POPPort=143\r\nMailProtocol=1\r\nIMAPUIDValidity=0\r\nIMAPUIDNext=0\r\n"
-                                         "IMAPUnseen=0\r\n"))
-      << file;
-}
-
-TEST_F(SettingsWindow, PresetFillsTheConnectionRowsWhichStayEditable) {
-  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "POPServer=mail.example\r\nisUseAPOP=1\r\nPOPPort=2110\r\n"));
+// The provider presets fill the connection rows, which stay editable; the protocol row disables APOP and
+// carries the usual port along; a mailbox read another way gets a first check.
+TEST_F(SettingsWindow, PresetsAndProtocolRowFillTheConnectionAndOkStartsAfresh) {
+  ASSERT_TRUE(fileio::WriteFileAtomic(
+      "epop.ini", "POPServer=mail.example\r\nisUseAPOP=1\r\nPOPPort=2110\r\nLastMessageID=<a@b>\r\nLastMailNum=3\r\n"));
+  // protocol, security, the drop-down changed last, the port before it; then the port and whether APOP is open
+  const std::tuple<int, int, int, const char*> rows[] = {
+      {1, 1, kIdComboBox2, "995"}, {1, 0, kIdComboBox2, "110"},  {1, 1, kIdComboBox1, ""},
+      {1, 2, kIdComboBox1, "993"}, {1, 0, kIdComboBox1, ""},      {1, 1, kIdComboBox2, "1993"},
+      {0, 1, kIdComboBox2, "993"}, {0, 0, kIdComboBox2, "143"}};
   std::vector<std::wstring> seen;
   const std::string result = RunPage([&](HWND w) {
     for (int preset = 0; preset < 5; ++preset) {  // その他 first: it changes nothing
@@ -363,17 +341,30 @@ TEST_F(SettingsWindow, PresetFillsTheConnectionRowsWhichStayEditable) {
                      std::to_wstring(SendMessageW(Item(w, kIdComboBox1), CB_GETCURSEL, 0, 0)) +
                      (Checked(w, kIdRadioApop) ? L" APOP" : L""));
     }
+    for (const auto& [protocol, security, changed, port] : rows) {
+      SendMessageW(Item(w, kIdComboBox1), CB_SETCURSEL, security, 0);
+      SendMessageW(Item(w, kIdComboBox2), CB_SETCURSEL, protocol, 0);
+      Type(w, kIdEdit4, port);
+      Choose(w, changed, changed == kIdComboBox2 ? protocol : security);
+      seen.push_back(Text(w, kIdEdit4) + (Enabled(w, kIdRadioApop) ? L" APOP" : L""));
+    }
+    Click(w, kIdRadioApop);
     Choose(w, kIdComboBox3, 1);
     Type(w, kIdEdit3, "imap.example.jp");
     Click(w, kIdButton2);
   });
   EXPECT_EQ((std::vector<std::wstring>{L"mail.example 2110 00 APOP", L"imap.gmail.com 993 11 APOP",
                                        L"imap.mail.me.com 993 11 APOP", L"imap.spmode.ne.jp 993 11 APOP",
-                                       L"mail.biglobe.ne.jp 995 01"}),
+                                       L"mail.biglobe.ne.jp 995 01", L"993", L"143", L"993", L"143", L"", L"1993",
+                                       L"995 APOP", L"110 APOP"}),
             seen);
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
   const std::string file = ReadAll("epop.ini");
-  EXPECT_NE(std::string::npos, file.find("POPServer=imap.example.jp\r\nisUseAPOP=0\r\n")) << file;
-  EXPECT_NE(std::string::npos, file.find("POPSecurity=1\r\nPOPPort=993\r\nMailProtocol=1\r\n")) << file;
+  EXPECT_NE(std::string::npos, file.find("POPServer=imap.example.jp\r\nisUseAPOP=1\r\nFilePlaying=\r\n"
+                                         "LastMessageID=\r\nLastMailNum=0\r\nPOPSecurity=1\r\nPOPPort=993\r\n"
+                                         "MailProtocol=1\r\n"
+                                         "IMAPUIDValidity=0\r\nIMAPUIDNext=0\r\nIMAPUnseen=0\r\n"))
+      << file;
 }
 
 TEST_F(SettingsWindow, RecheckOfAnImapMailboxRepeatsItsUnseenCount) {

@@ -48,10 +48,10 @@ TEST(FileOpenDialog, ChoosesAFileAndNeverMovesTheCurrentFolder) {
   for (const auto& row : rows) {
     SCOPED_TRACE(mokuna::NarrowToSjis(row.options.filter_name + row.walk_to));
     std::wstring folder_while_open;
-    bool seen = false, type_listed = false;
+    bool type_listed = false;
     std::thread driver([&] {
       HWND dialog = testsupport::WaitForWindow(L"#32770", row.options.title);
-      if (!(seen = dialog != nullptr)) return;
+      if (!dialog) return;  // the test hangs in the dialog: nothing can close it
       type_listed = SendDlgItemMessageW(dialog, 0x470, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                         reinterpret_cast<LPARAM>(row.options.filter_name.c_str())) != CB_ERR;
       if (!row.walk_to.empty()) Enter(dialog, row.walk_to);
@@ -63,7 +63,6 @@ TEST(FileOpenDialog, ChoosesAFileAndNeverMovesTheCurrentFolder) {
     std::wstring path = L"before";
     const bool chosen = mokuna::RunFileOpenDialog(nullptr, row.options, path);
     driver.join();
-    ASSERT_TRUE(seen) << "no dialog";
     EXPECT_TRUE(type_listed);
     EXPECT_EQ(here, folder_while_open);
     EXPECT_EQ(here, ScratchFolder::CurrentDirectory());
