@@ -136,25 +136,22 @@ RECT InClient(HWND parent, HWND control) {
   return r;
 }
 
-bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
-
 // A move onto a monitor of another scale: the frame the system suggests is taken as it is, every control and
 // the font scale from their 96-DPI places with the one rounding rule, and coming back to 96 is exact.
 TEST_F(SettingsDialog, DpiChangeTakesTheSuggestedFrameAndScalesEveryControl) {
-  const int ids[] = {TForm2::kPageControl1, TForm2::kLabelFirst + 3, TForm2::kEself, TForm2::kEdit1,
-                     TForm2::kButton4,      TForm2::kCheckBox2,      TForm2::kListBox1, TForm2::kButton6,
-                     TForm2::kButton1,      TForm2::kButton3};
   if (DpiOf(H()) != 96) GTEST_SKIP() << "made at another scale";
-  std::vector<RECT> at96;
-  for (int id : ids) at96.push_back(InClient(H(), form.Control(id)));
+  std::vector<std::pair<HWND, RECT>> at96;
+  for (int id : {+TForm2::kPageControl1, TForm2::kLabelFirst + 3, +TForm2::kEself, +TForm2::kEdit1, +TForm2::kButton4,
+                 +TForm2::kCheckBox2, +TForm2::kListBox1, +TForm2::kButton6, +TForm2::kButton1, +TForm2::kButton3})
+    at96.emplace_back(form.Control(id), InClient(H(), form.Control(id)));
   for (int dpi : {120, 144, 192, 96}) {
-    const RECT suggested{40, 30, 40 + Scale(338, dpi), 30 + Scale(431, dpi)};
+    RECT suggested{40, 30, 40 + Scale(338, dpi), 30 + Scale(431, dpi)}, frame, want, got;
     SendMessageW(H(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-    RECT frame;
     GetWindowRect(H(), &frame);
-    EXPECT_TRUE(frame == suggested) << dpi;
-    for (std::size_t i = 0; i < std::size(ids); ++i)
-      EXPECT_TRUE(InClient(H(), form.Control(ids[i])) == Scale(at96[i], dpi)) << "control " << ids[i] << " at " << dpi;
+    EXPECT_TRUE(EqualRect(&frame, &suggested)) << dpi;
+    for (const auto& [control, place] : at96)
+      EXPECT_TRUE(EqualRect(&(want = Scale(place, dpi)), &(got = InClient(H(), control))))
+          << "control " << GetDlgCtrlID(control) << " at " << dpi;
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.Control(TForm2::kEself), WM_GETFONT, 0, 0)), sizeof font,
                &font);

@@ -14,6 +14,7 @@
 #include "POP1.h"
 #include "mail_check.h"
 #include "plugin_test_support.h"
+#include "wait_for_window.h"
 #include "win_text.h"
 
 namespace {
@@ -21,39 +22,11 @@ namespace {
 using namespace fennick;
 using fennick_test::ReadAll;
 using fennick_test::ScratchFolder;
+using testsupport::WaitForWindow;
 
 const std::string kDefaultFile =
     "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=\r\nPassword=\r\nPOPServer=127.0.0.1\r\n"
     "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\n";
-
-// The first visible top-level window of this process with the given class, within a few seconds.
-HWND WaitForWindow(const wchar_t* class_name, const std::wstring& title = L"") {
-  struct Search {
-    const wchar_t* cls;
-    std::wstring title;
-    HWND found = nullptr;
-  } search{class_name, title};
-  for (int i = 0; i < 500 && !search.found; ++i) {
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(p);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(w, &pid);
-          wchar_t cls[64] = {}, text[128] = {};
-          GetClassNameW(w, cls, 64);
-          GetWindowTextW(w, text, 128);
-          if (pid == GetCurrentProcessId() && IsWindowVisible(w) && lstrcmpiW(cls, s->cls) == 0 &&
-              (s->title.empty() || s->title == text)) {
-            s->found = w;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (!search.found) Sleep(20);
-  }
-  return search.found;
-}
 
 HWND Item(HWND w, int id) { return GetDlgItem(w, id); }
 bool Enabled(HWND w, int id) { return IsWindowEnabled(Item(w, id)) != FALSE; }
@@ -235,38 +208,24 @@ TEST_F(SettingsWindow, WithoutFileOpensWithDefaultsAtTheirPlacesAndOkWritesThem)
 // A move onto a monitor of another scale: the suggested frame as it is, every control from its 96-DPI place
 // with the one rounding rule (the drop-downs' closed boxes too), the measured labels at their scaled corner.
 TEST_F(SettingsWindow, DpiChangeTakesTheSuggestedFrameAndScalesEveryControl) {
-  struct Seen {
-    int dpi;
-    RECT frame{};
-    std::vector<RECT> rects;
-    POINT label1_at{};
-  };
-  std::vector<Seen> seen;
+  std::vector<std::string> wrong;  // what is not where it belongs, and at which scale
   RunPage([&](HWND w) {
     for (int dpi : {120, 144, 192, 96}) {
-      const RECT suggested{20, 10, 20 + mokuna::Scale(296, dpi), 10 + mokuna::Scale(362, dpi)};
+      const std::string at = " at " + std::to_string(dpi);
+      const SIZE size{mokuna::Scale(296, dpi), mokuna::Scale(362, dpi)};
+      const RECT suggested{20, 10, 20 + size.cx, 10 + size.cy};
       SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-      Seen s;
-      s.dpi = dpi;
-      GetWindowRect(w, &s.frame);
-      for (const Layout& l : kLayout) s.rects.push_back(ClientRect(w, l.id));
-      const RECT label = ClientRect(w, kIdLabel1);
-      s.label1_at = {label.left, label.top};
-      seen.push_back(s);
+      RECT frame, label = ClientRect(w, kIdLabel1);
+      GetWindowRect(w, &frame);
+      if (frame.right - frame.left != size.cx || frame.bottom - frame.top != size.cy) wrong.push_back("frame" + at);
+      if (label.left != mokuna::Scale(237, dpi) || label.top != mokuna::Scale(57, dpi)) wrong.push_back("Label1" + at);
+      for (const Layout& l : kLayout) {
+        const RECT want = mokuna::Scale(RECT{l.x, l.y, l.x + l.w, l.y + l.h}, dpi), got = ClientRect(w, l.id);
+        if (!EqualRect(&want, &got)) wrong.push_back(std::to_string(l.id) + at);
+      }
     }
   });
-  ASSERT_EQ(4u, seen.size());
-  for (const Seen& s : seen) {
-    EXPECT_EQ(mokuna::Scale(296, s.dpi), s.frame.right - s.frame.left) << s.dpi;
-    EXPECT_EQ(mokuna::Scale(362, s.dpi), s.frame.bottom - s.frame.top) << s.dpi;
-    for (std::size_t i = 0; i < std::size(kLayout); ++i) {
-      const Layout& l = kLayout[i];
-      const RECT want = mokuna::Scale(RECT{l.x, l.y, l.x + l.w, l.y + l.h}, s.dpi);
-      EXPECT_TRUE(EqualRect(&want, &s.rects[i])) << "control " << l.id << " at " << s.dpi;
-    }
-    EXPECT_EQ(mokuna::Scale(237, s.dpi), s.label1_at.x) << s.dpi;
-    EXPECT_EQ(mokuna::Scale(57, s.dpi), s.label1_at.y) << s.dpi;
-  }
+  EXPECT_EQ(std::vector<std::string>{}, wrong);
 }
 
 TEST_F(SettingsWindow, EnablingFollowsBothCheckBoxes) {
@@ -363,38 +322,16 @@ TEST_F(SettingsWindow, SecurityChoiceCarriesTheUsualPortAlongAndOkWritesBoth) {
       ReadAll("epop.ini"));
 }
 
-TEST_F(SettingsWindow, ProtocolRowDisablesApopCarriesThePortAndOkStartsAfresh) {
-  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "isUseAPOP=1\r\nLastMessageID=<a@b>\r\nLastMailNum=3\r\n"));
-  // protocol, security, the drop-down changed last, the port before it and after it
-  const std::tuple<int, int, int, const char*, std::wstring> rows[] = {
-      {1, 1, kIdComboBox2, "995", L"993"}, {1, 0, kIdComboBox2, "110", L"143"}, {1, 1, kIdComboBox1, "", L"993"},
-      {1, 2, kIdComboBox1, "993", L"143"}, {1, 0, kIdComboBox1, "", L""},       {1, 1, kIdComboBox2, "1993", L"1993"},
-      {0, 1, kIdComboBox2, "993", L"995 APOP"}, {0, 0, kIdComboBox2, "143", L"110 APOP"}};
-  std::vector<std::wstring> after, expected;
-  const std::string result = RunPage([&](HWND w) {
-    for (const auto& [protocol, security, changed, port, then] : rows) {
-      SendMessageW(Item(w, kIdComboBox1), CB_SETCURSEL, security, 0);
-      SendMessageW(Item(w, kIdComboBox2), CB_SETCURSEL, protocol, 0);
-      Type(w, kIdEdit4, port);
-      Choose(w, changed, changed == kIdComboBox2 ? protocol : security);
-      after.push_back(Text(w, kIdEdit4) + (Enabled(w, kIdRadioApop) ? L" APOP" : L""));
-      expected.push_back(then);
-    }
-    Choose(w, kIdComboBox2, 1);
-    Click(w, kIdButton2);
-  });
-  EXPECT_EQ(expected, after);
-  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
-  // Read another way now, the mailbox gets a first check.
-  const std::string file = ReadAll("epop.ini");
-  EXPECT_NE(std::string::npos, file.find("isUseAPOP=1\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\n"
-                                         "POPPort=143\r\nMailProtocol=1\r\nIMAPUIDValidity=0\r\nIMAPUIDNext=0\r\n"
-                                         "IMAPUnseen=0\r\n"))
-      << file;
-}
-
-TEST_F(SettingsWindow, PresetFillsTheConnectionRowsWhichStayEditable) {
-  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "POPServer=mail.example\r\nisUseAPOP=1\r\nPOPPort=2110\r\n"));
+// The provider presets fill the connection rows, which stay editable; the protocol row disables APOP and
+// carries the usual port along; a mailbox read another way gets a first check.
+TEST_F(SettingsWindow, PresetsAndProtocolRowFillTheConnectionAndOkStartsAfresh) {
+  ASSERT_TRUE(fileio::WriteFileAtomic(
+      "epop.ini", "POPServer=mail.example\r\nisUseAPOP=1\r\nPOPPort=2110\r\nLastMessageID=<a@b>\r\nLastMailNum=3\r\n"));
+  // protocol, security, the drop-down changed last, the port before it; then the port and whether APOP is open
+  const std::tuple<int, int, int, const char*> rows[] = {
+      {1, 1, kIdComboBox2, "995"}, {1, 0, kIdComboBox2, "110"},  {1, 1, kIdComboBox1, ""},
+      {1, 2, kIdComboBox1, "993"}, {1, 0, kIdComboBox1, ""},      {1, 1, kIdComboBox2, "1993"},
+      {0, 1, kIdComboBox2, "993"}, {0, 0, kIdComboBox2, "143"}};
   std::vector<std::wstring> seen;
   const std::string result = RunPage([&](HWND w) {
     for (int preset = 0; preset < 5; ++preset) {  // その他 first: it changes nothing
@@ -404,17 +341,30 @@ TEST_F(SettingsWindow, PresetFillsTheConnectionRowsWhichStayEditable) {
                      std::to_wstring(SendMessageW(Item(w, kIdComboBox1), CB_GETCURSEL, 0, 0)) +
                      (Checked(w, kIdRadioApop) ? L" APOP" : L""));
     }
+    for (const auto& [protocol, security, changed, port] : rows) {
+      SendMessageW(Item(w, kIdComboBox1), CB_SETCURSEL, security, 0);
+      SendMessageW(Item(w, kIdComboBox2), CB_SETCURSEL, protocol, 0);
+      Type(w, kIdEdit4, port);
+      Choose(w, changed, changed == kIdComboBox2 ? protocol : security);
+      seen.push_back(Text(w, kIdEdit4) + (Enabled(w, kIdRadioApop) ? L" APOP" : L""));
+    }
+    Click(w, kIdRadioApop);
     Choose(w, kIdComboBox3, 1);
     Type(w, kIdEdit3, "imap.example.jp");
     Click(w, kIdButton2);
   });
   EXPECT_EQ((std::vector<std::wstring>{L"mail.example 2110 00 APOP", L"imap.gmail.com 993 11 APOP",
                                        L"imap.mail.me.com 993 11 APOP", L"imap.spmode.ne.jp 993 11 APOP",
-                                       L"mail.biglobe.ne.jp 995 01"}),
+                                       L"mail.biglobe.ne.jp 995 01", L"993", L"143", L"993", L"143", L"", L"1993",
+                                       L"995 APOP", L"110 APOP"}),
             seen);
+  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
   const std::string file = ReadAll("epop.ini");
-  EXPECT_NE(std::string::npos, file.find("POPServer=imap.example.jp\r\nisUseAPOP=0\r\n")) << file;
-  EXPECT_NE(std::string::npos, file.find("POPSecurity=1\r\nPOPPort=993\r\nMailProtocol=1\r\n")) << file;
+  EXPECT_NE(std::string::npos, file.find("POPServer=imap.example.jp\r\nisUseAPOP=1\r\nFilePlaying=\r\n"
+                                         "LastMessageID=\r\nLastMailNum=0\r\nPOPSecurity=1\r\nPOPPort=993\r\n"
+                                         "MailProtocol=1\r\n"
+                                         "IMAPUIDValidity=0\r\nIMAPUIDNext=0\r\nIMAPUnseen=0\r\n"))
+      << file;
 }
 
 TEST_F(SettingsWindow, RecheckOfAnImapMailboxRepeatsItsUnseenCount) {
@@ -427,22 +377,14 @@ TEST_F(SettingsWindow, RecheckOfAnImapMailboxRepeatsItsUnseenCount) {
   EXPECT_EQ(file, ReadAll("epop.ini"));
 }
 
-// A security in the file that names none of the choices: told, shown as SSL/TLS with the rest of the
-// settings, and OK writes SSL/TLS.
+// A security in the file that names none of the choices is told and taken as SSL/TLS: OK writes it so,
+// with the rest of the settings.
 TEST_F(SettingsWindow, UnknownSecurityShowsAsSslTlsAndOkWritesIt) {
-  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "POPSecurity=3\r\nAccount=me\r\nPassword=pw\r\n"));
-  LRESULT shown = -1;
-  const std::string result = RunPage([&](HWND w) {
-    shown = SendMessageW(Item(w, kIdComboBox1), CB_GETCURSEL, 0, 0);
-    Click(w, kIdButton2);
-  });
-  EXPECT_EQ(kSecuritySslTls, shown);
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "POPSecurity=3\r\nAccount=me\r\n"));
+  RunPage([&](HWND w) { Click(w, kIdButton2); });
   EXPECT_EQ(std::vector<std::string>{"'3' は 0, 1, 2 のどれでもありません"}, errors_);
-  EXPECT_EQ("Fennick PropertyPage 900 * * * * /0 Fennick 0 CheckMail", result);
-  EXPECT_EQ(
-      "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=me\r\nPassword=pw\r\nPOPServer=127.0.0.1\r\n"
-      "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\nPOPSecurity=1\r\n",
-      ReadAll("epop.ini"));
+  std::string want = kDefaultFile + "POPSecurity=1\r\n";
+  EXPECT_EQ(want.insert(want.find("Account=") + 8, "me"), ReadAll("epop.ini"));
 }
 
 // The message box a refused port brings up: its texts and whether it shows the exclamation icon.
