@@ -1,7 +1,6 @@
 """Throw-away certificates for the TLS tests, made with the openssl command in a temporary folder, and a
 way to trust their authority for the current user of the tests' Wine prefix only (never the machine's own
 store): `with trusted(authority, env):` adds it to that user's Root store and removes it afterwards."""
-import base64
 import contextlib
 import datetime
 import os
@@ -10,6 +9,9 @@ import subprocess
 import tempfile
 import time
 import uuid
+
+from cryptography import x509
+from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature
 
 import e2elib
 
@@ -26,28 +28,12 @@ def _utc(days):
     return moment.strftime("%Y%m%d%H%M%SZ")
 
 
-def _der(data, at):
-    """The tag, contents and end of the DER element at data[at]."""
-    tag, length, at = data[at], data[at + 1], at + 2
-    if length & 0x80:
-        count = length & 0x7F
-        length, at = int.from_bytes(data[at:at + count], "big"), at + count
-    return tag, data[at:at + length], at + length
-
-
 def _full_width_signature(pem):
     """Whether both numbers of the certificate's P-256 signature take all 32 bytes. Wine's chain check
     refuses a signature whose r or s is shorter (about one in 128), so such a certificate is signed again."""
-    with open(pem) as f:
-        data = base64.b64decode("".join(line for line in f.read().splitlines() if not line.startswith("-----")))
-    _, certificate, _ = _der(data, 0)
-    _, _, at = _der(certificate, 0)                  # the signed part
-    _, _, at = _der(certificate, at)                 # the algorithm
-    _, bits, _ = _der(certificate, at)               # the signature, after its unused-bits byte
-    _, numbers, _ = _der(bits[1:], 0)
-    _, r, at = _der(numbers, 0)
-    _, s, _ = _der(numbers, at)
-    return len(r.lstrip(b"\0")) == 32 and len(s.lstrip(b"\0")) == 32
+    with open(pem, "rb") as f:
+        r, s = decode_dss_signature(x509.load_pem_x509_certificate(f.read()).signature)
+    return min(r, s) >= 1 << 248
 
 
 def _sign(*args, cwd, out):
