@@ -1,15 +1,9 @@
 #!/usr/bin/env python3
 """Private memory of Mokuna.exe at start against a bare window of the character's size, in one run.
 
-Each program runs under Wine in a scratch folder on a private Xvfb; SECONDS after its start the Private_Dirty
-of its Wine process is read. Mokuna is measured at its first start in a fresh folder (which also makes the mask
-files) and at a later start in the same folder, as every day's start is. Prints the medians over the runs and
-their differences to the bare window. A benchmark: it fails only when a program cannot be started.
-
-  tests/bench/memory_bench.py [--runs N] [--seconds S]
-
-The programs are the windows build's; use MOKUNA_WINEPREFIX for a prefix of your own."""
-import argparse
+The windows build's programs run under Wine on a private Xvfb; Private_Dirty is read SECONDS after each start.
+Mokuna starts in a fresh folder (making the mask files), then again there, as every day. A benchmark: it fails
+only when a program cannot be started. Prints the medians of RUNS runs."""
 import os
 import statistics
 import sys
@@ -18,10 +12,11 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import e2elib  # noqa: E402
 
+RUNS, SECONDS = 3, 4.0
+
 
 def private_dirty_kb(root, exe_name):
-    """Of the Windows program: the started process once Wine has exec'd into it, else a descendant."""
-    todo = [root]
+    todo = [root]  # the Windows program is the started process once Wine has exec'd into it, else a descendant
     while todo:
         pid = todo.pop()
         try:
@@ -32,38 +27,33 @@ def private_dirty_kb(root, exe_name):
                     return next(int(line.split()[1]) for line in f if line.startswith("Private_Dirty:"))
             with open(f"/proc/{pid}/task/{pid}/children") as f:
                 todo += [int(c) for c in f.read().split()]
-        except OSError:
-            pass  # gone meanwhile
+        except OSError:  # gone meanwhile
+            pass
     raise RuntimeError(f"{exe_name} is not running")
 
 
-def measure(display, folder, exe_name, seconds):
+def measure(display, folder, exe_name, seconds=SECONDS):
     app = e2elib.Mokuna(folder, display, program=exe_name).start()
+    time.sleep(seconds)
     try:
-        time.sleep(seconds)
         return private_dirty_kb(app.proc.pid, exe_name)
     finally:
         app.kill()
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--seconds", type=float, default=4.0)
-    args = parser.parse_args()
-    bare_exe = e2elib.build_file("tests/win/bench/bare_window.exe")
     mokuna = [e2elib.build_file(f) for f in ("host/Mokuna.exe", "scheduler/Kavrel.dll", "plugin/Fennick.dll")]
     mokuna += [os.path.join(e2elib.SOURCE_DIR, "assets", f) for f in e2elib.ASSET_FILES]
     figures = {"bare window": [], "Mokuna, later": [], "Mokuna, first": []}
     with e2elib.Display() as display:
-        bare = e2elib.scratch_folder([bare_exe])
+        bare = e2elib.scratch_folder([e2elib.build_file("tests/win/bench/bare_window.exe")])
         measure(display, bare, "bare_window.exe", 1.0)  # Wine's first start warms its caches
-        for _ in range(args.runs):
-            figures["bare window"].append(measure(display, bare, "bare_window.exe", args.seconds))
+        for _ in range(RUNS):
+            figures["bare window"].append(measure(display, bare, "bare_window.exe"))
             folder = e2elib.scratch_folder([f for f in mokuna if os.path.exists(f)])
-            figures["Mokuna, first"].append(measure(display, folder, "Mokuna.exe", args.seconds))
-            figures["Mokuna, later"].append(measure(display, folder, "Mokuna.exe", args.seconds))
-    print(f"Private_Dirty {args.seconds:g} s after start, median of {args.runs} (each run's figures in brackets)")
+            figures["Mokuna, first"].append(measure(display, folder, "Mokuna.exe"))
+            figures["Mokuna, later"].append(measure(display, folder, "Mokuna.exe"))
+    print(f"Private_Dirty {SECONDS:g} s after start, median of {RUNS} (each run's figures in brackets)")
     base = statistics.median(figures["bare window"])
     for name, kbs in figures.items():
         m = statistics.median(kbs)

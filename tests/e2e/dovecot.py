@@ -1,7 +1,6 @@
 """A private Dovecot POP3 server for the end-to-end tests: 127.0.0.1:110, a throw-away configuration in a
 temporary folder, one passwd-file user with a PLAIN password (so APOP works) and a maildir. With a server
-certificate it requires TLS: SSL/TLS on 127.0.0.1:995 and STLS on 110. Asked for IMAP as well, it serves the
-same mailbox on 143 (STARTTLS) and, with a certificate, 993 (SSL/TLS)."""
+certificate it requires TLS: SSL/TLS on 127.0.0.1:995 and STLS on 110 (and for IMAP, on 993 and 143)."""
 import os
 import shutil
 import socket

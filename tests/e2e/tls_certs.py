@@ -20,6 +20,8 @@ TEST_CA = os.path.join(e2elib.BUILD_DIR, "tests/win/plugin/test_ca.exe")
 
 def _openssl(*args, cwd):
     subprocess.run(["openssl", *args], cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    if args[0] == "ca" and not _full_width_signature(os.path.join(cwd, args[args.index("-out") + 1])):
+        _openssl(*args, cwd=cwd)  # again (a new serial number) until the signature suits Wine
 
 
 def _utc(days):
@@ -34,14 +36,6 @@ def _full_width_signature(pem):
     with open(pem, "rb") as f:
         r, s = decode_dss_signature(x509.load_pem_x509_certificate(f.read()).signature)
     return min(r, s) >= 1 << 248
-
-
-def _sign(*args, cwd, out):
-    """openssl ca with args, again until the signature suits Wine (a new serial number each time)."""
-    while True:
-        _openssl("ca", *args, "-out", out, cwd=cwd)
-        if _full_width_signature(out):
-            return
 
 
 class Authority:
@@ -80,9 +74,9 @@ commonName = supplied
                     "subjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid:always\n")
         _openssl("req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
                  "-keyout", self.key, "-out", "ca.csr", "-subj", f"/CN={name}", cwd=self.folder)
-        _sign("-batch", "-selfsign", "-notext", "-config", "ca.cnf", "-keyfile", self.key, "-in", "ca.csr",
-              "-extfile", "ca.ext", "-startdate", _utc(days=-1), "-enddate", _utc(days=3650), cwd=self.folder,
-              out=self.certificate)
+        _openssl("ca", "-batch", "-selfsign", "-notext", "-config", "ca.cnf", "-keyfile", self.key, "-in", "ca.csr",
+                 "-out", self.certificate, "-extfile", "ca.ext", "-startdate", _utc(days=-1),
+                 "-enddate", _utc(days=3650), cwd=self.folder)
         self.issued = 0
 
     def issue(self, host, start=None, end=None):
@@ -96,8 +90,8 @@ commonName = supplied
         _openssl("req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
                  "-keyout", base + ".key", "-out", base + ".csr", "-subj", f"/CN={host}", cwd=self.folder)
         dates = ["-startdate", start or _utc(days=-1), "-enddate", end or _utc(days=30)]
-        _sign("-batch", "-notext", "-config", os.path.join(self.folder, "ca.cnf"), "-in", base + ".csr",
-              "-extfile", base + ".ext", *dates, cwd=self.folder, out=base + ".pem")
+        _openssl("ca", "-batch", "-notext", "-config", os.path.join(self.folder, "ca.cnf"), "-in", base + ".csr",
+                 "-out", base + ".pem", "-extfile", base + ".ext", *dates, cwd=self.folder)
         return base + ".pem", base + ".key"
 
     def remove(self):
