@@ -1,7 +1,6 @@
 """A private Dovecot POP3 server for the end-to-end tests: 127.0.0.1:110, a throw-away configuration in a
 temporary folder, one passwd-file user with a PLAIN password (so APOP works) and a maildir. With a server
-certificate it requires TLS: SSL/TLS on 127.0.0.1:995 and STLS on 110. Asked for IMAP as well, it serves the
-same mailbox on 143 (STARTTLS) and, with a certificate, 993 (SSL/TLS)."""
+certificate it requires TLS: SSL/TLS on 127.0.0.1:995 and STLS on 110 (and for IMAP, on 993 and 143)."""
 import os
 import shutil
 import socket
@@ -35,8 +34,7 @@ class Dovecot:
     """A private Dovecot serving one passwd-file user with a maildir, in its own temporary folder."""
 
     def __init__(self, tls=None, imap=False):
-        """tls: (certificate file, key file) to require TLS with; None serves plain POP3 as before.
-        imap: serve IMAP beside POP3."""
+        """tls: (certificate file, key file) to require TLS with; None serves plain POP3 as before."""
         self.tls = tls
         self.imap = imap
         self.root = tempfile.mkdtemp(prefix="fennick-dovecot-")
@@ -101,18 +99,14 @@ service anvil {{
         return f"\n  inet_listener pop3s {{\n    address = 127.0.0.1\n    port = {TLS_PORT}\n    ssl = yes\n  }}"
 
     def imap_service(self):
-        if not self.imap:
-            return ""
-        imaps = (f"\n  inet_listener imaps {{\n    address = 127.0.0.1\n    port = {IMAPS_PORT}\n    ssl = yes\n  }}"
-                 if self.tls else "")
-        imap = f"\n  inet_listener imap {{\n    address = 127.0.0.1\n    port = {IMAP_PORT}\n  }}"
-        return f"\nservice imap-login {{{imap}{imaps}\n}}"
+        ports = [("imap", IMAP_PORT, "")] + ([("imaps", IMAPS_PORT, "\n    ssl = yes")] if self.tls else [])
+        listeners = "".join(f"\n  inet_listener {n} {{\n    address = 127.0.0.1\n    port = {p}{x}\n  }}"
+                            for n, p, x in ports)
+        return f"\nservice imap-login {{{listeners}\n}}" if self.imap else ""
 
     def ports(self):
-        ports = (PORT, TLS_PORT) if self.tls else (PORT,)
-        if self.imap:
-            ports += (IMAP_PORT, IMAPS_PORT) if self.tls else (IMAP_PORT,)
-        return ports
+        pop, imap = ((PORT, TLS_PORT), (IMAP_PORT, IMAPS_PORT)) if self.tls else ((PORT,), (IMAP_PORT,))
+        return pop + imap if self.imap else pop
 
     def listening(self):
         if self.process.poll() is not None:
@@ -140,8 +134,8 @@ service anvil {{
         os.chmod(self.passwd, 0o644)
 
     def add_message(self, seen=False):
-        """Delivers one message, already read elsewhere when seen; returns its identifier as the plug-in stores
-        it (lower case)."""
+        """Delivers one message (read elsewhere when seen); returns its identifier as the plug-in stores it
+        (lower case)."""
         self.count += 1
         ident = f"<Msg{self.count}.{int(time.time())}@Example.TEST>"
         body = (f"From: sender@example.test\r\nTo: {USER}@example.test\r\nSubject: test {self.count}\r\n"
@@ -151,10 +145,7 @@ service anvil {{
         with open(tmp, "w", newline="") as f:
             f.write(body)
         os.chmod(tmp, 0o666)
-        if seen:
-            os.rename(tmp, os.path.join(self.maildir, "cur", name + ":2,S"))
-        else:
-            os.rename(tmp, os.path.join(self.maildir, "new", name))
+        os.rename(tmp, os.path.join(self.maildir, *(("cur", name + ":2,S") if seen else ("new", name))))
         return ident.lower()
 
     def log(self):
@@ -177,14 +168,12 @@ service anvil {{
 
 
 def write_epop(folder, apop, password=PASSWORD, security=0, server="127.0.0.1", imap=False):
-    """security: 0 plain POP3 (no key written), 1 SSL/TLS, 2 STARTTLS, each on its default port; imap: read
-    the mailbox over IMAP instead of POP3."""
+    """security: 0 plain POP3 (no key written), 1 SSL/TLS, 2 STARTTLS, each on its default port."""
     text = (f"isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount={USER}\r\nPassword={password}\r\n"
             f"POPServer={server}\r\nisUseAPOP={1 if apop else 0}\r\nFilePlaying=\r\n")
     if security:
         text += f"POPSecurity={security}\r\n"
-    if imap:
-        text += "MailProtocol=1\r\n"
+    text += "MailProtocol=1\r\n" if imap else ""
     with open(os.path.join(folder, "epop.ini"), "wb") as f:
         f.write(text.encode("cp932"))
 

@@ -3,6 +3,7 @@ POP3 server that this script starts on 127.0.0.1:110 with a throw-away configura
 in plain text, then with TLS required: SSL/TLS on 995 and STARTTLS on 110, the server's certificate from a
 throw-away authority trusted only in the tests' Wine prefix), then over IMAP with TLS required (SSL/TLS on
 993, STARTTLS on 143), and the settings window is photographed."""
+import contextlib
 import os
 import shutil
 import subprocess
@@ -51,15 +52,27 @@ def check(folder, expected):
     assert got == expected.encode("cp932"), f"expected {expected!r}, got {got.decode('cp932', 'replace')!r}"
 
 
+@contextlib.contextmanager
+def served(ports, **options):
+    """A Dovecot with the options and a working folder; the server's log is printed when a check fails."""
+    for port in ports:
+        if port_taken(port):
+            raise AssertionError(f"port {port} on 127.0.0.1 is taken by another program; the Dovecot cases did not run")
+    server, folder = Dovecot(**options), working_folder()
+    try:
+        yield server, folder
+    except AssertionError:
+        print(server.log())
+        raise
+    finally:
+        server.stop()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 def conversation(apop, security=0, certificate=None):
     """First check, unchanged mailbox, one more message, wrong password: against one server. With security
     1 (SSL/TLS) or 2 (STARTTLS) the server requires TLS and every login must have been one over TLS."""
-    for port in (110, TLS_PORT) if security else (110,):
-        if port_taken(port):
-            raise AssertionError(f"port {port} on 127.0.0.1 is taken by another program; the Dovecot cases did not run")
-    server = Dovecot(tls=certificate)
-    folder = working_folder()
-    try:
+    with served((110, TLS_PORT) if security else (110,), tls=certificate) as (server, folder):
         ids = [server.add_message() for _ in range(3)]
         # The certificate names localhost, so that is the server's name here.
         write_epop(folder, apop, security=security, server="localhost" if security else "127.0.0.1")
@@ -83,12 +96,6 @@ def conversation(apop, security=0, certificate=None):
         if security:
             logins = server.logins()
             assert len(logins) == 3 and all(", TLS," in line for line in logins), f"logins: {logins}"
-    except AssertionError:
-        print(server.log())
-        raise
-    finally:
-        server.stop()
-        shutil.rmtree(folder, ignore_errors=True)
 
 
 @suite.case
@@ -110,49 +117,27 @@ def both_logins_over_ssl_tls_and_starttls():
             for security in (1, 2):
                 for apop in (False, True):
                     conversation(apop, security, certificate)
+                imap_conversation(security, certificate)
     finally:
         authority.remove()
 
 
 def imap_conversation(security, certificate):
-    """Unread mail announced with its count, once; mail read elsewhere before the check never; a password with
-    a blank, a quote and a Japanese character; every login over TLS."""
-    for port in (110, TLS_PORT, IMAP_PORT, IMAPS_PORT):
-        assert not port_taken(port), f"port {port} on 127.0.0.1 is taken by another program; the case did not run"
-    server = Dovecot(tls=certificate, imap=True)
-    folder = working_folder()
+    """Over IMAP: unread mail announced with its count, once; mail read elsewhere before the check never; a
+    password with a blank, a quote and a Japanese character; every login over TLS."""
     password = 'a b"パス'
-    server.set_password(password)
-    try:
-        for seen in (False, True, False):
-            server.add_message(seen)
+    with served((110, TLS_PORT, IMAP_PORT, IMAPS_PORT), tls=certificate, imap=True) as (server, folder):
+        server.set_password(password)
         write_epop(folder, apop=False, password=password, security=security, server="localhost", imap=True)
-        for delivered, expected in (((), NEW_MAIL.format(2)), ((), NO_NEW_MAIL), ((True,), NO_NEW_MAIL),
-                                    ((False,), NEW_MAIL.format(3)), ((), NO_NEW_MAIL)):
+        # the messages delivered before the check (True: read elsewhere), what the check says
+        for delivered, expected in (((False, True, False), NEW_MAIL.format(2)), ((), NO_NEW_MAIL),
+                                    ((True,), NO_NEW_MAIL), ((False,), NEW_MAIL.format(3))):
             for seen in delivered:
                 server.add_message(seen)
             check(folder, expected)
         assert epop_value(folder, "MailProtocol") == "1" and epop_value(folder, "IMAPUnseen") == "3"
         logins = server.logins()
-        assert len(logins) == 5 and all("imap-login" in l and ", TLS" in l for l in logins), f"logins: {logins}"
-    except AssertionError:
-        print(server.log())
-        raise
-    finally:
-        server.stop()
-        shutil.rmtree(folder, ignore_errors=True)
-
-
-@suite.case
-def imap_over_ssl_tls_and_starttls():
-    authority = tls_certs.Authority()
-    try:
-        certificate = authority.issue("localhost")
-        with tls_certs.trusted(authority):
-            for security in (1, 2):
-                imap_conversation(security, certificate)
-    finally:
-        authority.remove()
+        assert len(logins) == 4 and all("imap-login" in l and ", TLS" in l for l in logins), logins
 
 
 @suite.case

@@ -385,9 +385,9 @@ TEST_F(CoolFormWin, ControlSitsAtTheTopLeftAndPaintsWithoutErasing) {
   DeleteDC(dc);
 }
 
-// At every scale the outline is the picture's opaque part, pixel for pixel: the region holds exactly the
-// painted pixels that are not the transparent colour (column 0, never in a mask, left out), whole scales repeat the picture's pixels, and smoothing never mixes in the
-// transparent green (the character's own colours have at most 80 of green).
+// At every scale the window's outline is the picture's opaque part pixel for pixel (column 0, never in a mask,
+// left out), whole scales repeat the picture's pixels, and smoothing never mixes in the transparent green (the
+// character's own colours have at most 80 of green).
 TEST_F(CoolFormWin, ScaledPictureAndOutlineMatchPixelForPixel) {
   ASSERT_TRUE(WriteBytes(L"chara.bmp", masktest::BitmapFileBytes(61, 51, Character)));
   for (const int dpi : {96, 120, 144, 192}) {
@@ -395,36 +395,31 @@ TEST_F(CoolFormWin, ScaledPictureAndOutlineMatchPixelForPixel) {
     Host host;
     host.form.SetUpShape("chara.bmp", "chara.bmp.msk");
     host.form.SetDpi(dpi);
-    const int w = mokuna::Scale(61, dpi), h = mokuna::Scale(51, dpi);
     RECT client;
     GetClientRect(host.hwnd, &client);
     EXPECT_EQ(mokuna::Scale(62, dpi), client.right);
     EXPECT_EQ(mokuna::Scale(52, dpi), client.bottom);
-    EXPECT_EQ(w, host.form.ShownWidth());
-
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP target = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    EXPECT_EQ(mokuna::Scale(61, dpi), host.form.ShownWidth());
+    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, client.right, client.bottom));
     ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc, target);
     SendMessageW(host.hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
     HRGN region = CreateRectRgn(0, 0, 0, 0);
     ASSERT_NE(ERROR, GetWindowRgn(host.hwnd, region));
     int mismatches = 0, fringe = 0, off_source = 0;
-    for (int y = 0; y < h; ++y) {
-      for (int x = mokuna::Scale(1, dpi); x < w; ++x) {
+    for (int y = 0; y < mokuna::Scale(51, dpi); ++y) {
+      for (int x = mokuna::Scale(1, dpi); x < mokuna::Scale(61, dpi); ++x) {
         const COLORREF c = GetPixel(dc, x, y);
-        if ((PtInRegion(region, x, y) != FALSE) != (c != RGB(0, 255, 0))) ++mismatches;
-        if (c != RGB(0, 255, 0) && GetGValue(c) > 80) ++fringe;
-        if (dpi % 96 == 0 && c != Character(x * 96 / dpi, y * 96 / dpi)) ++off_source;
+        mismatches += (PtInRegion(region, x, y) != FALSE) != (c != RGB(0, 255, 0));
+        fringe += c != RGB(0, 255, 0) && GetGValue(c) > 80;
+        off_source += dpi % 96 == 0 && c != Character(x * 96 / dpi, y * 96 / dpi);
       }
     }
     EXPECT_EQ(0, mismatches);
     EXPECT_EQ(0, fringe);
     EXPECT_EQ(0, off_source);
     DeleteObject(region);
-    SelectObject(dc, old);
-    DeleteObject(target);
+    DeleteObject(SelectObject(dc, old));
     DeleteDC(dc);
   }
 }

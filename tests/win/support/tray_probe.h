@@ -1,5 +1,5 @@
 // The tray component's notification window as the tests reach it from outside: found among this thread's
-// windows by its class, and busy when a callback sent to it does not get through.
+// windows by its class.
 #pragma once
 
 #include <windows.h>
@@ -10,16 +10,12 @@ namespace testsupport {
 
 inline HWND TrayNotifyWindow() {
   HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND hwnd, LPARAM p) -> BOOL {
-        wchar_t name[32] = {};
-        GetClassNameW(hwnd, name, 32);
-        if (lstrcmpW(name, L"MokunaTrayNotify") != 0) return TRUE;
-        *reinterpret_cast<HWND*>(p) = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), [](HWND hwnd, LPARAM p) -> BOOL {
+    wchar_t name[32] = {};
+    GetClassNameW(hwnd, name, 32);
+    if (lstrcmpW(name, L"MokunaTrayNotify") == 0) *reinterpret_cast<HWND*>(p) = hwnd;
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
