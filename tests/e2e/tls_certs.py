@@ -1,6 +1,7 @@
 """Throw-away certificates for the TLS tests, made with the openssl command in a temporary folder, and a
 way to trust their authority for the current user of the tests' Wine prefix only (never the machine's own
 store): `with trusted(authority, env):` adds it to that user's Root store and removes it afterwards."""
+import base64
 import contextlib
 import datetime
 import os
@@ -10,9 +11,6 @@ import tempfile
 import time
 import uuid
 
-from cryptography import x509
-from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature
-
 import e2elib
 
 TEST_CA = os.path.join(e2elib.BUILD_DIR, "tests/win/plugin/test_ca.exe")
@@ -20,8 +18,6 @@ TEST_CA = os.path.join(e2elib.BUILD_DIR, "tests/win/plugin/test_ca.exe")
 
 def _openssl(*args, cwd):
     subprocess.run(["openssl", *args], cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    if args[0] == "ca" and not _full_width_signature(os.path.join(cwd, args[args.index("-out") + 1])):
-        _openssl(*args, cwd=cwd)  # again (a new serial number) until the signature suits Wine
 
 
 def _utc(days):
@@ -30,12 +26,36 @@ def _utc(days):
     return moment.strftime("%Y%m%d%H%M%SZ")
 
 
+def _der(data, at):
+    """The tag, contents and end of the DER element at data[at]."""
+    tag, length, at = data[at], data[at + 1], at + 2
+    if length & 0x80:
+        count = length & 0x7F
+        length, at = int.from_bytes(data[at:at + count], "big"), at + count
+    return tag, data[at:at + length], at + length
+
+
 def _full_width_signature(pem):
     """Whether both numbers of the certificate's P-256 signature take all 32 bytes. Wine's chain check
     refuses a signature whose r or s is shorter (about one in 128), so such a certificate is signed again."""
-    with open(pem, "rb") as f:
-        r, s = decode_dss_signature(x509.load_pem_x509_certificate(f.read()).signature)
-    return min(r, s) >= 1 << 248
+    with open(pem) as f:
+        data = base64.b64decode("".join(line for line in f.read().splitlines() if not line.startswith("-----")))
+    _, certificate, _ = _der(data, 0)
+    _, _, at = _der(certificate, 0)                  # the signed part
+    _, _, at = _der(certificate, at)                 # the algorithm
+    _, bits, _ = _der(certificate, at)               # the signature, after its unused-bits byte
+    _, numbers, _ = _der(bits[1:], 0)
+    _, r, at = _der(numbers, 0)
+    _, s, _ = _der(numbers, at)
+    return len(r.lstrip(b"\0")) == 32 and len(s.lstrip(b"\0")) == 32
+
+
+def _sign(*args, cwd, out):
+    """openssl ca with args, again until the signature suits Wine (a new serial number each time)."""
+    while True:
+        _openssl("ca", *args, "-out", out, cwd=cwd)
+        if _full_width_signature(out):
+            return
 
 
 class Authority:
@@ -74,9 +94,9 @@ commonName = supplied
                     "subjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid:always\n")
         _openssl("req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
                  "-keyout", self.key, "-out", "ca.csr", "-subj", f"/CN={name}", cwd=self.folder)
-        _openssl("ca", "-batch", "-selfsign", "-notext", "-config", "ca.cnf", "-keyfile", self.key, "-in", "ca.csr",
-                 "-out", self.certificate, "-extfile", "ca.ext", "-startdate", _utc(days=-1),
-                 "-enddate", _utc(days=3650), cwd=self.folder)
+        _sign("-batch", "-selfsign", "-notext", "-config", "ca.cnf", "-keyfile", self.key, "-in", "ca.csr",
+              "-extfile", "ca.ext", "-startdate", _utc(days=-1), "-enddate", _utc(days=3650), cwd=self.folder,
+              out=self.certificate)
         self.issued = 0
 
     def issue(self, host, start=None, end=None):
@@ -90,8 +110,8 @@ commonName = supplied
         _openssl("req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
                  "-keyout", base + ".key", "-out", base + ".csr", "-subj", f"/CN={host}", cwd=self.folder)
         dates = ["-startdate", start or _utc(days=-1), "-enddate", end or _utc(days=30)]
-        _openssl("ca", "-batch", "-notext", "-config", os.path.join(self.folder, "ca.cnf"), "-in", base + ".csr",
-                 "-out", base + ".pem", "-extfile", base + ".ext", *dates, cwd=self.folder)
+        _sign("-batch", "-notext", "-config", os.path.join(self.folder, "ca.cnf"), "-in", base + ".csr",
+              "-extfile", base + ".ext", *dates, cwd=self.folder, out=base + ".pem")
         return base + ".pem", base + ".key"
 
     def remove(self):
