@@ -36,7 +36,7 @@ class SystemClock final : public Clock {
 };
 
 // The local calendar time of a moment, as the platform knows it: the part of SystemClock made for POSIX in
-// clock_posix.cpp and for Windows in win32/clock_win.cpp.
+// clock_posix.cpp and for Windows in clock_win.cpp.
 std::tm LocalCalendar(std::time_t seconds);
 
 // A clock a test sets and moves; another thread (the scheduler's worker) may read it meanwhile.

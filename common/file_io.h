@@ -1,7 +1,8 @@
 // Whole-file reads and atomic whole-file writes. Paths are Shift-JIS bytes, as everywhere in the system.
-// Made for POSIX in file_io_posix.cpp and for Windows in win32/file_io_win.cpp.
+// Made for POSIX in file_io_posix.cpp and for Windows in file_io_win.cpp.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace fileio {
@@ -14,6 +15,10 @@ enum class ReadStatus { Ok, Missing, Unreadable };
 // Reads the whole file and tells missing apart from unreadable; for Unreadable, reason (when given)
 // receives the system's reason as Shift-JIS text.
 ReadStatus ReadFileStatus(const std::string& path, std::string& bytes, std::string* reason = nullptr);
+
+// Opens the file for reading bytes, as std::fopen(path, "rb") does with a Shift-JIS path on every platform:
+// nullptr with errno set when it cannot.
+std::FILE* OpenForReading(const std::string& path);
 
 // Reads the whole file. False when it cannot be opened or read.
 inline bool ReadFile(const std::string& path, std::string& bytes) {

@@ -9,9 +9,11 @@
 
 namespace fileio {
 
+std::FILE* OpenForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+
 ReadStatus ReadFileStatus(const std::string& path, std::string& bytes, std::string* reason) {
   bytes.clear();
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenForReading(path);
   if (!file) {
     const int code = errno;
     if (code == ENOENT || code == ENOTDIR) return ReadStatus::Missing;

@@ -5,9 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#ifdef _WIN32
-#include "win_text.h"
-#endif
+#include "file_io.h"
 
 namespace fennick {
 namespace {
@@ -33,14 +31,6 @@ inline std::uint32_t Rotl(std::uint32_t x, std::uint32_t n) { return (x << n) | 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
-
-std::FILE* OpenForReading(const std::string& path) {
-#ifdef _WIN32
-  return _wfopen(mokuna::WidenSjis(path).c_str(), L"rb");
-#else
-  return std::fopen(path.c_str(), "rb");
-#endif
-}
 
 }  // namespace
 
@@ -98,7 +88,7 @@ void TMD5::DigestMemory(const unsigned char* data, std::size_t length) {
 }
 
 void TMD5::DigestFile() {
-  std::unique_ptr<std::FILE, FileCloser> file(OpenForReading(InputFilePath));
+  std::unique_ptr<std::FILE, FileCloser> file(fileio::OpenForReading(InputFilePath));
   if (!file) throw Md5InputError(InputFilePath + ": " + std::strerror(errno));
   std::uint64_t total = 0;
   for (;;) {

@@ -1,6 +1,5 @@
 #include "win_text.h"
 
-#ifdef _WIN32
 #include <windows.h>
 
 namespace mokuna {
@@ -23,4 +22,3 @@ std::string NarrowToSjis(std::wstring_view wide) {
 }
 
 }  // namespace mokuna
-#endif

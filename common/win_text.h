@@ -1,5 +1,5 @@
-// Conversions between the system's Shift-JIS text and the wide text of the W API. Used by Win32 layers
-// only; the header itself stays free of <windows.h>.
+// Conversions between the system's Shift-JIS text and the wide text of the W API, made on Windows only
+// (win_text.cpp); the header itself stays free of <windows.h>.
 #pragma once
 
 #include <string>

@@ -72,6 +72,8 @@ static DWORD Replace(const std::wstring& temp, const std::wstring& target, DWORD
   return 0;
 }
 
+std::FILE* OpenForReading(const std::string& path) { return _wfopen(Widen(path).c_str(), L"rb"); }
+
 ReadStatus ReadFileStatus(const std::string& path, std::string& bytes, std::string* reason) {
   bytes.clear();
   HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
