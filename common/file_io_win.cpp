@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "file_io.h"
+#include "file_io_win.h"
 #include "win_text.h"
 
 namespace fileio {
@@ -19,12 +20,26 @@ static std::string SystemReason(DWORD code) {
   return mokuna::NarrowToSjis(reason);
 }
 
-// Moves temp to target, replacing it whatever it was. 0 or the system's error.
-static DWORD MoveOver(const std::wstring& temp, const std::wstring& target) {
+static DWORD SystemReplace(const std::wstring& full_target, const std::wstring& full_temp) {
+  return ReplaceFileW(full_target.c_str(), full_temp.c_str(), nullptr,
+                      REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)
+             ? 0
+             : GetLastError();
+}
+
+static DWORD SystemMove(const std::wstring& temp, const std::wstring& target) {
   return MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
              ? 0
              : GetLastError();
 }
+
+PlacementSteps& Placement() {
+  static PlacementSteps steps{SystemReplace, SystemMove};
+  return steps;
+}
+
+// Moves temp to target, replacing it whatever it was. 0 or the system's error.
+static DWORD MoveOver(const std::wstring& temp, const std::wstring& target) { return Placement().move(temp, target); }
 
 // Gives target back the attributes the user had set on the file it replaced (hidden, say).
 static void KeepAttributes(const std::wstring& target, DWORD old_attributes) {
@@ -49,12 +64,11 @@ static std::wstring FullPath(const std::wstring& path) {
 static DWORD Replace(const std::wstring& temp, const std::wstring& target, DWORD attributes) {
   // Full paths: Wine's replace fails on bare names.
   const std::wstring full_target = FullPath(target);
-  if (ReplaceFileW(full_target.c_str(), FullPath(temp).c_str(), nullptr,
-                   REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
+  const DWORD code = Placement().replace(full_target, FullPath(temp));
+  if (code == 0) {
     KeepAttributes(full_target, attributes);  // Wine's replace drops them
     return 0;
   }
-  const DWORD code = GetLastError();
   switch (code) {
     case ERROR_UNABLE_TO_MOVE_REPLACEMENT:    // the old file is gone, the new one still has its temporary name
     case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:  // (only with a backup name, which is never given)
@@ -117,12 +131,23 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, std::str
     DeleteFileW(temp.c_str());
     return fail(write_error ? write_error : ERROR_WRITE_FAULT);
   }
-  const DWORD code = attributes == INVALID_FILE_ATTRIBUTES ? MoveOver(temp, target) : Replace(temp, target, attributes);
-  if (code != 0) {
-    DeleteFileW(temp.c_str());
+  DWORD code = attributes == INVALID_FILE_ATTRIBUTES ? MoveOver(temp, target) : Replace(temp, target, attributes);
+  if (code == 0) return true;
+  if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    DeleteFileW(temp.c_str());  // the old file is still in place
     return fail(code);
   }
-  return true;
+  // No file under the target's name: the temporary file is the only copy of the settings. One more try
+  // (a virus scanner or an indexer may have held it for a moment), and then it stays where the user can
+  // find it.
+  code = MoveOver(temp, target);
+  if (code == 0) {
+    if (attributes != INVALID_FILE_ATTRIBUTES) KeepAttributes(target, attributes);
+    return true;
+  }
+  if (error)
+    *error = SystemReason(code) + "\r\n新しい内容は " + mokuna::NarrowToSjis(FullPath(temp)) + " に残っています。";
+  return false;
 }
 
 }  // namespace fileio

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "file_io.h"
+#include "file_io_win.h"
 #include "scratch_folder.h"
 
 namespace {
@@ -56,6 +57,43 @@ TEST_F(FileIoWin, ReadOnlyTargetFailsWithSystemReasonAndKeepsOldBytes) {
   ASSERT_TRUE(fileio::ReadFile("edll.ini", bytes));
   EXPECT_EQ("old", bytes);
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"edll.ini.~tmp"));
+}
+
+// Placement steps that fail as a failing disk or a scanner holding the file would.
+int move_failures = 0;
+unsigned long ReplaceLosingOld(const std::wstring& target, const std::wstring&) {
+  DeleteFileW(target.c_str());
+  return ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+}
+unsigned long ReplaceDenied(const std::wstring&, const std::wstring&) { return ERROR_ACCESS_DENIED; }
+unsigned long MoveAfterFailures(const std::wstring& temp, const std::wstring& target) {
+  if (move_failures-- > 0) return ERROR_SHARING_VIOLATION;
+  return MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : GetLastError();
+}
+
+TEST_F(FileIoWin, AFailedReplaceNeverDeletesTheOnlyCopy) {
+  const struct {
+    unsigned long (*replace)(const std::wstring&, const std::wstring&);
+    int move_failures;
+    const char* left;  // edll.ini afterwards, "" for none; saved when it is "new"
+    bool temp_kept;
+  } cases[] = {{ReplaceLosingOld, 2, "", true}, {ReplaceLosingOld, 1, "new", false}, {ReplaceDenied, 5, "old", false}};
+  const fileio::PlacementSteps system = fileio::Placement();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.move_failures);
+    ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", "old"));
+    fileio::Placement() = {c.replace, MoveAfterFailures};
+    move_failures = c.move_failures;
+    std::string reason, bytes;
+    const bool saved = fileio::WriteFileAtomic("edll.ini", "new", &reason);
+    fileio::Placement() = system;
+    EXPECT_EQ(std::string(c.left) == "new", saved);
+    EXPECT_EQ(*c.left != 0, fileio::ReadFile("edll.ini", bytes));
+    EXPECT_EQ(c.left, bytes);
+    EXPECT_EQ(c.temp_kept, fileio::ReadFile("edll.ini.~tmp", bytes) && bytes == "new");
+    EXPECT_EQ(c.temp_kept, reason.find("edll.ini.~tmp") != std::string::npos) << reason;
+    DeleteFileW(L"edll.ini.~tmp");
+  }
 }
 
 TEST_F(FileIoWin, ShiftJisFileNamesReachTheFileSystemAsTheirCharacters) {
