@@ -9,7 +9,9 @@
 #include "MessageLoop.h"
 #include "TimetablePage.h"
 #include "clock.h"
+#include "config_file.h"
 #include "file_io.h"
+#include "tokenizer.h"
 #include "win_text.h"
 
 namespace kavrel {
@@ -300,21 +302,39 @@ void Engine::Stop() {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->jobs.clear();
   }
+  EndIntake();
   Save("freeForm");
   shared_->results.Clear();
 }
 
-int Engine::ResultCount() const {
+int Engine::ResultCount() {
+  EndIntake();
   const std::size_t n = shared_->results.Count();
   return n > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(n);
 }
 
 const char* Engine::NextResult() {
+  EndIntake();
   if (!shared_->results.Pop(current_)) current_.clear();
+  const std::vector<std::string> tokens = SplitCommaText(current_);
+  intake_.open = tokens.size() > 3 && config::ParseInt(tokens[2]) == 900;
   return current_.c_str();
 }
 
+namespace {
+
+std::string FullRemark(std::size_t refused) {
+  return "400 Timetable full (" + std::to_string(kMaxEntries) + " entries), " + std::to_string(refused) +
+         " not added";
+}
+
+}  // namespace
+
 void Engine::AddEntry(std::string_view text) {
+  if (intake_.open && intake_.taken++ >= kMaxEntriesPerResult) {
+    ++intake_.over_result;
+    return;
+  }
   const ParsedEntry parsed = ParseEntry(text);
   if (!parsed.ok()) {
     Report("AddEntry", "400 " + parsed.error);
@@ -325,11 +345,32 @@ void Engine::AddEntry(std::string_view text) {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     change = shared_->timetable.Apply(parsed.entry, mokuna::CurrentClock());
   }
+  if (change == Timetable::Change::kFull) {
+    if (intake_.open)
+      ++intake_.full;
+    else
+      Report("AddEntry", FullRemark(1));
+    return;
+  }
   if (change == Timetable::Change::kNone) return;
   StartWorker("AddEntry");
   SetEvent(shared_->wake);  // an interval entry is due at once
-  Save("AddEntry");
+  if (intake_.open)
+    intake_.changed = true;
+  else
+    Save("AddEntry");
   NotifyPage();
+}
+
+void Engine::EndIntake() {
+  if (!intake_.open) return;
+  const Intake done = intake_;
+  intake_ = Intake{};
+  if (done.changed) Save("AddEntry");
+  if (done.over_result)
+    Report("AddEntry", "400 Too many entries in one result (at most " + std::to_string(kMaxEntriesPerResult) +
+                           "), " + std::to_string(done.over_result) + " not added");
+  if (done.full) Report("AddEntry", FullRemark(done.full));
 }
 
 void Engine::DirectAction(std::string_view text) {

@@ -34,7 +34,7 @@ class Engine {
   void Stop();
 
   // The seven exports, on the host's thread.
-  int ResultCount() const;
+  int ResultCount();
   const char* NextResult();
   void AddEntry(std::string_view text);
   void DirectAction(std::string_view text);
@@ -54,6 +54,18 @@ class Engine {
   void Save(const char* function);
   void Report(const char* function, const std::string& code_and_reason);
   void NotifyPage();
+  void EndIntake();
+
+  // The entries the host adds while it dispatches one 900 result string: from the GetResults that handed
+  // the string out to the host's next look at the queue. They count as one: at most kMaxEntriesPerResult
+  // of them, one write of kavrel.ini and one remark for all that were refused. Host thread only.
+  struct Intake {
+    bool open = false;
+    bool changed = false;
+    std::size_t taken = 0;
+    std::size_t over_result = 0;  // refused: beyond kMaxEntriesPerResult
+    std::size_t full = 0;         // refused: the timetable was full
+  };
 
   std::shared_ptr<Shared> shared_;
   HANDLE thread_ = nullptr;
@@ -64,6 +76,7 @@ class Engine {
   std::string saved_;       // what kavrel.ini holds (empty: no file, which also means no entries)
   std::string current_;     // the string GetResults handed out last
   std::mutex save_mutex_;
+  Intake intake_;
   std::unique_ptr<TimetablePage> page_;
 };
 

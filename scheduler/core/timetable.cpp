@@ -1,6 +1,8 @@
 #include "timetable.h"
 
 #include <algorithm>
+#include <array>
+#include <bitset>
 #include <cmath>
 
 #include "config_file.h"
@@ -17,12 +19,13 @@ constexpr std::int64_t kHoldBackMinutes = 180;
 
 bool IsInterval(const Entry& e) { return e.minute.kind == TimeField::Kind::kEvery; }
 
-bool MatchesAt(const Entry& e, const mokuna::LocalTime& t) {
-  if (!e.month.Matches(t.month) || !e.day.Matches(t.day) || !e.weekday.Matches(t.weekday) ||
-      !e.hour.Matches(t.hour))
-    return false;
-  return e.minute.kind != TimeField::Kind::kValue || e.minute.value == t.minute;
+// The fields above the minute.
+bool MatchesHour(const Entry& e, const mokuna::LocalTime& t) {
+  return e.month.Matches(t.month) && e.day.Matches(t.day) && e.weekday.Matches(t.weekday) && e.hour.Matches(t.hour);
 }
+
+// The first minute index of the hour of minute m.
+std::int64_t HourStart(std::int64_t m) { return m - ((m % 60) + 60) % 60; }
 
 bool IsBlankLine(const std::string& line) {
   return std::all_of(line.begin(), line.end(), [](char c) { return c >= 1 && c <= 32; });
@@ -59,6 +62,7 @@ Timetable::Change Timetable::Apply(const Entry& entry, const mokuna::Clock& cloc
     *same = NewSlot(entry, now);
     return Change::kReplaced;
   }
+  if (slots_.size() >= kMaxEntries) return Change::kFull;
   slots_.push_back(NewSlot(entry, now));
   return Change::kAdded;
 }
@@ -70,7 +74,36 @@ bool Timetable::Remove(std::string_view text) {
   return true;
 }
 
-bool Timetable::Due(Slot& slot, std::int64_t now) {
+// The local times of the hours one check looks at, each worked out once however many entries ask: after the
+// clock jumped a day, every entry looks back over the same 24 hours.
+class Timetable::HourTimes {
+ public:
+  explicit HourTimes(std::int64_t now) : now_hour_(HourStart(now)) {}
+  const mokuna::LocalTime& At(std::int64_t hour_start) {
+    const auto back = static_cast<std::size_t>((now_hour_ - hour_start) / 60);
+    if (!known_[back]) times_[back] = AtMinute(hour_start), known_[back] = true;
+    return times_[back];
+  }
+
+ private:
+  static constexpr std::size_t kHours = kCatchUpMinutes / 60 + 1;
+  std::int64_t now_hour_;
+  std::array<mokuna::LocalTime, kHours> times_;
+  std::bitset<kHours> known_;
+};
+
+// Whether a minute of [first, last] (the last day at most) matches e, looked at an hour at a time.
+bool Timetable::MatchesWithin(const Entry& e, std::int64_t first, std::int64_t last, HourTimes& hours) {
+  for (std::int64_t hour = HourStart(first); hour <= last; hour += 60) {
+    if (!MatchesHour(e, hours.At(hour))) continue;
+    if (e.minute.kind != TimeField::Kind::kValue) return true;
+    const std::int64_t m = hour + e.minute.value;
+    if (m >= first && m <= last) return true;
+  }
+  return false;
+}
+
+bool Timetable::Due(Slot& slot, std::int64_t now, HourTimes& hours) {
   const bool interval = IsInterval(slot.entry);
   const std::int64_t n = slot.entry.minute.value;
   if (slot.checked_through > now) {
@@ -87,8 +120,7 @@ bool Timetable::Due(Slot& slot, std::int64_t now) {
   }
   std::int64_t first = std::max(slot.checked_through + 1, now - kCatchUpMinutes + 1);
   if (interval) first = std::max(first, slot.next_due);
-  bool due = false;
-  for (std::int64_t m = first; m <= now && !due; ++m) due = MatchesAt(slot.entry, AtMinute(m));
+  const bool due = first <= now && MatchesWithin(slot.entry, first, now, hours);
   slot.checked_through = now;
   if (due && interval) slot.next_due = now + n;
   return due;
@@ -97,8 +129,9 @@ bool Timetable::Due(Slot& slot, std::int64_t now) {
 std::vector<Call> Timetable::TakeDue(const mokuna::Clock& clock) {
   const std::int64_t now = MinuteIndex(clock.Now());
   std::vector<Call> due;
+  HourTimes hours(now);
   for (Slot& slot : slots_)
-    if (Due(slot, now)) due.push_back(slot.entry.call);
+    if (Due(slot, now, hours)) due.push_back(slot.entry.call);
   return due;
 }
 
@@ -115,14 +148,19 @@ std::vector<LoadProblem> LoadTimetable(std::string_view text, Timetable& table, 
   table.Clear();
   std::vector<LoadProblem> problems;
   const std::vector<std::string> lines = config::SplitLines(text);
+  int first_refused = 0, refused = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (IsBlankLine(lines[i])) continue;
     const ParsedEntry parsed = ParseEntry(lines[i]);
-    if (parsed.ok())
-      table.Apply(parsed.entry, clock);
-    else
+    if (!parsed.ok()) {
       problems.push_back({static_cast<int>(i + 1), parsed.error});
+    } else if (table.Apply(parsed.entry, clock) == Timetable::Change::kFull && refused++ == 0) {
+      first_refused = static_cast<int>(i + 1);
+    }
   }
+  if (refused)
+    problems.push_back({first_refused, "timetable full (" + std::to_string(kMaxEntries) + " entries), " +
+                                           std::to_string(refused) + " not loaded"});
   return problems;
 }
 

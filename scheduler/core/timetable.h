@@ -28,12 +28,18 @@ namespace kavrel {
 std::int64_t MinuteIndex(const mokuna::LocalTime& t);
 mokuna::LocalTime AtMinute(std::int64_t minute_index);
 
+// Bounds that keep one runaway result string or file from stalling the library and the host: the entries
+// the timetable holds, and those one result string may add.
+constexpr std::size_t kMaxEntries = 1024;
+constexpr std::size_t kMaxEntriesPerResult = 256;
+
 class Timetable {
  public:
-  enum class Change { kNone, kAdded, kReplaced, kRemoved };
+  enum class Change { kNone, kAdded, kReplaced, kRemoved, kFull };
 
   // An entry for a DLL and function already in the timetable replaces it in its place; an off entry
-  // removes it. now is the moment of the change: a new entry's interval starts there.
+  // removes it; a new one beyond kMaxEntries is refused (kFull). now is the moment of the change: a new
+  // entry's interval starts there.
   Change Apply(const Entry& entry, const mokuna::Clock& clock);
 
   // Removes the entry whose text is exactly text (what the settings page lists). False when none is.
@@ -54,8 +60,10 @@ class Timetable {
     std::int64_t checked_through;  // last minute index examined for this entry
     std::int64_t next_due;         // interval entries: first minute index of the next run
   };
+  class HourTimes;
   static Slot NewSlot(const Entry& entry, std::int64_t now);
-  static bool Due(Slot& slot, std::int64_t now);
+  static bool Due(Slot& slot, std::int64_t now, HourTimes& hours);
+  static bool MatchesWithin(const Entry& e, std::int64_t first, std::int64_t last, HourTimes& hours);
 
   std::vector<Slot> slots_;
 };
@@ -67,7 +75,8 @@ struct LoadProblem {
 };
 
 // Fills table (emptied first) from the text of kavrel.ini, line by line as AddEntry would take them.
-// Blank lines are skipped quietly; malformed ones are skipped and returned.
+// Blank lines are skipped quietly; malformed ones are skipped and returned, and so, as one problem, are the
+// entries beyond kMaxEntries.
 std::vector<LoadProblem> LoadTimetable(std::string_view text, Timetable& table, const mokuna::Clock& clock);
 
 }  // namespace kavrel

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -187,3 +188,22 @@ TEST(Timetable, LoadSkipsBadLinesAndReadsTheRestLikeAddEntry) {
 }
 
 }  // namespace
+
+TEST(Timetable, HoldsAtMostItsBoundAndLooksBackOverADayQuickly) {
+  FakeClock clock(At(2026, 12, 7, 10, 0));
+  Timetable table;
+  std::string file;  // entries that are never due, so each check looks back over every minute
+  for (std::size_t i = 0; i <= kavrel::kMaxEntries; ++i) file += "2 31 * * 5 P" + std::to_string(i) + " 0 Run\r\n";
+  const auto problems = kavrel::LoadTimetable(file, table, clock);
+  ASSERT_EQ(1u, problems.size());
+  EXPECT_EQ(1025, problems[0].line);
+  EXPECT_EQ("timetable full (1024 entries), 1 not loaded", problems[0].reason);
+  EXPECT_EQ(Timetable::Change::kFull, table.Apply(E("* * * * /5 Extra 0 Run"), clock));
+  EXPECT_EQ(Timetable::Change::kReplaced, table.Apply(E("* * * * /5 P0 0 Run"), clock));
+  EXPECT_EQ(kavrel::kMaxEntries, table.size());
+  EXPECT_EQ(1u, table.TakeDue(clock).size());
+  clock.AdvanceMs(23 * 3600 * 1000);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(1u, table.TakeDue(clock).size());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+}

@@ -12,6 +12,7 @@
 
 #include "DLLHead.h"
 #include "file_io.h"
+#include "result_dispatch.h"
 #include "scratch_folder.h"
 
 namespace {
@@ -154,6 +155,47 @@ TEST_F(Kavrel, MalformedTextIsReportedAndChangesNothing) {
             Results(7));
   EXPECT_EQ(before, IniFile());
   EXPECT_EQ(0, isResult());
+}
+
+TEST_F(Kavrel, ScheduleResultsAreBoundedAndEachWritesKavrelIniOnce) {
+  std::string lines;  // five results of 20 000 entries, each a call of its own and never due
+  for (int r = 0; r < 5; ++r) {
+    lines += "Tplug Schedule 900";
+    for (int i = 0; i < 20000; ++i) lines += " 2 31 * * 5 P" + std::to_string(r * 20000 + i) + " 0 Run +";
+    lines += "\r\n";
+  }
+  ASSERT_TRUE(fileio::WriteFileAtomic("tplug.txt", lines));
+  // The host's own dispatch; what it fetched is kept.
+  struct Recorder : mokuna::FunctionResultSource, mokuna::SpeechSink {
+    Recorder() : FunctionResultSource(isResult, ::GetResults, ::AddEntry) {}
+    std::string GetResults() override { return got.emplace_back(FunctionResultSource::GetResults()); }
+    void AddSerifu(const std::string&) override {}
+    Strings got;
+  } host;
+  const std::string too_many = "Kavrel AddEntry 400 Too many entries in one result (at most 256), 19744 not added";
+  const struct {
+    bool read_only;
+    std::size_t lines;
+    Strings reports;  // beginnings of what came after the result itself
+  } cases[] = {{false, 256, {too_many}},
+               {true, 256, {"Kavrel AddEntry 500 Cannot write kavrel.ini: ", too_many}},
+               {false, 768, {too_many}},
+               {false, 1024, {too_many}},
+               {false, 1024, {too_many, "Kavrel AddEntry 400 Timetable full (1024 entries), 256 not added"}}};
+  for (int r = 0; r < 5; ++r) {
+    SCOPED_TRACE(r);
+    DirectAction(("Tplug " + std::to_string(r + 1) + " Say").c_str());
+    ASSERT_TRUE(WaitFor([] { return isResult() != 0; }));
+    SetFileAttributesW(L"kavrel.ini", cases[r].read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    host.got.clear();
+    const DWORD start = GetTickCount();
+    mokuna::DispatchResultString(host, host);
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    ASSERT_EQ(cases[r].reports.size() + 1, host.got.size());
+    for (std::size_t i = 0; i < cases[r].reports.size(); ++i) EXPECT_EQ(0u, host.got[i + 1].find(cases[r].reports[i]));
+    const std::string ini = IniFile();
+    EXPECT_EQ(cases[r].lines, static_cast<std::size_t>(std::count(ini.begin(), ini.end(), '\n')));
+  }
 }
 
 TEST_F(Kavrel, CallsDueTogetherRunOneAtATimeOnOneWorkerThread) {
