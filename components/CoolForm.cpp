@@ -275,7 +275,16 @@ bool TCoolForm::ApplyMaskBytes(std::string_view bytes) {
     return true;
   }
   if (!parent_) return false;
-  mask_bytes_.assign(bytes.data(), bytes.size());
+  // Only the union of the rectangles within the window is kept: then drawing work follows the window's
+  // pixels, however many rectangles a file holds and however they overlap. A file of canonical rectangles
+  // inside the window (every one the generator writes) comes through unchanged.
+  RECT window{};
+  GetWindowRect(parent_, &window);
+  const auto in96 = [this](LONG px) {
+    return static_cast<std::int32_t>((std::max(px, 0L) * kBaseDpi + dpi_ - 1) / dpi_ + 1);
+  };
+  mask_bytes_ = mask::EncodeMaskFile(
+      mask::Normalize(mask::DecodeRects(data), in96(window.right - window.left), in96(window.bottom - window.top)));
   // The smoothed picture keeps to this outline.
   if (dpi_ != kBaseDpi) BuildShownBitmap();
   ApplyScaledMask();

@@ -198,7 +198,7 @@ class TCoolForm {
   int picture_height_ = 0;
   int dpi_ = 96;
   HBITMAP shown_ = nullptr;  // the picture at dpi_ (dpi_ != 96 only)
-  std::string mask_bytes_;   // the last mask applied, as read (the outline at 96)
+  std::string mask_bytes_;   // the last mask applied, within the window (the outline at 96)
 };
 
 }  // namespace mokuna

@@ -29,6 +29,26 @@ std::int32_t GetI32(const unsigned char* p) {
 
 const unsigned char* Bytes(std::string_view s) { return reinterpret_cast<const unsigned char*>(s.data()); }
 
+// Adds rows [top, bottom) holding runs (left, right pairs) below rects, whose last band starts at last_band:
+// when that band ends at top with the same runs, it grows instead.
+void AddBand(std::vector<Rect>& rects, std::size_t& last_band, std::int32_t top, std::int32_t bottom,
+             const std::vector<std::int32_t>& runs) {
+  if (runs.empty()) return;
+  if (!rects.empty() && rects[last_band].bottom == top && rects.size() - last_band == runs.size() / 2) {
+    bool same = true;
+    for (std::size_t i = 0; same && i < runs.size() / 2; ++i) {
+      const Rect& r = rects[last_band + i];
+      same = r.left == runs[2 * i] && r.right == runs[2 * i + 1];
+    }
+    if (same) {
+      for (std::size_t i = last_band; i < rects.size(); ++i) rects[i].bottom = bottom;
+      return;
+    }
+  }
+  last_band = rects.size();
+  for (std::size_t i = 0; i < runs.size(); i += 2) rects.push_back(Rect{runs[i], top, runs[i + 1], bottom});
+}
+
 }  // namespace
 
 MaskBuilder::MaskBuilder(int width) : width_(width < 0 ? 0 : width) {}
@@ -55,22 +75,46 @@ void MaskBuilder::AddRow(const std::uint32_t* pixels, std::uint32_t transparent)
       if (x >= w - 1) break;
     }
   }
-  if (runs_.empty()) return;
+  AddBand(rects_, last_band_, y, y + 1, runs_);
+}
 
-  // A row whose runs equal those of the band right above it makes that band one row taller.
-  if (!rects_.empty() && rects_[last_band_].bottom == y && rects_.size() - last_band_ == runs_.size() / 2) {
-    bool same = true;
-    for (std::size_t i = 0; same && i < runs_.size() / 2; ++i) {
-      const Rect& r = rects_[last_band_ + i];
-      same = r.left == runs_[2 * i] && r.right == runs_[2 * i + 1];
-    }
-    if (same) {
-      for (std::size_t i = last_band_; i < rects_.size(); ++i) rects_[i].bottom = y + 1;
-      return;
-    }
+std::vector<Rect> Normalize(const std::vector<Rect>& rects, std::int32_t width, std::int32_t height) {
+  // Each rectangle, cut to the area, covers its columns from the row of its top edge to that of its bottom.
+  struct Edge {
+    std::int32_t y, left, right, delta;
+  };
+  std::vector<Edge> edges;
+  for (const Rect& r : rects) {
+    const std::int32_t left = std::max(r.left, 0), right = std::min(r.right, width);
+    const std::int32_t top = std::max(r.top, 0), bottom = std::min(r.bottom, height);
+    if (left >= right || top >= bottom) continue;
+    edges.push_back({top, left, right, 1});
+    edges.push_back({bottom, left, right, -1});
   }
-  last_band_ = rects_.size();
-  for (std::size_t i = 0; i < runs_.size(); i += 2) rects_.push_back(Rect{runs_[i], y, runs_[i + 1], y + 1});
+  std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y < b.y; });
+  // How many rectangles start (less how many end) at each column, summed across the rows seen so far.
+  std::vector<std::int64_t> starts(static_cast<std::size_t>(std::max(width, 0)) + 1, 0);
+  std::vector<Rect> out;
+  std::size_t last_band = 0;
+  std::vector<std::int32_t> runs;
+  for (std::size_t i = 0; i < edges.size();) {
+    const std::int32_t y = edges[i].y;
+    for (; i < edges.size() && edges[i].y == y; ++i) {
+      starts[static_cast<std::size_t>(edges[i].left)] += edges[i].delta;
+      starts[static_cast<std::size_t>(edges[i].right)] -= edges[i].delta;
+    }
+    if (i == edges.size()) break;  // the last edges end every rectangle
+    runs.clear();
+    std::int64_t depth = 0;
+    for (std::int32_t x = 0; x < width; ++x) {
+      const bool was = depth > 0;
+      depth += starts[static_cast<std::size_t>(x)];
+      if (was != (depth > 0)) runs.push_back(x);
+    }
+    if (runs.size() % 2) runs.push_back(width);
+    AddBand(out, last_band, y, edges[i].y, runs);
+  }
+  return out;
 }
 
 Rect Bounds(const std::vector<Rect>& rects) {

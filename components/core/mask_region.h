@@ -48,6 +48,11 @@ class MaskBuilder {
   std::vector<std::int32_t> runs_;  // left, right pairs of the row being added
 };
 
+// The union of rects within [0, width) x [0, height), in canonical banded order: what the platform's region
+// of them holds there, and the rectangles themselves when they are canonical and inside already. The work
+// grows with the area and the number of rectangles, never with how much they overlap.
+std::vector<Rect> Normalize(const std::vector<Rect>& rects, std::int32_t width, std::int32_t height);
+
 // Bounding rectangle of rects; all zero for an empty list.
 Rect Bounds(const std::vector<Rect>& rects);
 

@@ -55,6 +55,22 @@ TEST(MaskBuilder, BandsMergeOnlyIdenticalTouchingRows) {
   EXPECT_EQ((std::vector<Rect>{{1, 0, 2, 1}, {2, 1, 3, 2}}), Build({".#..", "..#."}));
 }
 
+TEST(MaskNormalize, UnionWithinTheAreaInBandedOrder) {
+  using Rects = std::vector<Rect>;
+  const Rects generated = Build({".#.##", ".#.##", ".##..", "....#", ".#.##"});
+  const struct {
+    Rects in, out;
+  } cases[] = {
+      {generated, generated},  // what the generator writes comes through as it is
+      {Rects(5000, Rect{0, 0, 6, 5}), {{0, 0, 6, 5}}},
+      {{{3, 2, 6, 4}, {0, 0, 4, 3}}, {{0, 0, 4, 2}, {0, 2, 6, 3}, {3, 3, 6, 4}}},
+      {{{4, 0, 6, 1}, {0, 0, 2, 1}, {2, 0, 4, 1}}, {{0, 0, 6, 1}}},  // touching runs join
+      {{{-2147483647 - 1, -5, 2147483647, 2}, {7, 0, 9, 9}, {2, 1, 2, 4}}, {{0, 0, 6, 2}}},
+      {{}, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.out, mask::Normalize(c.in, 6, 5));
+}
+
 std::string Le32(std::uint32_t v) {
   std::string s(4, '\0');
   for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i) & 0xFF);

@@ -424,6 +424,18 @@ TEST_F(CoolFormWin, ScaledPictureAndOutlineMatchPixelForPixel) {
   }
 }
 
+TEST_F(CoolFormWin, AMebibyteOfOverlappingRectanglesSetsUpQuicklyAt150Percent) {
+  ASSERT_TRUE(WriteBytes(L"chara.bmp", masktest::BitmapFileBytes(480, 360, Character)));
+  const std::vector<mask::Rect> rects((1 << 20) / 16 - 3, mask::Rect{1, 0, 481, 360});
+  ASSERT_TRUE(WriteBytes(L"chara.bmp.msk", mask::EncodeMaskFile(rects)));
+  Host host;
+  const DWORD start = GetTickCount();
+  host.form.SetUpShape("chara.bmp", "chara.bmp.msk");
+  host.form.SetDpi(144);
+  EXPECT_LT(GetTickCount() - start, 5000u);
+  EXPECT_EQ(mask::EncodeRegionData({{2, 0, 722, 540}}), host.RegionData());
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Mouse
 
