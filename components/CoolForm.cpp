@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Dpi.h"
+#include "device_name.h"
 #include "extMaskgenerator.h"
 #include "mask_region.h"
 #include "sjis.h"
@@ -174,13 +175,14 @@ void TCoolForm::LoadPicture(const std::string& path) {
   const std::string kind = LowerAscii(ext);
   if (kind != "bmp" && kind != "ico" && kind != "wmf" && kind != "emf")
     throw std::runtime_error("拡張子 ." + ext + " の画像形式は処理できません");
+  const std::runtime_error cannot_open("ファイル " + path + " は開けません");
+  if (IsDeviceName(path)) throw cannot_open;  // a console or a serial port, never a picture
   // Pictures are opened relative to the current folder only: a bare name handed to LoadImage is also
   // looked for beside the program, which would show a picture the user's folder does not hold.
   std::wstring wide = WidenSjis(path);
   wchar_t full[MAX_PATH * 2];
   const DWORD full_len = GetFullPathNameW(wide.c_str(), MAX_PATH * 2, full, nullptr);
   if (full_len > 0 && full_len < MAX_PATH * 2) wide.assign(full, full_len);
-  const std::runtime_error cannot_open("ファイル " + path + " は開けません");
 
   if (kind == "bmp") {
     HANDLE image = LoadImageW(nullptr, wide.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "config_file.h"
+#include "device_name.h"
 #include "sjis.h"
 
 namespace kavrel {
@@ -135,6 +136,7 @@ std::string CheckDllName(std::string_view name) {
       return "bad DLL name";
     ++pos;
   }
+  if (mokuna::IsDeviceName(name)) return "DLL name must not name a device";
   if (IsOwnName(name)) return "Kavrel cannot call itself";
   return {};
 }

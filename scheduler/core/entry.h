@@ -63,7 +63,7 @@ ParsedEntry ParseEntry(std::string_view text);
 ParsedAction ParseAction(std::string_view text);
 
 // Empty when name can safely become "<name>.dll" for the loader: not empty, no folder or drive part, no
-// character a file name cannot hold, and not this library itself. Otherwise the reason.
+// character a file name cannot hold, no device name, and not this library itself. Otherwise the reason.
 std::string CheckDllName(std::string_view name);
 
 // True when name means this library (its own settings page), in any letter case.

@@ -76,13 +76,14 @@ TEST(Entry, MalformedEntriesSayWhy) {
 
 TEST(Entry, DllNamesThatCouldReachAnotherFileAreRefused) {
   for (const char* name : {"..\\Fennick", "sub/Fennick", "C:Fennick", "\\\\server\\share\\x", "Fen*", "Fen?",
-                           "a|b", "a\"b", "<a>"}) {
+                           "a|b", "a\"b", "<a>", "CON", "nul.x", "LPT1"}) {
     EXPECT_FALSE(kavrel::CheckDllName(name).empty()) << name;
     EXPECT_FALSE(ParseAction(std::string(name) + " 0 CheckMail").ok()) << name;
   }
   EXPECT_EQ("empty DLL name", kavrel::CheckDllName(""));
   EXPECT_EQ("DLL name too long", kavrel::CheckDllName(std::string(201, 'a')));
   EXPECT_EQ("bad DLL name", kavrel::CheckDllName(std::string("a\0b", 3)));
+  EXPECT_EQ("DLL name must not name a device", kavrel::CheckDllName("Com3"));
   // Calling its own exports from the worker would tear the library down under itself.
   EXPECT_EQ("Kavrel cannot call itself", kavrel::CheckDllName("KAVREL"));
   EXPECT_TRUE(kavrel::IsOwnName("kavrel"));

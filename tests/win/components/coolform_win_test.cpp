@@ -334,6 +334,7 @@ TEST_F(CoolFormWin, PictureErrorsStopTheSetUp) {
   };
   EXPECT_EQ("拡張子 .gif の画像形式は処理できません", message("chara.gif"));
   EXPECT_EQ("ファイル missing.bmp は開けません", message("missing.bmp"));
+  EXPECT_EQ("ファイル sub\\COM1.bmp は開けません", message("sub\\COM1.bmp"));
   ASSERT_TRUE(WriteBytes(L"chara.bmp", "BM not really a bitmap"));
   EXPECT_EQ("ファイル chara.bmp は開けません", message("chara.bmp"));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"chara.bmp.msk"));
