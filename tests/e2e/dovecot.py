@@ -30,6 +30,20 @@ def port_taken(port=PORT):
         probe.close()
 
 
+def ports_for(tls, imap):
+    pop, imap_ports = ((PORT, TLS_PORT), (IMAP_PORT, IMAPS_PORT)) if tls else ((PORT,), (IMAP_PORT,))
+    return pop + imap_ports if imap else pop
+
+
+def start(tls=None, imap=False):
+    """The one way the end-to-end suites start a server: a listening Dovecot with these options, or an
+    AssertionError when another program holds one of its ports (the case then cannot run)."""
+    for port in ports_for(tls, imap):
+        if port_taken(port):
+            raise AssertionError(f"port {port} on 127.0.0.1 is taken by another program; the Dovecot case did not run")
+    return Dovecot(tls=tls, imap=imap)
+
+
 class Dovecot:
     """A private Dovecot serving one passwd-file user with a maildir, in its own temporary folder."""
 
@@ -105,8 +119,7 @@ service anvil {{
         return f"\nservice imap-login {{{listeners}\n}}" if self.imap else ""
 
     def ports(self):
-        pop, imap = ((PORT, TLS_PORT), (IMAP_PORT, IMAPS_PORT)) if self.tls else ((PORT,), (IMAP_PORT,))
-        return pop + imap if self.imap else pop
+        return ports_for(self.tls, self.imap)
 
     def listening(self):
         if self.process.poll() is not None:

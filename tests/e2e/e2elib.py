@@ -49,7 +49,8 @@ WINE_RUN = os.path.join(SOURCE_DIR, "cmake/wine-run.sh")
 
 
 def wait_for(condition, timeout, interval=0.1):
-    """Polls condition until it is true or timeout seconds pass; returns its last value."""
+    """Polls condition until it is true or timeout seconds pass; returns its last value. The one way the
+    end-to-end tests wait: on a condition with a bound, never for a fixed time where a condition can be seen."""
     end = time.monotonic() + timeout
     while True:
         value = condition()
@@ -301,10 +302,7 @@ class Mokuna:
         self.display.key("Up", "Return")
 
     def wait_exit(self, timeout=30):
-        end = time.monotonic() + timeout
-        while self.proc.poll() is None and time.monotonic() < end:
-            time.sleep(0.1)
-        return self.proc.poll() is not None
+        return wait_for(lambda: self.proc.poll() is not None, timeout)
 
     def kill(self):
         if self.proc and self.proc.poll() is None:

@@ -7,7 +7,7 @@ import os
 
 import e2elib
 import tls_certs
-from dovecot import IMAP_PORT, IMAPS_PORT, TLS_PORT, Dovecot, epop_value, port_taken, write_epop
+from dovecot import epop_value, start, write_epop
 
 suite = e2elib.Suite("mail_e2e")
 
@@ -20,11 +20,7 @@ def balloon_texts(app):
 
 
 def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False):
-    ports = (110, TLS_PORT) if certificate else (110,)
-    ports += (IMAP_PORT, IMAPS_PORT) if imap else ()
-    for port in ports:
-        assert not port_taken(port), f"port {port} on 127.0.0.1 is taken by another program; the case could not run"
-    server = Dovecot(tls=certificate, imap=imap)
+    server = start(tls=certificate, imap=imap)
     try:
         for n in range(3):
             server.add_message(seen=imap and n == 1)  # IMAP counts the two unread ones

@@ -7,11 +7,10 @@ import contextlib
 import os
 import shutil
 import subprocess
-import time
 
 import e2elib
 import tls_certs
-from dovecot import IMAP_PORT, IMAPS_PORT, TLS_PORT, Dovecot, epop_value, port_taken, write_epop
+from dovecot import epop_value, start, write_epop
 
 PROBE = os.path.join(e2elib.BUILD_DIR, "tests/e2e/plugin/fennick_probe.exe")
 FENNICK = os.path.join(e2elib.BUILD_DIR, "plugin/Fennick.dll")
@@ -53,12 +52,9 @@ def check(folder, expected):
 
 
 @contextlib.contextmanager
-def served(ports, **options):
+def served(**options):
     """A Dovecot with the options and a working folder; the server's log is printed when a check fails."""
-    for port in ports:
-        if port_taken(port):
-            raise AssertionError(f"port {port} on 127.0.0.1 is taken by another program; the Dovecot cases did not run")
-    server, folder = Dovecot(**options), working_folder()
+    server, folder = start(**options), working_folder()
     try:
         yield server, folder
     except AssertionError:
@@ -72,7 +68,7 @@ def served(ports, **options):
 def conversation(apop, security=0, certificate=None):
     """First check, unchanged mailbox, one more message, wrong password: against one server. With security
     1 (SSL/TLS) or 2 (STARTTLS) the server requires TLS and every login must have been one over TLS."""
-    with served((110, TLS_PORT) if security else (110,), tls=certificate) as (server, folder):
+    with served(tls=certificate) as (server, folder):
         ids = [server.add_message() for _ in range(3)]
         # The certificate names localhost, so that is the server's name here.
         write_epop(folder, apop, security=security, server="localhost" if security else "127.0.0.1")
@@ -126,7 +122,7 @@ def imap_conversation(security, certificate):
     """Over IMAP: unread mail announced with its count, once; mail read elsewhere before the check never; a
     password with a blank, a quote and a Japanese character; every login over TLS."""
     password = 'a b"パス'
-    with served((110, TLS_PORT, IMAP_PORT, IMAPS_PORT), tls=certificate, imap=True) as (server, folder):
+    with served(tls=certificate, imap=True) as (server, folder):
         server.set_password(password)
         write_epop(folder, apop=False, password=password, security=security, server="localhost", imap=True)
         # the messages delivered before the check (True: read elsewhere), what the check says
@@ -147,13 +143,13 @@ def settings_window_through_the_scheduler():
         write_epop(folder, apop=True)
         proc = subprocess.Popen([e2elib.WINE_RUN, os.path.join(folder, "fennick_probe.exe"), "page"], cwd=folder,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        line = b""
-        deadline = time.monotonic() + 60
-        while time.monotonic() < deadline:
-            line = proc.stdout.readline()
-            if not line or line.startswith(b"SHOWN"):
-                break
-        assert line.startswith(b"SHOWN"), "the settings window did not appear"
+        line = [b""]
+
+        def shown_or_ended():
+            line[0] = proc.stdout.readline()
+            return not line[0] or line[0].startswith(b"SHOWN")
+        e2elib.wait_for(shown_or_ended, 60, interval=0)
+        assert line[0].startswith(b"SHOWN"), "the settings window did not appear"
         shot = os.path.join(e2elib.BUILD_DIR, "fennick-settings.png")
         e2elib.screenshot(shot)
         open(os.path.join(folder, "close.flag"), "w").close()

@@ -54,14 +54,13 @@ def text_lines(shot):
 
 def watch(display, until, timeout):
     """Grabs the screen until until(shot) holds; returns (seconds since start, shot) or (None, last)."""
-    start = time.monotonic()
-    shot = None
-    while time.monotonic() - start < timeout:
-        shot = display.grab()
-        if until(shot):
-            return time.monotonic(), shot
-        time.sleep(0.1)
-    return None, shot
+    last = [None]
+
+    def look():
+        last[0] = display.grab()
+        return until(last[0])
+    seen = e2elib.wait_for(look, timeout)
+    return (time.monotonic() if seen else None), last[0]
 
 
 @suite.case

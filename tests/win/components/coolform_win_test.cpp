@@ -15,6 +15,7 @@
 #include "mask_region.h"
 #include "mask_region_probe.h"
 #include "scratch_folder.h"
+#include "wait_until.h"
 
 namespace {
 
@@ -92,21 +93,7 @@ struct Host {
   }
 };
 
-// Handles messages until done() holds, at most timeout_ms.
-template <class F>
-bool PumpUntil(F done, DWORD timeout_ms = 5000) {
-  const ULONGLONG end = GetTickCount64() + timeout_ms;
-  while (!done()) {
-    if (GetTickCount64() > end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  return true;
-}
+using testsupport::WaitUntil;
 
 void SendMouse(DWORD flags, int screen_x = 0, int screen_y = 0) {
   INPUT in{};
@@ -464,7 +451,7 @@ class CoolFormMouse : public ::testing::Test {
   // input sent before it has been handled too.
   void Settle(int x, int y) {
     SendMouse(MOUSEEVENTF_MOVE, x, y);
-    ASSERT_TRUE(PumpUntil([&] { return host->last_move.x == x && host->last_move.y == y; }));
+    ASSERT_TRUE(WaitUntil([&] { return host->last_move.x == x && host->last_move.y == y; }, 5000));
   }
   static Host* host;
 };
@@ -477,7 +464,7 @@ TEST_F(CoolFormMouse, LeftClickReportsPressThenExactlyOneReleaseAndDoesNotMove) 
   Settle(x, y);
   SendMouse(MOUSEEVENTF_LEFTDOWN);
   SendMouse(MOUSEEVENTF_LEFTUP);
-  ASSERT_TRUE(PumpUntil([&] { return host->events.size() >= 2; })) << host->events.size();
+  ASSERT_TRUE(WaitUntil([&] { return host->events.size() >= 2; }, 5000)) << host->events.size();
   Settle(x + 1, y + 1);
   EXPECT_EQ((std::vector<std::string>{"down L 20,15", "up L 20,15"}), host->events);
   const RECT after = host->WindowRect();
@@ -493,7 +480,7 @@ TEST_F(CoolFormMouse, LeftDragMovesTheWindowAndReportsOneRelease) {
   SendMouse(MOUSEEVENTF_MOVE, x + 10, y + 5);
   SendMouse(MOUSEEVENTF_MOVE, x + 40, y + 25);
   SendMouse(MOUSEEVENTF_LEFTUP);
-  ASSERT_TRUE(PumpUntil([&] { return host->events.size() >= 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return host->events.size() >= 2; }, 5000));
   Settle(x + 41, y + 26);
   EXPECT_EQ((std::vector<std::string>{"down L 30,30", "up L 30,30"}), host->events);
   const RECT after = host->WindowRect();
@@ -511,7 +498,7 @@ TEST_F(CoolFormMouse, RightClickReportsBothAndOpensThePopupMenu) {
   Settle(r.left + 12, r.top + 8);
   SendMouse(MOUSEEVENTF_RIGHTDOWN);
   SendMouse(MOUSEEVENTF_RIGHTUP);
-  ASSERT_TRUE(PumpUntil([&] { return host->menus_shown > 0 && host->events.size() >= 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return host->menus_shown > 0 && host->events.size() >= 2; }, 5000));
   KillTimer(host->hwnd, 1);
   EXPECT_EQ((std::vector<std::string>{"down R 12,8", "up R 12,8"}), host->events);
   EXPECT_EQ(0, host->commands);

@@ -17,6 +17,7 @@
 #include "host_settings.h"
 #include "win_text.h"
 #include "scratch_folder.h"
+#include "wait_until.h"
 
 namespace mokuna {
 namespace {
@@ -24,21 +25,7 @@ namespace {
 std::vector<std::string> g_errors;
 void RecordError(const std::string& text) { g_errors.push_back(text); }
 
-// Handles waiting messages until done() or timeout_ms have passed.
-template <class F>
-bool PumpUntil(F done, DWORD timeout_ms = 5000) {
-  const DWORD end = GetTickCount() + timeout_ms;
-  while (!done()) {
-    if (static_cast<int>(GetTickCount() - end) > 0) return false;
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-  return true;
-}
+using testsupport::WaitUntil;
 
 std::string Slurp(const char* name) {
   std::string bytes;
@@ -95,20 +82,20 @@ TEST(WindowTimer, EnabledWithIntervalTicksAndZeroStops) {
   EXPECT_FALSE(timer.Running());  // interval 0: no ticks
   timer.SetInterval(15);
   EXPECT_TRUE(timer.Running());
-  EXPECT_TRUE(PumpUntil([&] { return window.ticks >= 3; }));
+  EXPECT_TRUE(WaitUntil([&] { return window.ticks >= 3; }, 5000));
 
   timer.SetInterval(0);
   EXPECT_FALSE(timer.Running());
   EXPECT_TRUE(timer.Enabled());
   const int before = window.ticks;
-  PumpUntil([] { return false; }, 200);  // ten intervals without a tick
+  WaitUntil([] { return false; }, 200);  // ten intervals without a tick
   EXPECT_EQ(window.ticks, before);
 
   timer.SetEnabled(false);
   timer.SetInterval(15);
   EXPECT_FALSE(timer.Running());
   timer.SetEnabled(true);
-  EXPECT_TRUE(PumpUntil([&] { return window.ticks > before; }));
+  EXPECT_TRUE(WaitUntil([&] { return window.ticks > before; }, 5000));
 }
 
 TEST_F(CharacterWindow, StartUpAppliesEdllIniAndShutdownWritesIt) {
@@ -285,7 +272,7 @@ int g_boxes_open = 0, g_most_boxes_open = 0;
 void SlowBox(const std::string& text) {
   g_errors.push_back(text);
   g_most_boxes_open = std::max(g_most_boxes_open, ++g_boxes_open);
-  PumpUntil([] { return false; }, 1000);
+  WaitUntil([] { return false; }, 1000);
   --g_boxes_open;
 }
 
@@ -297,7 +284,7 @@ TEST_F(CharacterWindow, ErrorBoxesDoNotStack) {
   form.Results = &bad;
   SetGeneralErrorDisplay(SlowBox);
   form.Timer2.SetInterval(1);
-  ASSERT_TRUE(PumpUntil([&] { return bad.queued.empty() && g_boxes_open == 0; }, 120000));
+  ASSERT_TRUE(WaitUntil([&] { return bad.queued.empty() && g_boxes_open == 0; }, 120000));
   EXPECT_EQ(g_most_boxes_open, 1);
   int told = 0;
   for (const std::string& error : g_errors) {
@@ -393,19 +380,19 @@ TEST_F(CharacterWindow, StepsAsideForFullScreenAndNotifiesWhileHidden) {
   form.Timer2.SetInterval(50);
   auto shown = [&] { return IsWindowVisible(form.Handle()) && IsWindowVisible(calendar); };
   shell_state = 3;  // full-screen Direct3D
-  ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(form.Handle()) && !IsWindowVisible(calendar); }));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(form.Handle()) && !IsWindowVisible(calendar); }, 5000));
   results.queued = {"Fennick CheckMail 000 メールが3通きています． abcdefghijklmnopqrstuvwxy"};
-  ASSERT_TRUE(PumpUntil([&] { return g_infos.size() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return g_infos.size() == 1; }, 5000));
   form.Announce();
   EXPECT_EQ(NarrowToSjis(g_infos[0].szInfoTitle) + ": " + NarrowToSjis(g_infos[0].szInfo),
             "Mokuna: メールが3通きています．\r\nabcdefghijklmnopqrst\r\nuvwxy");
   EXPECT_EQ(g_infos[0].uFlags, static_cast<UINT>(NIF_INFO));
   shell_state = 5;
-  ASSERT_TRUE(PumpUntil(shown));
+  ASSERT_TRUE(WaitUntil(shown, 5000));
   results.queued = {"Fennick CheckMail 000 shown"};
-  ASSERT_TRUE(PumpUntil([&] { return results.queued.empty(); }));
+  ASSERT_TRUE(WaitUntil([&] { return results.queued.empty(); }, 5000));
   form.Hide1Click();
-  for (int state : {2, 5}) shell_state = state, PumpUntil([] { return false; }, 1200);
+  for (int state : {2, 5}) shell_state = state, WaitUntil([] { return false; }, 1200);
   EXPECT_FALSE(IsWindowVisible(form.Handle()) || IsWindowVisible(calendar));
   EXPECT_EQ(g_infos.size(), 1u);
   form.TaskTray1DblClick();

@@ -7,6 +7,7 @@
 
 #include "POP1.h"
 #include "plugin_test_support.h"
+#include "wait_until.h"
 #include "win_text.h"
 
 namespace {
@@ -31,18 +32,16 @@ class FennickDll : public ::testing::Test {
     return reinterpret_cast<PluginFunction>(reinterpret_cast<void*>(GetProcAddress(dll_, name)));
   }
 
+  // Presses the button id of the plug-in's window once it shows (within ten seconds).
+  static void ClickWhenShown(int id) {
+    HWND w = nullptr;
+    if (testsupport::WaitUntil([&] { return (w = FindWindowW(L"FennickTForm1", nullptr)) && IsWindowVisible(w); }))
+      SendMessageW(GetDlgItem(w, id), BM_CLICK, 0, 0);
+  }
+
   // Runs the DLL's PropertyPage while a second thread presses the button id of its window.
   std::string PressOnPage(int id) {
-    std::thread driver([id] {
-      for (int i = 0; i < 500; ++i) {
-        HWND w = FindWindowW(L"FennickTForm1", nullptr);
-        if (w && IsWindowVisible(w)) {
-          SendMessageW(GetDlgItem(w, id), BM_CLICK, 0, 0);
-          return;
-        }
-        Sleep(20);
-      }
-    });
+    std::thread driver([id] { ClickWhenShown(id); });
     const char* result = property_page_(0);
     driver.join();
     return result;
@@ -70,16 +69,7 @@ TEST_F(FennickDll, EachExportKeepsItsOwnResultAndLongOnesWhole) {
   const std::string interval(3000, '9');
   ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "POPServer=\r\nCheckInterval=" + interval + "\r\n"));
   const std::string expected = "Fennick PropertyPage 900 * * * * /" + interval + " Fennick 0 CheckMail";
-  std::thread driver([] {
-    for (int i = 0; i < 500; ++i) {
-      HWND w = FindWindowW(L"FennickTForm1", nullptr);
-      if (w && IsWindowVisible(w)) {
-        SendMessageW(GetDlgItem(w, fennick::kIdButton2), BM_CLICK, 0, 0);
-        return;
-      }
-      Sleep(20);
-    }
-  });
+  std::thread driver([] { FennickDll::ClickWhenShown(fennick::kIdButton2); });
   const char* page = property_page_(0);
   driver.join();
   EXPECT_EQ(expected, std::string(page));

@@ -414,7 +414,7 @@ PortErrorBox AnswerPortErrorBox() {
       },
       reinterpret_cast<LPARAM>(&box));
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  for (int i = 0; i < 250 && IsWindow(dialog); ++i) Sleep(20);
+  testsupport::WaitUntil([&] { return !IsWindow(dialog); }, 5000);
   return box;
 }
 
@@ -585,7 +585,7 @@ TEST_F(SettingsWindow, BrowsingElsewhereStillWritesTheFileWhereItWas) {
     if (!name) name = GetDlgItem(dialog, 0x480);
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wav.c_str()));
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    for (int i = 0; i < 250 && IsWindow(dialog); ++i) Sleep(20);
+    testsupport::WaitUntil([&] { return !IsWindow(dialog); }, 5000);
     if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     chosen = Text(w, kIdEdit6);
     Click(w, kIdButton2);

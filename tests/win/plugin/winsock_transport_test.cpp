@@ -9,6 +9,7 @@
 #include "WinsockTransport.h"
 #include "mail_check.h"
 #include "plugin_test_support.h"
+#include "wait_until.h"
 
 namespace {
 
@@ -139,7 +140,7 @@ struct SlowResolver {
   // Lets every held look-up go and waits (bounded) until count of them have ended.
   bool AllEnded(int count) const {
     SetEvent(shared->release);
-    for (int i = 0; i < 150 && shared->ended < count; ++i) Sleep(20);
+    testsupport::WaitUntil([&] { return shared->ended >= count; }, 3000);
     return shared->ended == count;
   }
 };

@@ -14,25 +14,14 @@
 #include "file_io.h"
 #include "result_dispatch.h"
 #include "scratch_folder.h"
+#include "wait_until.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 
 // Waits for condition while serving this thread's windows (the library's own page lives here).
-bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms = 10000) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (condition()) return true;
-    if (GetTickCount() - start > timeout_ms) return false;
-    Sleep(10);
-  }
-}
+using testsupport::WaitUntil;
 
 int ThreadCount() {
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -66,7 +55,7 @@ class Kavrel : public ::testing::Test {
   // Fetches result strings until n have come (or 10 seconds passed).
   Strings Results(std::size_t n) {
     Strings got;
-    WaitFor([&] {
+    WaitUntil([&] {
       while (got.size() < n && isResult()) got.push_back(GetResults());
       return got.size() >= n;
     });
@@ -131,7 +120,7 @@ TEST_F(Kavrel, ResultsArriveInCallOrderAndNullQueuesNothing) {
   EXPECT_EQ((Strings{"Tplug Echo 000 1", "Tplug Fail 101 Test failure", "Tplug Echo 000 -5",
                      "Tplug Say 000 こんにちは \"二 語\"", "Tplug Echo 000 2147483647"}),
             Results(5));
-  ASSERT_TRUE(WaitFor([&] { return Tplug("Log") == "Tplug Log 000 Echo:1 Null:0 Fail:101 Echo:-5 Say:1 Echo:2147483647"; }));
+  ASSERT_TRUE(WaitUntil([&] { return Tplug("Log") == "Tplug Log 000 Echo:1 Null:0 Fail:101 Echo:-5 Say:1 Echo:2147483647"; }));
   EXPECT_EQ(0, isResult());
   EXPECT_STREQ("", GetResults());  // asked for nothing: an empty string, never a dangling pointer
 }
@@ -185,7 +174,7 @@ TEST_F(Kavrel, ScheduleResultsAreBoundedAndEachWritesKavrelIniOnce) {
   for (int r = 0; r < 5; ++r) {
     SCOPED_TRACE(r);
     DirectAction(("Tplug " + std::to_string(r + 1) + " Say").c_str());
-    ASSERT_TRUE(WaitFor([] { return isResult() != 0; }));
+    ASSERT_TRUE(WaitUntil([] { return isResult() != 0; }));
     SetFileAttributesW(L"kavrel.ini", cases[r].read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
     host.got.clear();
     const DWORD start = GetTickCount();
@@ -227,7 +216,7 @@ TEST_F(Kavrel, ReplacementAndOffRewriteKavrelIni) {
   AddEntry("/0 * * * * Tplug 0 Nothing");  // nothing to remove: no change
   AddEntry("* * * * /0 Tplug 0 Block");
   EXPECT_EQ("", IniFile());
-  EXPECT_FALSE(WaitFor([] { return isResult() != 0; }, 300));
+  EXPECT_FALSE(WaitUntil([] { return isResult() != 0; }, 300));
 
   // A file that cannot be written is reported; the entry still counts until then.
   ASSERT_TRUE(SetFileAttributesW(L"kavrel.ini", FILE_ATTRIBUTE_READONLY));
@@ -278,7 +267,7 @@ TEST_F(Kavrel, TimetableSurvivesFreeFormAndInitForm) {
 TEST_F(Kavrel, BlockingPluginDoesNotHoldUpTheCaller) {
   DirectAction("Tplug 3000 Block");
   DirectAction("Tplug 8 Echo");
-  ASSERT_TRUE(WaitFor([&] { return Tplug("Stats").find("running=1") != std::string::npos; }));
+  ASSERT_TRUE(WaitUntil([&] { return Tplug("Stats").find("running=1") != std::string::npos; }));
   const DWORD start = GetTickCount();
   for (int i = 0; i < 100; ++i) {
     EXPECT_EQ(0, isResult());
@@ -296,7 +285,7 @@ TEST_F(Kavrel, FreeFormWaitsForTheCallInProgressAndLeavesNothingBehind) {
   initForm();
   DirectAction("Tplug 1500 Block");
   DirectAction("Tplug 1 Echo");  // still waiting at freeForm: never runs
-  ASSERT_TRUE(WaitFor([] { return GetModuleHandleW(L"Tplug.dll") != nullptr; }));
+  ASSERT_TRUE(WaitUntil([] { return GetModuleHandleW(L"Tplug.dll") != nullptr; }));
   const DWORD start = GetTickCount();
   freeForm();
   EXPECT_GE(GetTickCount() - start, 1000u);
@@ -311,7 +300,7 @@ TEST_F(Kavrel, FreeFormWaitsForTheCallInProgressAndLeavesNothingBehind) {
 
 TEST_F(Kavrel, FreeFormGivesUpOnACallThatWillNotEndAndStartsAfresh) {
   DirectAction("Tplug 12500 Block");
-  ASSERT_TRUE(WaitFor([] { return GetModuleHandleW(L"Tplug.dll") != nullptr; }));
+  ASSERT_TRUE(WaitUntil([] { return GetModuleHandleW(L"Tplug.dll") != nullptr; }));
   const DWORD start = GetTickCount();
   freeForm();
   const DWORD waited = GetTickCount() - start;
@@ -323,14 +312,14 @@ TEST_F(Kavrel, FreeFormGivesUpOnACallThatWillNotEndAndStartsAfresh) {
   DirectAction("Tplug 3 Echo");
   EXPECT_EQ((Strings{"Tplug Echo 000 3"}), Results(1));
   // The old call ends later; its result belongs to the finished session and does not show up here.
-  ASSERT_TRUE(WaitFor([&] { return Tplug("Log").find("Block:12500") != std::string::npos; }, 5000));
-  EXPECT_FALSE(WaitFor([] { return isResult() != 0; }, 300));
+  ASSERT_TRUE(WaitUntil([&] { return Tplug("Log").find("Block:12500") != std::string::npos; }, 5000));
+  EXPECT_FALSE(WaitUntil([] { return isResult() != 0; }, 300));
 }
 
 TEST_F(Kavrel, FreeFormClosesAPluginWindowLeftOpen) {
   DirectAction("Tplug 0 Modal");
   HWND box = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (box = FindWindowW(nullptr, L"Tplug")) != nullptr; }));
+  ASSERT_TRUE(WaitUntil([&] { return (box = FindWindowW(nullptr, L"Tplug")) != nullptr; }));
   const DWORD start = GetTickCount();
   freeForm();
   EXPECT_LT(GetTickCount() - start, 5000u);
@@ -359,7 +348,7 @@ TEST_F(Kavrel, OwnSettingsPageListsTheTimetableAndRemovesAnEntry) {
   SendMessageW(list, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(text));
   EXPECT_STREQ(L"1 1 * 0 0 テスト 0 Echo", text);
 
-  if (const char* hold = std::getenv("KAVREL_HOLD_PAGE_MS")) WaitFor([] { return false; }, std::atoi(hold));
+  if (const char* hold = std::getenv("KAVREL_HOLD_PAGE_MS")) WaitUntil([] { return false; }, std::atoi(hold));
 
   // Remove the first entry as the user would: select it, press 削除.
   HWND remove = FindWindowExW(page, nullptr, L"Button", L"削除");
@@ -374,7 +363,7 @@ TEST_F(Kavrel, OwnSettingsPageListsTheTimetableAndRemovesAnEntry) {
 
   // A change from elsewhere shows while the page is open; asking again brings up the same window.
   AddEntry("* * 0 12 0 Tplug 5 Echo");
-  EXPECT_TRUE(WaitFor([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 2; }));
+  EXPECT_TRUE(WaitUntil([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 2; }));
   PropertyPage("kavrel");
   EXPECT_EQ(page, FindWindowW(L"KavrelTimetablePage", nullptr));
   EXPECT_EQ(0, isResult());

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "wait_until.h"
+
 namespace testsupport {
 
 // The first visible top-level window of this process with the given class (and title, when one is given),
@@ -15,7 +17,7 @@ inline HWND WaitForWindow(const wchar_t* class_name, const std::wstring& title =
     std::wstring title;
     HWND found = nullptr;
   } search{class_name, title};
-  for (int i = 0; i < 500 && !search.found; ++i) {
+  WaitUntil([&] {
     EnumWindows(
         [](HWND w, LPARAM p) -> BOOL {
           auto* s = reinterpret_cast<Search*>(p);
@@ -32,8 +34,8 @@ inline HWND WaitForWindow(const wchar_t* class_name, const std::wstring& title =
           return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
-    if (!search.found) Sleep(20);
-  }
+    return search.found != nullptr;
+  });
   return search.found;
 }
 

@@ -57,7 +57,7 @@ TEST(FileOpenDialog, ChoosesAFileAndNeverMovesTheCurrentFolder) {
       if (!row.walk_to.empty()) Enter(dialog, row.walk_to);
       folder_while_open = ScratchFolder::CurrentDirectory();
       if (!row.file.empty()) Enter(dialog, row.file);
-      for (int i = 0; i < 250 && IsWindow(dialog) && !row.file.empty(); ++i) Sleep(20);
+      if (!row.file.empty()) testsupport::WaitUntil([&] { return !IsWindow(dialog); }, 5000);
       if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });
     std::wstring path = L"before";
