@@ -21,7 +21,8 @@ Typical use:
 
 Display: start()/stop() (or with), .env (environment with DISPLAY), grab() -> Screenshot, save_png(path),
   paint_background() (main_window_geometry calls it: Wine's start paints the root black),
-  click(x, y, button=1), double_click(x, y, gap=0.05), drag(x0, y0, x1, y1), key(*names), move(x, y),
+  click(x, y, button=1), open_menu(x, y) (a right click, then waits for the menu), double_click(x, y, gap=0.05),
+  drag(x0, y0, x1, y1), key(*names), move(x, y),
   visible_windows() -> [(id, name, x, y, w, h)], find_window(name=None, cls=None, timeout=10).
 Mokuna(folder, display): start() (or with), proc (the Popen), main_window_geometry(timeout=60) -> (x, y, w, h)
   of the character window, message_box(timeout=30) -> window or None, dismiss_message_box(key=None: clicks
@@ -189,6 +190,12 @@ class Display:
     def click(self, x, y, button=1):
         self.xdotool("mousemove", x, y, "click", button)
 
+    def open_menu(self, x, y):
+        """Right-clicks at (x, y) and waits (bounded) for the menu: a window of the program not there before."""
+        before = {w[0] for w in self.visible_windows()}
+        self.click(x, y, 3)
+        return wait_for(lambda: any(w[0] not in before for w in self.visible_windows()), 10)
+
     def double_click(self, x, y, gap=0.05):
         self.move(x, y)
         self.xdotool("click", 1)
@@ -297,8 +304,7 @@ class Mokuna:
         if not self.main_window:
             self.main_window_geometry()
         _, _, x, y, w, h = self.main_window
-        self.display.click(x + w // 2, y + h // 2, 3)
-        time.sleep(0.5)
+        self.display.open_menu(x + w // 2, y + h // 2)
         self.display.key("Up", "Return")
 
     def wait_exit(self, timeout=30):

@@ -87,8 +87,7 @@ class Desktop:
 
     def right_click_menu(self):
         x, y = self.character_centre()
-        self.display.click(x, y, 3)
-        time.sleep(0.8)
+        self.display.open_menu(x, y)
 
     def menu_item_from_bottom(self, n):
         """With the menu open: n = 1 is the last item (終了), 2 the one above it (隠す)."""

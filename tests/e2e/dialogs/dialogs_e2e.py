@@ -30,8 +30,7 @@ def read_ini(folder, name="edll.ini"):
 
 def open_menu_item(program, display, position):
     _, _, x, y, w, h = program.main_window
-    display.click(x + w // 2, y + h // 2, 3)
-    time.sleep(0.7)
+    display.open_menu(x + w // 2, y + h // 2)
     display.key(*["Down"] * position)
 
 

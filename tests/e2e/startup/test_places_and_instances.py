@@ -104,8 +104,7 @@ def second_start_in_the_same_folder_shows_the_first_and_ends():
             x, y, w, h = first.main_window_geometry()
             assert calendar_window(display)
             # Hide: right click, the item above Exit. Only a tray double click (or a second start) shows again.
-            display.click(x + w // 2, y + h // 2, 3)
-            time.sleep(0.5)
+            display.open_menu(x + w // 2, y + h // 2)
             display.key("Up", "Up", "Return")
             assert e2elib.wait_for(lambda: not display.visible_windows(), 10), display.visible_windows()
             before = files_of(folder)
