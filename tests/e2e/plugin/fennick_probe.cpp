@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "wait_until.h"
+
 namespace {
 
 using PluginFunction = const char*(__cdecl*)(int);
@@ -34,18 +36,12 @@ void PrintResult(const char* text) {
 // For "page": waits for the settings window, reports it, and cancels it on the signal.
 void WatchPage() {
   HWND window = nullptr;
-  for (int i = 0; i < 1500 && !window; ++i) {
-    window = FindWindowW(L"FennickTForm1", nullptr);
-    if (!window || !IsWindowVisible(window)) {
-      window = nullptr;
-      Sleep(20);
-    }
-  }
-  if (!window) return;
+  const auto shown = [&] { return (window = FindWindowW(L"FennickTForm1", nullptr)) && IsWindowVisible(window); };
+  if (!testsupport::WaitUntil(shown, 30000)) return;
   Sleep(500);  // let it paint before the picture is taken
   std::printf("SHOWN\n");
   std::fflush(stdout);
-  for (int i = 0; i < 600 && GetFileAttributesW(L"close.flag") == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
+  testsupport::WaitUntil([] { return GetFileAttributesW(L"close.flag") != INVALID_FILE_ATTRIBUTES; }, 60000);
   PostMessageW(GetDlgItem(window, 1001), BM_CLICK, 0, 0);
 }
 
@@ -75,15 +71,15 @@ int main(int argc, char** argv) {
     // Every result until the plug-in's own, within a bound that covers a few server waits.
     const std::string prefix = std::string("Fennick ") + function;
     bool done = false;
-    for (int i = 0; i < 1800 && !done; ++i) {
+    const auto own_result = [&] {
       while (is_result()) {
         const char* text = get_results();
         PrintResult(text);
         done = done || std::string(text).compare(0, prefix.size(), prefix) == 0;
       }
-      if (!done) Sleep(50);
-    }
-    if (!done) status = 4;
+      return done;
+    };
+    if (!testsupport::WaitUntil(own_result, 90000)) status = 4;
     free_form();
     FreeLibrary(kavrel);
   } else if (HMODULE fennick = LoadLibraryW(L"Fennick.dll")) {
