@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "Md5unit.h"
 #include "clock.h"
-#include "config_file.h"
 #include "mail_results.h"
 #include "message_id_reader.h"
 #include "sound_player.h"
@@ -23,6 +23,19 @@ constexpr std::size_t kQuitReadMax = 255;
 // Reading the retrieved message stops here when no identifier has turned up: the header sits at the top of
 // a message, and a server must not make us read without end.
 constexpr std::size_t kRetrieveLimit = 1 << 20;
+
+// A message count: 1 to 10 decimal digits and no more than a signed 32-bit number holds. Anything else (a
+// sign, thousands of leading zeros) is no count.
+std::optional<int> ParseCount(std::string_view token) {
+  if (token.empty() || token.size() > 10) return std::nullopt;
+  std::int64_t n = 0;
+  for (const char c : token) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  if (n > INT32_MAX) return std::nullopt;
+  return static_cast<int>(n);
+}
 
 bool WellFormedTimestamp(std::string_view t) {
   if (t.size() < 3 || t.front() != '<' || t.back() != '>') return false;
@@ -82,14 +95,18 @@ class Pop3Conversation {
     if (settings_.POPSecurity == kSecuritySslTls && !c_.StartTls(settings_.POPServer)) return false;
     std::string greeting, login;
     if (!WaitAndRead(results::kReceiveFailed, greeting)) return false;
+    // Nothing of the account goes to a server that has not said it is ready; one that says -ERR is there
+    // but will not take us now.
+    const std::vector<std::string> greeted = SplitCommaText(greeting);
+    if (greeted.empty() || greeted[0] != "+OK")
+      return c_.Fail(!greeted.empty() && greeted[0] == "-ERR" ? results::kCannotConnect : results::kUnexpectedReply);
     // No greeting follows STLS: APOP digests the timestamp of the one read in plain text.
     if (settings_.POPSecurity == kSecurityStartTls && !Stls()) return false;
 
     if (settings_.UsesApop()) {
-      const std::vector<std::string> tokens = SplitCommaText(greeting);
       // Without a proper timestamp the digest would be of something the server never sent.
-      if (tokens.empty() || !WellFormedTimestamp(tokens.back())) return c_.Fail(results::kUnexpectedReply);
-      const std::string digest = Md5Hex(tokens.back() + settings_.Password);
+      if (!WellFormedTimestamp(greeted.back())) return c_.Fail(results::kUnexpectedReply);
+      const std::string digest = Md5Hex(greeted.back() + settings_.Password);
       if (!c_.Send("APOP " + settings_.Account + " " + digest + "\r\n")) return false;
       if (!WaitAndRead(results::kReceiveFailed, login)) return false;
     } else {
@@ -107,25 +124,23 @@ class Pop3Conversation {
     if (tokens.empty()) return c_.Fail(results::kUnexpectedReply);
     if (tokens[0] != "+OK") return c_.Fail(results::kBadPassword);
 
-    std::string count_token;
     std::optional<int> count;
-    if (tokens.size() > 3) {
-      count_token = tokens[3];
-      count = config::ParseInt(count_token);
-    }
+    if (tokens.size() > 3) count = ParseCount(tokens[3]);
     // Most servers say only "+OK Logged in." now: ask for the count.
-    if (!count && !Stat(count_token, count)) return false;
+    if (!count && !Stat(count)) return false;
     const int n = *count;
+    // What is sent and said is the number written plainly, whatever zeros the server put before it.
+    const std::string number = std::to_string(n);
 
     Pop3Change change;
     change.mail_num = n;
     if (n != 0) {
-      if (!c_.Send("RETR " + count_token + "\r\n") || !c_.Wait()) return false;
+      if (!c_.Send("RETR " + number + "\r\n") || !c_.Wait()) return false;
       std::string id;
       if (!RetrieveIdentifier(id)) return false;
       decision_.new_mail = n > last_.LastMailNum || id != last_.LastMessageID;
-      decision_.count = count_token;
-      if (decision_.new_mail) PlayNewMailSound(settings_.isPlay, player_);
+      decision_.count = number;
+      if (decision_.new_mail) c_.OffTheClock([this] { PlayNewMailSound(settings_.isPlay, player_); });
       change.message_id = id;
     }
     change_ = change;
@@ -138,25 +153,23 @@ class Pop3Conversation {
     return true;
   }
 
-  bool Stat(std::string& count_token, std::optional<int>& count) {
+  bool Stat(std::optional<int>& count) {
     std::string reply;
     if (!c_.Send("STAT\r\n") || !WaitAndRead(results::kReceiveFailed, reply)) return false;
     const std::vector<std::string> tokens = SplitCommaText(reply);
     if (tokens.size() < 2 || tokens[0] != "+OK") return c_.Fail(results::kUnexpectedReply);
-    count_token = tokens[1];
-    count = config::ParseInt(count_token);
+    count = ParseCount(tokens[1]);
     return count || c_.Fail(results::kUnexpectedReply);
   }
 
-  // Reads the retrieved message until the reader has its identifier. Reaching the size or time bound first
+  // Reads the retrieved message until the reader has its identifier. Reaching the size bound or the deadline first
   // is a failed retrieval, not a message without an identifier: the newest message was never seen whole,
   // so nothing may be decided or remembered from it.
   bool RetrieveIdentifier(std::string& id) {
     MessageIdReader reader;
-    c_.StartReplies();
     std::size_t total = 0;
     for (;;) {
-      if (total >= kRetrieveLimit || c_.RepliesOverdue()) return c_.Fail(results::kSendingFailure);
+      if (total >= kRetrieveLimit || c_.Overdue()) return c_.Fail(results::kSendingFailure);
       const std::ptrdiff_t got = Read(kReadMax);
       if (got < 0) return c_.Fail(results::kCannotConnect);
       if (got == 0) return c_.Fail(results::kSendingFailure);
