@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,9 @@ struct MailDecision {
   bool new_mail = false;
   std::string count;  // the count the announcement says
 };
+
+// Turns the settings' Shift-JIS text into UTF-8, for a server that wants it; the platform knows how.
+using TextToUtf8 = std::function<std::string(const std::string& sjis)>;
 
 // The result string of a check that ended with this decision.
 std::string DecisionResult(const MailDecision& decision);
