@@ -9,24 +9,13 @@
 
 #include "../../native/plugin/fakes.h"
 #include "clock.h"
+#include "known_results.h"
 #include "mail_check.h"
 
 using fennick::testing::RecordingPlayer;
 using fennick::testing::ScriptedTransport;
 
 namespace {
-
-bool IsKnownResult(const std::string& r) {
-  namespace res = fennick::results;
-  for (const char* known : {res::kNoNewMail, res::kBadUser, res::kBadPassword, res::kCannotConnect,
-                            res::kSendingFailure, res::kReceiveFailed, res::kQuitReceiveFailed,
-                            res::kUnexpectedReply, res::kTlsNameMismatch, res::kTlsUntrusted, res::kStlsRefused,
-                            res::kSecureConnectionFailed})
-    if (r == known) return true;
-  const std::string head = res::kNewMailHead, tail = res::kNewMailTail;
-  return r.size() > head.size() + tail.size() && r.compare(0, head.size(), head) == 0 &&
-         r.compare(r.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 bool IsCommand(const std::string& c) {
   if (c.size() < 2 || c.compare(c.size() - 2, 2, "\r\n") != 0) return false;
@@ -84,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fennick::ConversationOutcome out =
       fennick::RunPop3Conversation(settings, state, server, &player, timeouts, &clock);
 
-  if (!IsKnownResult(out.result)) __builtin_trap();
+  if (!fuzzing::IsKnownCheckResult(out.result, false)) __builtin_trap();
   if (server.closes_ != 1) __builtin_trap();
   for (const std::string& c : server.sent_)
     if (!IsCommand(c)) __builtin_trap();
