@@ -1,4 +1,5 @@
-// The result strings a mail check may end with, for the fuzz targets' checks.
+// The result strings a mail check may end with. POP3 tells a refused user name from a refused password and
+// fails a retrieval; IMAP only refuses a login.
 #pragma once
 
 #include <string>
@@ -7,15 +8,13 @@
 
 namespace fuzzing {
 
-// POP3 tells a refused user name from a refused password and fails a retrieval; IMAP only refuses a login.
 inline bool IsKnownCheckResult(const std::string& r, bool imap) {
   namespace res = fennick::results;
   for (const char* known : {res::kNoNewMail, res::kCannotConnect, res::kReceiveFailed, res::kQuitReceiveFailed,
                             res::kUnexpectedReply, res::kTlsNameMismatch, res::kTlsUntrusted, res::kStlsRefused,
                             res::kSecureConnectionFailed})
     if (r == known) return true;
-  if (imap ? r == res::kLoginRefused
-           : (r == res::kBadUser || r == res::kBadPassword || r == res::kSendingFailure))
+  if (imap ? r == res::kLoginRefused : (r == res::kBadUser || r == res::kBadPassword || r == res::kSendingFailure))
     return true;
   const std::string head = res::kNewMailHead, tail = res::kNewMailTail;
   return r.size() > head.size() + tail.size() && r.compare(0, head.size(), head) == 0 &&
