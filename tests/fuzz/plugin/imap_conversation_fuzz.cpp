@@ -56,10 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     __builtin_trap();
   for (const std::string& c : server.sent_)
     if (c.size() < 2 || c.compare(c.size() - 2, 2, "\r\n") != 0) __builtin_trap();
-  if (settings.POPSecurity == fennick::kSecurityNone) {
-    if (!server.tls_.empty()) __builtin_trap();
-    return 0;
-  }
+  if (settings.POPSecurity == fennick::kSecurityNone) return server.tls_.empty() ? 0 : (__builtin_trap(), 0);
   const std::size_t before_tls = server.tls_.empty() ? server.sent_.size() : server.tls_[0].sent_before;
   for (std::size_t i = 0; i < before_tls; ++i) {
     const std::string& c = server.sent_[i];

@@ -12,10 +12,9 @@ inline bool IsKnownCheckResult(const std::string& r, bool imap) {
   namespace res = fennick::results;
   for (const char* known : {res::kNoNewMail, res::kCannotConnect, res::kReceiveFailed, res::kQuitReceiveFailed,
                             res::kUnexpectedReply, res::kTlsNameMismatch, res::kTlsUntrusted, res::kStlsRefused,
-                            res::kSecureConnectionFailed})
+                            res::kSecureConnectionFailed, imap ? res::kLoginRefused : res::kBadUser,
+                            imap ? res::kLoginRefused : res::kBadPassword, imap ? res::kLoginRefused : res::kSendingFailure})
     if (r == known) return true;
-  if (imap ? r == res::kLoginRefused : (r == res::kBadUser || r == res::kBadPassword || r == res::kSendingFailure))
-    return true;
   const std::string head = res::kNewMailHead, tail = res::kNewMailTail;
   return r.size() > head.size() + tail.size() && r.compare(0, head.size(), head) == 0 &&
          r.compare(r.size() - tail.size(), tail.size(), tail) == 0;

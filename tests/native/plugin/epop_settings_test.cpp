@@ -270,24 +270,13 @@ TEST(EpopSettings, WriteReplacesTheFileAndReportsFailure) {
   EXPECT_FALSE(error.empty());
 }
 
-}  // namespace
-}  // namespace fennick
-
-namespace fennick {
-namespace {
-
-// After a load error, a write keeps what the load never took: the lines of the keys it never reached
-// (unless changed since) and the lines of keys the plug-in does not know. A load without error writes
-// exactly what SaveEpop writes.
+// After a load error a write keeps the lines of keys never reached (unless changed) and of unknown keys;
+// after a load without error it writes exactly what SaveEpop writes.
 TEST(EpopFile, WriteAfterALoadErrorKeepsWhatTheLoadNeverTook) {
   const std::string head = "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\n";
   const std::string tail = "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\n";
   const std::string reached = "MailProtocol=2\r\nAccount=bob\r\nPassword=pw\r\nPOPServer=mail.example.org\r\nNote=x\r\n";
-  const struct {
-    std::string file;
-    void (*edit)(EpopSettings&);
-    std::string saved;
-  } rows[] = {
+  const struct { std::string file; void (*edit)(EpopSettings&); std::string saved; } rows[] = {
       {reached, [](EpopSettings&) {},
        head + "Account=bob\r\nPassword=pw\r\nPOPServer=mail.example.org\r\n" + tail + "Note=x\r\n"},
       {reached, [](EpopSettings& s) { s.Account = "alice"; },

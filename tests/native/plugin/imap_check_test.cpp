@@ -100,11 +100,7 @@ TEST(ImapCheck, ServerScripts) {
     ScriptedTransport server;
     for (const std::string& s : row.script) s == kClosed ? server.Closed() : server.Reply(s);
     mokuna::FakeClock clock{mokuna::LocalTime{}};
-    const auto to_utf8 = [](const std::string& sjis) {  // enough of the code page for kOdd
-      std::string out = sjis;
-      for (std::size_t at; (at = out.find("\x82\xa0")) != std::string::npos;) out.replace(at, 2, "\xe3\x81\x82");
-      return out;
-    };
+    const auto to_utf8 = [](const std::string& s) { return s == kOdd ? kOddUtf8 : s; };
     const ConversationOutcome out = RunImapConversation(settings, state, server, nullptr, {}, &clock, to_utf8);
     EXPECT_EQ(out.result, row.result);
     EXPECT_EQ(out.success, row.result == results::kNoNewMail || row.result.rfind(results::kNewMailHead, 0) == 0);
