@@ -129,6 +129,21 @@ std::wstring StorablePath(const std::wstring& path) {
   return short_path;
 }
 
+// Shift-JIS text as UTF-8. Bytes that are no Shift-JIS (a file saved in another code) go as they stand.
+std::string SjisToUtf8(const std::string& sjis) {
+  if (sjis.empty()) return sjis;
+  const int size = static_cast<int>(sjis.size());
+  const int wide_size = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, sjis.data(), size, nullptr, 0);
+  if (wide_size <= 0) return sjis;
+  std::wstring wide(static_cast<std::size_t>(wide_size), L'\0');
+  MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, sjis.data(), size, &wide[0], wide_size);
+  const int utf8_size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
+  if (utf8_size <= 0) return sjis;
+  std::string utf8(static_cast<std::size_t>(utf8_size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, &utf8[0], utf8_size, nullptr, nullptr);
+  return utf8;
+}
+
 }  // namespace
 
 void ShowErrorMessageBox(HWND owner, const std::string& text) {
@@ -151,7 +166,7 @@ UiHooks& Hooks() {
 }
 
 TForm1::TForm1(ModuleState& state) : state_(state) {
-  const EpopLoadResult load = LoadEpopFile(kEpopFileName, settings_, state_, &player_);
+  const EpopLoadResult load = file_.LoadFile(kEpopFileName, settings_, state_, &player_);
   loaded_protocol_ = settings_.MailProtocol;
   unreadable_ = load.error == EpopLoadResult::Error::Unreadable;
   if (load.ok() || !Hooks().show_error) return;
@@ -432,6 +447,7 @@ std::string RunCheckMail(ModuleState& state) {
   CheckMailEnv env;
   env.transport = &transport;
   env.player = &player;
+  env.to_utf8 = SjisToUtf8;
   env.on_load_error = [](const EpopLoadResult& load) {
     if (Hooks().show_error) Hooks().show_error(nullptr, load.message);
   };
@@ -451,7 +467,7 @@ std::string RunPropertyPage(ModuleState& state) {
       ForgetStateOnProtocolChange(form.LoadedProtocol(), settings, state);
     else
       settings.MailProtocol = form.LoadedProtocol();  // the recheck repeats what the last check saw
-    result = FinishPropertyPage(modal_result, settings, state, kEpopFileName, &save_error);
+    result = FinishPropertyPage(modal_result, settings, state, kEpopFileName, &save_error, &form.File());
   }
   if (!save_error.empty() && Hooks().show_error)
     Hooks().show_error(GetActiveWindow(), "設定を epop.ini に保存できませんでした．\r\n" + save_error);
@@ -459,31 +475,3 @@ std::string RunPropertyPage(ModuleState& state) {
 }
 
 }  // namespace fennick
-
-namespace {
-fennick::ModuleState g_state;
-// Each export's result lives here until that export is called again; a result of any length is kept whole.
-std::string g_check_mail_result;
-std::string g_property_page_result;
-// The page's result when it could not run: as after キャンセル.
-constexpr char kPropertyPageNothingDone[] = "Fennick PropertyPage 000 ";
-}  // namespace
-
-extern "C" const char* __cdecl CheckMail(int) {
-  try {
-    g_check_mail_result = fennick::RunCheckMail(g_state);
-  } catch (...) {
-    // Nothing may unwind into the caller; the answer needs no memory of its own, which may be what ran out.
-    return fennick::results::kCannotConnect;
-  }
-  return g_check_mail_result.c_str();
-}
-
-extern "C" const char* __cdecl PropertyPage(int) {
-  try {
-    g_property_page_result = fennick::RunPropertyPage(g_state);
-  } catch (...) {
-    return kPropertyPageNothingDone;
-  }
-  return g_property_page_result.c_str();
-}

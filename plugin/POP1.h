@@ -1,6 +1,6 @@
-// POP1: the mail checker's settings window TForm1 and the plug-in's two exports. The window is built anew
-// by every call: building it loads epop.ini (settings, module state, sound player); PropertyPage shows it
-// modally, CheckMail only uses what it loaded.
+// POP1: the mail checker's settings window TForm1 and the work of the plug-in's two exports. The window is
+// built anew by every call: building it loads epop.ini (settings, module state, sound player); PropertyPage
+// shows it modally, CheckMail only uses what it loaded.
 #pragma once
 
 #include <windows.h>
@@ -11,13 +11,6 @@
 #include "MciSound.h"
 #include "WindowBase.h"
 #include "epop_settings.h"
-
-extern "C" {
-// The plug-in's exports. The argument is not read; the result belongs to the plug-in and stays unchanged
-// until its next call.
-const char* __cdecl CheckMail(int unused);
-const char* __cdecl PropertyPage(int unused);
-}
 
 namespace fennick {
 
@@ -85,6 +78,8 @@ class TForm1 : public mokuna::Window {
   // epop.ini is there but could not be read: the user was told, nothing was loaded, nothing may be written.
   bool Unreadable() const { return unreadable_; }
   MciSound& MediaPlayer1() { return player_; }
+  // The load the window made, for the write after OK.
+  const EpopFile& File() const { return file_; }
   // Handle(): the window while it is shown, else null.
 
  private:
@@ -108,6 +103,7 @@ class TForm1 : public mokuna::Window {
   void EndModal(int result);
 
   ModuleState& state_;
+  EpopFile file_;
   EpopSettings settings_;
   MciSound player_;
   HFONT font_ = nullptr;

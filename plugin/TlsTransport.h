@@ -4,25 +4,26 @@
 // on a plain connection.
 #pragma once
 
+#include <climits>
 #include <memory>
 
 #include "WinsockTransport.h"
-#include "pop_transport.h"
+#include "mail_transport.h"
 
 namespace fennick {
 
-class TlsTransport final : public PopTransport {
+class TlsTransport final : public MailTransport {
  public:
   TlsTransport();
   ~TlsTransport() override;
   TlsTransport(const TlsTransport&) = delete;
   TlsTransport& operator=(const TlsTransport&) = delete;
 
-  bool Connect(const std::string& host, int port) override;
+  bool Connect(const std::string& host, int port, int within_ms = INT_MAX) override;
   WaitResult WaitReadable(int timeout_ms) override;
   std::ptrdiff_t Read(char* buffer, std::size_t max, int timeout_ms) override;
   bool Send(std::string_view bytes) override;
-  TlsResult StartTls(const std::string& server_name, int timeout_ms) override;
+  TlsResult StartTls(const std::string& server_name, int timeout_ms, int within_ms = INT_MAX) override;
   // Sends the TLS closing alert when the session is up, then closes the connection.
   void Close() override;
 

@@ -8,8 +8,7 @@
 
 #include "clock.h"
 #include "imap_reply.h"
-#include "pop_transport.h"
-#include "session_base.h"
+#include "mail_results.h"
 #include "sound_player.h"
 
 namespace fennick {
@@ -53,33 +52,52 @@ std::string Quoted(std::string_view s) {
   return out + "\"";
 }
 
-// The highest number of a UID set as ESEARCH gives it ("5,7:9").
-std::uint32_t HighestOfSet(std::string_view set) {
+// The highest number of a UID set as ESEARCH gives it ("5,7:9"); nothing when any piece is no number.
+std::optional<std::uint32_t> HighestOfSet(std::string_view set) {
   std::uint32_t highest = 0;
   std::size_t i = 0;
   while (i <= set.size()) {
     const std::size_t end = std::min(set.find_first_of(",:", i), set.size());
-    if (const auto n = imap::ParseNumber(set.substr(i, end - i))) highest = std::max(highest, *n);
+    const auto n = imap::ParseNumber(set.substr(i, end - i));
+    if (!n) return std::nullopt;
+    highest = std::max(highest, *n);
     i = end + 1;
   }
   return highest;
 }
 
-class ImapSession : SessionBase {
- public:
-  ImapSession(const EpopSettings& settings, ModuleState& state, PopTransport& transport, SoundPlayer* player,
-              const PopTimeouts& timeouts, const mokuna::Clock& clock)
-      : SessionBase(settings, state, transport, player, timeouts), reader_(transport, timeouts, clock) {}
+// The end of the data item at i: past the list it opens, or the one token.
+std::size_t SkipItem(const std::vector<Token>& t, std::size_t i) {
+  int depth = 0;
+  do {
+    if (t[i].kind == Token::Kind::Open) ++depth;
+    else if (t[i].kind == Token::Kind::Close) --depth;
+    ++i;
+  } while (depth > 0 && i < t.size());
+  return i;
+}
 
-  ConversationOutcome Run() { return Conclude([this] { return Converse(); }); }
+class ImapConversation {
+ public:
+  ImapConversation(MailConnection& connection, const EpopSettings& settings, const ImapState& last,
+                   SoundPlayer* player, const TextToUtf8& to_utf8)
+      : c_(connection), settings_(settings), last_(last), player_(player), reader_(connection) {
+    // Servers keep user names and passwords as UTF-8, and SASL asks for it.
+    account_ = to_utf8 ? to_utf8(settings.Account) : settings.Account;
+    password_ = to_utf8 ? to_utf8(settings.Password) : settings.Password;
+  }
+
+  bool Run() { return Converse(); }
+  const MailDecision& Decision() const { return decision_; }
+  // What the module state becomes: only a conversation that succeeded changes it.
+  const std::optional<ImapState>& Change() const { return change_; }
 
  private:
   using Untagged = std::function<bool(const Response&)>;
 
-  bool Send(const std::string& bytes) {
-    reader_.Restart();
-    return transport_.Send(bytes) || Fail(results::kCannotConnect);
-  }
+  bool Fail(const char* result) { return c_.Fail(result); }
+
+  bool Send(const std::string& bytes) { return c_.Send(bytes); }
 
   // The next response, parsed. A connection that ends first gives closed_result; with none, it ends the
   // reading without a result.
@@ -138,7 +156,9 @@ class ImapSession : SessionBase {
           if (on_untagged && !on_untagged(r)) return false;
           break;
         case Response::Kind::Tagged:
-          if (r.tag != tag || (r.name != "OK" && r.name != "NO" && r.name != "BAD"))
+          // A command cannot have succeeded before all of it was sent.
+          if (r.tag != tag || (r.name != "OK" && r.name != "NO" && r.name != "BAD") ||
+              (r.name == "OK" && sent < pieces.size()))
             return Fail(results::kUnexpectedReply);
           TakeCode(r);
           done = r.name;
@@ -175,7 +195,7 @@ class ImapSession : SessionBase {
     // What the server offered in plain text may have been forged on the way: ask again over TLS.
     capabilities_.clear();
     known_capabilities_ = false;
-    return StartTls() && Capabilities();
+    return c_.StartTls(settings_.POPServer) && Capabilities();
   }
 
   // One LOGIN argument: quoted where it can be, else a literal. A literal the server must let through
@@ -196,7 +216,7 @@ class ImapSession : SessionBase {
     std::vector<std::string> pieces;
     if (Has("AUTH=PLAIN")) {
       const std::string response =
-          Base64(std::string(1, '\0') + settings_.Account + std::string(1, '\0') + settings_.Password);
+          Base64(std::string(1, '\0') + account_ + std::string(1, '\0') + password_);
       if (Has("SASL-IR"))
         pieces = {"AUTHENTICATE PLAIN " + response + "\r\n"};
       else
@@ -207,9 +227,9 @@ class ImapSession : SessionBase {
       return Fail(results::kUnexpectedReply);
     } else {
       pieces = {"LOGIN "};
-      AppendString(pieces, settings_.Account);
+      AppendString(pieces, account_);
       pieces.back() += " ";
-      AppendString(pieces, settings_.Password);
+      AppendString(pieces, password_);
       pieces.back() += "\r\n";
     }
     std::string done;
@@ -250,8 +270,8 @@ class ImapSession : SessionBase {
     return true;
   }
 
-  // Whether any unseen message has a UID of at least from. "from:*" also matches the highest message when
-  // none is that high, so the UIDs found are compared as well.
+  // Whether any unseen message has a UID of at least from; the UIDs found are compared as well, since not
+  // every server keeps to the range.
   bool UnseenSince(std::uint32_t from, bool& found) {
     // SEARCH works on the selected mailbox only. EXAMINE selects it read-only, so nothing is marked seen.
     std::string examined;
@@ -268,24 +288,34 @@ class ImapSession : SessionBase {
         for (const Token& token : t) {
           if (token.kind == Token::Kind::Open) ++depth;
           else if (token.kind == Token::Kind::Close) --depth;
-          else if (depth == 0 && imap::ParseNumber(token.text).value_or(0) >= from) found = true;
+          else if (depth == 0 && token.kind == Token::Kind::Atom && imap::ParseNumber(token.text).value_or(0) >= from)
+            found = true;
         }
         return true;
       }
-      // ESEARCH: an optional (TAG "A5") naming the search, then UID and pairs such as ALL 5,7:9 or MAX 9.
-      std::size_t i = 0;
-      if (t.size() >= 4 && t[0].kind == Token::Kind::Open) {
-        if (!imap::EqualsNoCase(t[1].text, "TAG") || t[2].text != tag) return true;
-        i = 4;
+      // ESEARCH: (TAG "A5") naming our search (another's answers are not ours), then UID and pairs such as
+      // ALL 5,7:9 or MAX 9.
+      if (t.size() < 4 || t[0].kind != Token::Kind::Open || !imap::EqualsNoCase(t[1].text, "TAG") ||
+          t[2].text != tag || t[3].kind != Token::Kind::Close)
+        return true;
+      std::size_t i = 4;
+      if (i < t.size() && t[i].kind == Token::Kind::Atom && imap::EqualsNoCase(t[i].text, "UID")) ++i;
+      while (i + 1 < t.size()) {
+        const Token& name = t[i];
+        const Token& value = t[i + 1];
+        if (name.kind == Token::Kind::Atom && value.kind == Token::Kind::Atom &&
+            (imap::EqualsNoCase(name.text, "ALL") || imap::EqualsNoCase(name.text, "MAX")))
+          if (HighestOfSet(value.text).value_or(0) >= from) found = true;
+        i = SkipItem(t, i + 1);
       }
-      for (; i + 1 < t.size(); ++i)
-        if (imap::EqualsNoCase(t[i].text, "ALL") || imap::EqualsNoCase(t[i].text, "MAX"))
-          if (HighestOfSet(t[i + 1].text) >= from) found = true;
       return true;
     };
     found = false;
     std::string done;
-    if (!Command({"UID SEARCH UNSEEN UID " + std::to_string(from) + ":*\r\n"}, done, on_search)) return false;
+    // Not "from:*": some servers answer that with nothing when there is mail, and a "*" matches the highest
+    // UID even when it is lower than from.
+    if (!Command({"UID SEARCH UNSEEN UID " + std::to_string(from) + ":4294967295\r\n"}, done, on_search))
+      return false;
     return done == "OK" || Fail(results::kUnexpectedReply);
   }
 
@@ -296,7 +326,7 @@ class ImapSession : SessionBase {
     bool bye = false;
     for (;;) {
       Response r;
-      if (!Read(r, bye ? nullptr : results::kQuitReceiveFailed)) return result_.empty();
+      if (!Read(r, bye ? nullptr : results::kQuitReceiveFailed)) return !c_.Failed();
       if (r.kind == Response::Kind::Untagged) {
         bye = bye || r.name == "BYE";
       } else if (r.kind == Response::Kind::Continuation || r.tag != tag) {
@@ -308,9 +338,8 @@ class ImapSession : SessionBase {
   }
 
   bool Converse() {
-    const std::optional<int> port = ResolveImapPort(settings_);
-    if (!port || !transport_.Connect(settings_.POPServer, *port)) return Fail(results::kCannotConnect);
-    if (settings_.POPSecurity == kSecuritySslTls && !StartTls()) return false;
+    if (!c_.Connect(settings_.POPServer, ResolveImapPort(settings_))) return false;
+    if (settings_.POPSecurity == kSecuritySslTls && !c_.StartTls(settings_.POPServer)) return false;
     bool preauth = false;
     if (!Greeting(preauth)) return false;
     if (settings_.POPSecurity == kSecurityStartTls) {
@@ -324,28 +353,33 @@ class ImapSession : SessionBase {
     std::uint32_t validity = 0, next = 0;
     std::int32_t unseen = 0;
     if (!Status(validity, next, unseen)) return false;
-    const ImapState& last = state_.imap;
     bool arrived = false;
     if (unseen == 0) {
       arrived = false;
-    } else if (last.UidValidity != validity) {  // the first check, or the UIDs were renumbered
+    } else if (last_.UidValidity == 0) {  // the first check
       arrived = true;
-    } else if (next > last.UidNext) {  // messages were added since
-      if (!UnseenSince(std::max<std::uint32_t>(last.UidNext, 1), arrived)) return false;
+    } else if (last_.UidValidity != validity) {
+      // The UIDs were renumbered, or the server gives a new UIDVALIDITY at every STATUS (a mailbox nobody
+      // has opened yet, a spool a delivery agent appended to): only more unseen mail than last time is news.
+      arrived = unseen > last_.Unseen;
+    } else if (next > last_.UidNext) {  // messages were added since
+      if (!UnseenSince(std::max<std::uint32_t>(last_.UidNext, 1), arrived)) return false;
     }
-    if (arrived) {
-      AnnounceNewMail(std::to_string(unseen));
-    } else {
-      result_ = results::kNoNewMail;
-    }
-    const std::string decided = result_;
-    result_.clear();
+    decision_.new_mail = arrived;
+    decision_.count = std::to_string(unseen);
+    if (arrived) c_.OffTheClock([this] { PlayNewMailSound(settings_.isPlay, player_); });
     if (!Logout()) return false;
-    result_ = decided;
-    state_.imap = {validity, next, unseen};
+    change_ = ImapState{validity, next, unseen};
     return true;
   }
 
+  MailConnection& c_;
+  const EpopSettings& settings_;
+  std::string account_, password_;  // as the server gets them
+  const ImapState& last_;
+  SoundPlayer* player_;
+  MailDecision decision_;
+  std::optional<ImapState> change_;
   imap::ReplyReader reader_;
   std::string raw_;  // the response last read
   std::vector<std::string> capabilities_;
@@ -362,10 +396,13 @@ std::optional<int> ResolveImapPort(const EpopSettings& settings) {
 }
 
 ConversationOutcome RunImapConversation(const EpopSettings& settings, ModuleState& state,
-                                        PopTransport& transport, SoundPlayer* player,
-                                        const PopTimeouts& timeouts, const mokuna::Clock* clock) {
-  return ImapSession(settings, state, transport, player, timeouts, clock ? *clock : mokuna::CurrentClock())
-      .Run();
+                                        MailTransport& transport, SoundPlayer* player, const MailWaits& waits,
+                                        const mokuna::Clock* clock, const TextToUtf8& to_utf8) {
+  MailConnection connection(transport, waits, clock ? *clock : mokuna::CurrentClock());
+  ImapConversation imap(connection, settings, state.imap, player, to_utf8);
+  const bool success = imap.Run();
+  if (const auto& change = imap.Change()) state.imap = *change;
+  return connection.Finish(success, imap.Decision());
 }
 
 }  // namespace fennick

@@ -4,17 +4,21 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 
 #include "epop_settings.h"
-#include "mail_check.h"
+#include "mail_connection.h"
+#include "mail_results.h"
+
+namespace mokuna {
+class Clock;
+}
 
 namespace fennick {
 
-namespace results {
-// IMAP does not say whether the user name or the password was refused.
-constexpr const char kLoginRefused[] = "Fennick CheckMail 000 ユーザ名かパスワードが正しくありません．";
-}  // namespace results
+class SoundPlayer;
 
 constexpr int kImapPort = 143;
 constexpr int kImapsPort = 993;
@@ -27,10 +31,11 @@ std::optional<int> ResolveImapPort(const EpopSettings& settings);
 // resolved port (TLS from the start, or after STARTTLS, as settings.POPSecurity says), log in as
 // settings.Account with settings.Password, read INBOX's STATUS, decide, play the sound on new mail (when
 // settings.isPlay and player is open), LOGOUT. state.imap is updated only when the conversation succeeds.
-// The connection is closed on every path. player may be null; clock null means the program's clock.
+// The connection is closed on every path. player may be null; clock null means the program's clock. The
+// user name and password go as to_utf8 makes them of the settings' Shift-JIS (as they stand without it).
 ConversationOutcome RunImapConversation(const EpopSettings& settings, ModuleState& state,
-                                        PopTransport& transport, SoundPlayer* player,
-                                        const PopTimeouts& timeouts = {},
-                                        const mokuna::Clock* clock = nullptr);
+                                        MailTransport& transport, SoundPlayer* player,
+                                        const MailWaits& waits = {}, const mokuna::Clock* clock = nullptr,
+                                        const TextToUtf8& to_utf8 = {});
 
 }  // namespace fennick

@@ -9,15 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "mail_check.h"
-
-namespace mokuna {
-class Clock;
-}
-
 namespace fennick {
 
-class PopTransport;
+class MailConnection;
 
 namespace imap {
 
@@ -35,17 +29,12 @@ class ReplyReader {
     TimedOut,     // a wait for the server ran out
     SocketError,
     TooLong,      // a line or the response went past its bound
-    Overdue,      // the conversation's reading went on past its total time
+    Overdue,      // the check's deadline passed first
   };
 
-  // Every wait and read takes timeouts.wait_ms and read_ms; the reading from construction or from the last
-  // Restart on may take at most timeouts.retrieve_total_ms by clock, so a server that drips bytes or
-  // untagged responses cannot hold the caller for ever.
-  ReplyReader(PopTransport& transport, const PopTimeouts& timeouts, const mokuna::Clock& clock);
-
-  // Starts the total time again: each command's replies get the whole of it, and the time spent between
-  // commands (the sound playing) is not counted.
-  void Restart();
+  // Every wait and read is the connection's, and the reading ends once the check's deadline has passed,
+  // so a server that drips bytes or untagged responses cannot hold the caller for long.
+  explicit ReplyReader(MailConnection& connection) : connection_(connection) {}
 
   // The next whole response without its last line break. Literals stay in it as sent: "{n}", the line
   // break and the n bytes, counted without looking at them.
@@ -58,10 +47,7 @@ class ReplyReader {
  private:
   Status Fill();
 
-  PopTransport& transport_;
-  const PopTimeouts& timeouts_;
-  const mokuna::Clock& clock_;
-  std::int64_t start_ms_;
+  MailConnection& connection_;
   std::string buffer_;  // read and not yet part of a returned response
 };
 

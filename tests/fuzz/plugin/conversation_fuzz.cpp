@@ -9,24 +9,13 @@
 
 #include "../../native/plugin/fakes.h"
 #include "clock.h"
+#include "known_results.h"
 #include "mail_check.h"
 
 using fennick::testing::RecordingPlayer;
 using fennick::testing::ScriptedTransport;
 
 namespace {
-
-bool IsKnownResult(const std::string& r) {
-  namespace res = fennick::results;
-  for (const char* known : {res::kNoNewMail, res::kBadUser, res::kBadPassword, res::kCannotConnect,
-                            res::kSendingFailure, res::kReceiveFailed, res::kQuitReceiveFailed,
-                            res::kUnexpectedReply, res::kTlsNameMismatch, res::kTlsUntrusted, res::kStlsRefused,
-                            res::kSecureConnectionFailed})
-    if (r == known) return true;
-  const std::string head = res::kNewMailHead, tail = res::kNewMailTail;
-  return r.size() > head.size() + tail.size() && r.compare(0, head.size(), head) == 0 &&
-         r.compare(r.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 bool IsCommand(const std::string& c) {
   if (c.size() < 2 || c.compare(c.size() - 2, 2, "\r\n") != 0) return false;
@@ -59,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ScriptedTransport server;
   server.connect_ok_ = (flags & 0x40) == 0;
-  server.tls_result_ = static_cast<fennick::PopTransport::TlsResult>((tls / 3) % 4);
+  server.tls_result_ = static_cast<fennick::MailTransport::TlsResult>((tls / 3) % 4);
   std::size_t supplied = 0;
   while (!rest.empty()) {
     const std::size_t cut = rest.find("|#|");
@@ -80,11 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   player.open_ = true;
   mokuna::FakeClock clock{mokuna::LocalTime{}};
   server.on_read_ = [&clock] { clock.AdvanceMs(1000); };
-  fennick::PopTimeouts timeouts;
+  fennick::MailWaits timeouts;
   const fennick::ConversationOutcome out =
-      fennick::RunConversation(settings, state, server, &player, timeouts, &clock);
+      fennick::RunPop3Conversation(settings, state, server, &player, timeouts, &clock);
 
-  if (!IsKnownResult(out.result)) __builtin_trap();
+  if (!fuzzing::IsKnownCheckResult(out.result, false)) __builtin_trap();
   if (server.closes_ != 1) __builtin_trap();
   for (const std::string& c : server.sent_)
     if (!IsCommand(c)) __builtin_trap();
@@ -99,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t before = server.tls_.empty() ? server.sent_.size() : server.tls_[0].sent_before;
     for (std::size_t i = 0; i < before; ++i)
       if (server.sent_[i] != "STLS\r\n") __builtin_trap();
-    if (server.tls_result_ != fennick::PopTransport::TlsResult::Ok && server.sent_.size() != before) __builtin_trap();
+    if (server.tls_result_ != fennick::MailTransport::TlsResult::Ok && server.sent_.size() != before) __builtin_trap();
   } else if (!server.tls_.empty()) {
     __builtin_trap();
   }
