@@ -7,6 +7,7 @@
 
 #include "config_file.h"
 #include "file_io.h"
+#include "secret_protector.h"
 #include "sound_player.h"
 
 namespace fennick {
@@ -99,10 +100,13 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
   text("CheckInterval", settings.CheckInterval, "0");
   text("Account", settings.Account, "");
   text("Password", settings.Password, "");
+  text("PasswordProtected", settings.PasswordProtected, "");
   text("POPServer", settings.POPServer, "127.0.0.1");
   if (!number("isUseAPOP", 0, [&](int n) { settings.isUseAPOP = n >= 1 ? 1 : n <= -1 ? -1 : 0; })) return result;
   if (!number("isPlay", 0, [&](int n) { settings.isPlay = n == 1; })) return result;
   text("FilePlaying", settings.FilePlaying, "");
+  const auto announce = file.Find("AnnounceSender");
+  settings.AnnounceSender = announce && *announce == "1";
 
   if (settings.isPlay && player && !settings.FilePlaying.empty() && player->FileExists(settings.FilePlaying)) {
     std::string reason;
@@ -169,7 +173,7 @@ std::string SaveEpop(const EpopSettings& settings, const ModuleState& state) {
       std::string("isPlay=") + (settings.isPlay ? "1" : "0"),
       "CheckInterval=" + settings.CheckInterval,
       "Account=" + settings.Account,
-      "Password=" + settings.Password,
+      "Password=",
       "POPServer=" + settings.POPServer,
       "isUseAPOP=" + std::to_string(apop),
       "FilePlaying=" + settings.FilePlaying,
@@ -185,7 +189,27 @@ std::string SaveEpop(const EpopSettings& settings, const ModuleState& state) {
     bytes += "IMAPUIDNext=" + std::to_string(state.imap.UidNext) + "\r\n";
     bytes += "IMAPUnseen=" + std::to_string(state.imap.Unseen) + "\r\n";
   }
+  if (settings.AnnounceSender) bytes += "AnnounceSender=1\r\n";
+  if (!settings.PasswordProtected.empty()) bytes += "PasswordProtected=" + settings.PasswordProtected + "\r\n";
   return bytes;
+}
+
+bool OpenPassword(EpopSettings& settings, const SecretProtector& protector) {
+  if (!settings.Password.empty() || settings.PasswordProtected.empty()) return true;
+  const std::optional<std::string> blob = Base64Decode(settings.PasswordProtected);
+  std::optional<std::string> password = blob ? protector.Unprotect(*blob) : std::nullopt;
+  if (!password) return false;
+  settings.Password = std::move(*password);
+  return true;
+}
+
+bool ProtectPassword(EpopSettings& settings, const SecretProtector& protector) {
+  settings.PasswordProtected.clear();
+  if (settings.Password.empty()) return true;
+  const std::optional<std::string> blob = protector.Protect(settings.Password);
+  if (!blob) return false;
+  settings.PasswordProtected = Base64Encode(*blob);
+  return true;
 }
 
 void ForgetStateOnProtocolChange(int loaded_protocol, const EpopSettings& settings, ModuleState& state) {

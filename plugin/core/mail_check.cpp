@@ -11,6 +11,7 @@
 #include "config_file.h"
 #include "imap_check.h"
 #include "pop_transport.h"
+#include "secret_protector.h"
 #include "session_base.h"
 #include "sound_player.h"
 #include "tokenizer.h"
@@ -244,6 +245,13 @@ class Session : SessionBase {
   std::array<char, kBufferSize> buffer_{};
 };
 
+// Without a protector nothing protected opens and nothing is protected: the password is then not kept.
+class NoProtector : public SecretProtector {
+ public:
+  std::optional<std::string> Protect(std::string_view) const override { return std::nullopt; }
+  std::optional<std::string> Unprotect(std::string_view) const override { return std::nullopt; }
+};
+
 }  // namespace
 
 const char* TlsRefusal(PopTransport::TlsResult result) {
@@ -267,6 +275,12 @@ std::string CheckMail(ModuleState& state, const CheckMailEnv& env) {
   const EpopLoadResult load = LoadEpopFile(env.ini_path, settings, state, env.player);
   if (load.error == EpopLoadResult::Error::Unreadable) return results::kCannotReadSettings;
   if (!load.ok() && env.on_load_error) env.on_load_error(load);
+  static const NoProtector no_protector;
+  const SecretProtector& protector = env.protector ? *env.protector : no_protector;
+  if (load.MayConnect() && !OpenPassword(settings, protector)) {
+    if (env.player) env.player->Close();
+    return results::kPasswordUnreadable;
+  }
   ConversationOutcome outcome;
   if (!load.MayConnect()) {
     outcome.result = results::kCannotReadSettings;
@@ -280,7 +294,9 @@ std::string CheckMail(ModuleState& state, const CheckMailEnv& env) {
   if (env.player) env.player->Close();
   if (outcome.success && load.SettingsComplete()) {
     std::string error;
+    const bool kept = ProtectPassword(settings, protector);
     if (!WriteEpopFile(env.ini_path, settings, state, &error) && env.on_save_error) env.on_save_error(error);
+    if (!kept && env.on_save_error) env.on_save_error("パスワードを暗号化できなかったため，保存しませんでした．");
   }
   return outcome.result;
 }

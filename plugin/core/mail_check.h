@@ -16,6 +16,7 @@ class Clock;
 
 namespace fennick {
 
+class SecretProtector;
 class SoundPlayer;
 
 // The result strings (Shift-JIS in the binaries).
@@ -31,6 +32,9 @@ constexpr const char kReceiveFailed[] = "Fennick CheckMail 102 Receive Failed";
 constexpr const char kQuitReceiveFailed[] = "Fennick CheckMail 102 receive Failed";
 constexpr const char kUnexpectedReply[] = "Fennick CheckMail 103 Unexpected Server Reply";
 constexpr const char kCannotReadSettings[] = "Fennick CheckMail 105 Cannot Read Settings";
+// The password was protected for another Windows user or on another PC: nothing to log in with.
+constexpr const char kPasswordUnreadable[] =
+    "Fennick CheckMail 000 パスワードを読み出せません．設定画面で入れ直してください．";
 constexpr const char kPropertyPageHead[] = "Fennick PropertyPage ";
 // A secured connection that could not be had; the password has not left the machine.
 constexpr const char kTlsNameMismatch[] = "Fennick CheckMail 000 サーバ名が証明書と一致しません．";
@@ -69,6 +73,8 @@ ConversationOutcome RunConversation(const EpopSettings& settings, ModuleState& s
 struct CheckMailEnv {
   PopTransport* transport = nullptr;  // required
   SoundPlayer* player = nullptr;      // may be null: no sound
+  // Opens and protects the password; null: a protected one cannot be opened and none is kept.
+  const SecretProtector* protector = nullptr;
   std::string ini_path = kEpopFileName;
   PopTimeouts timeouts;
   const mokuna::Clock* clock = nullptr;
@@ -86,6 +92,8 @@ struct CheckMailEnv {
 // loading stopped before all settings were applied, since writing would then replace the user's remaining
 // settings with initial states. An epop.ini that is there but cannot be read ends the call at once with
 // kCannotReadSettings: with the account unknown there is nobody to log in as, and the host reports the code.
+// A protected password that cannot be opened ends it with kPasswordUnreadable before any connection. The
+// write keeps the password only protected.
 std::string CheckMail(ModuleState& state, const CheckMailEnv& env);
 
 // The settings window's modal results.

@@ -133,12 +133,13 @@ service anvil {{
             f.write(f"{USER}:{{PLAIN}}{password}\n".encode("cp932"))
         os.chmod(self.passwd, 0o644)
 
-    def add_message(self, seen=False):
-        """Delivers one message (read elsewhere when seen); returns its identifier as the plug-in stores it
-        (lower case)."""
+    def add_message(self, seen=False, sender="sender@example.test", subject=None):
+        """Delivers one message (read elsewhere when seen) with the From and Subject given as they go on the
+        wire; returns its identifier as the plug-in stores it (lower case)."""
         self.count += 1
         ident = f"<Msg{self.count}.{int(time.time())}@Example.TEST>"
-        body = (f"From: sender@example.test\r\nTo: {USER}@example.test\r\nSubject: test {self.count}\r\n"
+        subject = f"test {self.count}" if subject is None else subject
+        body = (f"From: {sender}\r\nTo: {USER}@example.test\r\nSubject: {subject}\r\n"
                 f"Message-ID: {ident}\r\n\r\nmessage body {self.count}\r\n")
         name = f"{1700000000 + self.count}.M{self.count}P1.e2e"
         tmp = os.path.join(self.maildir, "tmp", name)
@@ -147,6 +148,11 @@ service anvil {{
         os.chmod(tmp, 0o666)
         os.rename(tmp, os.path.join(self.maildir, *(("cur", name + ":2,S") if seen else ("new", name))))
         return ident.lower()
+
+    def unseen(self):
+        """How many messages no client has marked read."""
+        names = os.listdir(os.path.join(self.maildir, "new")) + os.listdir(os.path.join(self.maildir, "cur"))
+        return sum(1 for n in names if "S" not in n.partition(":2,")[2])
 
     def log(self):
         try:
@@ -167,13 +173,15 @@ service anvil {{
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-def write_epop(folder, apop, password=PASSWORD, security=0, server="127.0.0.1", imap=False):
-    """security: 0 plain POP3 (no key written), 1 SSL/TLS, 2 STARTTLS, each on its default port."""
+def write_epop(folder, apop, password=PASSWORD, security=0, server="127.0.0.1", imap=False, announce=False):
+    """security: 0 plain POP3 (no key written), 1 SSL/TLS, 2 STARTTLS, each on its default port; announce:
+    name sender and subject too."""
     text = (f"isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount={USER}\r\nPassword={password}\r\n"
             f"POPServer={server}\r\nisUseAPOP={1 if apop else 0}\r\nFilePlaying=\r\n")
     if security:
         text += f"POPSecurity={security}\r\n"
     text += "MailProtocol=1\r\n" if imap else ""
+    text += "AnnounceSender=1\r\n" if announce else ""
     with open(os.path.join(folder, "epop.ini"), "wb") as f:
         f.write(text.encode("cp932"))
 

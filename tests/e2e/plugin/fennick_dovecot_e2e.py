@@ -3,6 +3,7 @@ POP3 server that this script starts on 127.0.0.1:110 with a throw-away configura
 in plain text, then with TLS required: SSL/TLS on 995 and STARTTLS on 110, the server's certificate from a
 throw-away authority trusted only in the tests' Wine prefix), then over IMAP with TLS required (SSL/TLS on
 993, STARTTLS on 143), and the settings window is photographed."""
+import base64
 import contextlib
 import os
 import shutil
@@ -138,6 +139,59 @@ def imap_conversation(security, certificate):
         assert epop_value(folder, "MailProtocol") == "1" and epop_value(folder, "IMAPUnseen") == "3"
         logins = server.logins()
         assert len(logins) == 4 and all("imap-login" in l and ", TLS" in l for l in logins), logins
+
+
+# A sender's name in ISO-2022-JP and a subject in UTF-8, encoded as mail programs send them.
+JAPANESE_FROM = "=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?= <taro@example.jp>"
+JAPANESE_SUBJECT = "=?UTF-8?Q?=E4=BC=9A=E8=AD=B0=E3=81=AE=E4=BB=B6?="
+NAMED = " 山田太郎さんから 「会議の件」"
+
+
+@suite.case
+def sender_and_subject_named_over_imap_and_pop3():
+    """The newest message named by sender and subject; over IMAP it stays unread, and the password in
+    epop.ini afterwards is only the protected one."""
+    with served((110, IMAP_PORT), imap=True) as (server, folder):
+        server.add_message(sender=JAPANESE_FROM, subject=JAPANESE_SUBJECT)
+        write_epop(folder, apop=False, imap=True, announce=True)
+        check(folder, NEW_MAIL.format(1) + NAMED)
+        assert server.unseen() == 1, "the check marked the message read"
+        assert epop_value(folder, "Password") == "" and epop_value(folder, "PasswordProtected")
+        assert epop_value(folder, "AnnounceSender") == "1"
+        for _ in range(4):
+            server.add_message()
+        check(folder, NEW_MAIL.format(5) + " sender@example.testさんから 「test 3」 sender@example.testさんから"
+              " 「test 4」 sender@example.testさんから 「test 5」 ほかに1通あります．")
+        assert server.unseen() == 5
+
+        # The newest message over POP3; the protected password from the IMAP check logs in.
+        server.add_message(sender=JAPANESE_FROM, subject=JAPANESE_SUBJECT)
+        with open(os.path.join(folder, "epop.ini"), "rb") as f:
+            text = f.read().replace(b"MailProtocol=1\r\n", b"")
+        with open(os.path.join(folder, "epop.ini"), "wb") as f:
+            f.write(text)
+        check(folder, NEW_MAIL.format(6) + NAMED + " ほかに5通あります．")
+
+
+@suite.case
+def protected_password_from_elsewhere_is_refused_without_connecting():
+    with served((110,)) as (server, folder):
+        server.add_message()
+        write_epop(folder, apop=False)
+        check(folder, NEW_MAIL.format(1))
+        blob = epop_value(folder, "PasswordProtected")
+        raw = bytearray(base64.b64decode(blob))
+        raw[-1] ^= 0x5A
+        with open(os.path.join(folder, "epop.ini"), "rb") as f:
+            text = f.read().replace(blob.encode(), base64.b64encode(bytes(raw)))
+        with open(os.path.join(folder, "epop.ini"), "wb") as f:
+            f.write(text)
+        def connections():  # Dovecot logs every connection to its login process when it ends
+            with open(os.path.join(server.root, "dovecot.log"), errors="replace") as f:
+                return sum("pop3-login:" in line for line in f)
+        before = connections()
+        check(folder, "Fennick CheckMail 000 パスワードを読み出せません．設定画面で入れ直してください．")
+        assert connections() == before, server.log()
 
 
 @suite.case

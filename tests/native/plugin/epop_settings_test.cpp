@@ -6,6 +6,8 @@
 #include "epop_settings.h"
 #include "fakes.h"
 #include "file_io.h"
+#include "marking_protector.h"
+#include "secret_protector.h"
 
 namespace fennick {
 namespace {
@@ -36,7 +38,7 @@ TEST(EpopSettings, SavesTheTenLinesInTheirOrder) {
   s.FilePlaying = "C:\\sounds\\ding.wav";
   const ModuleState state{"<42@example.org>", 3, {}};
   EXPECT_EQ(SaveEpop(s, state),
-            "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=15\r\nAccount=bob\r\nPassword=a=b\r\n"
+            "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=15\r\nAccount=bob\r\nPassword=\r\n"
             "POPServer=mail.example.org\r\nisUseAPOP=1\r\nFilePlaying=C:\\sounds\\ding.wav\r\n"
             "LastMessageID=<42@example.org>\r\nLastMailNum=3\r\n");
 
@@ -268,6 +270,35 @@ TEST(EpopSettings, WriteReplacesTheFileAndReportsFailure) {
   std::string error;
   EXPECT_FALSE(WriteEpopFile("/nonexistent/popcore/epop.ini", s, {}, &error));
   EXPECT_FALSE(error.empty());
+}
+
+TEST(EpopSettings, PasswordIsKeptOnlyProtected) {
+  const std::string a_b = Base64Encode("M:a=b"), other = Base64Encode("X:a=b");
+  struct Row {
+    const char* what;
+    std::string file;
+    bool opens;
+    const char* password;  // what the check logs in with and the page shows
+    std::string written;   // the lines after the ten (and nothing of the password elsewhere)
+  } rows[] = {
+      {"plain, as files had it", "Password=a=b\r\n", true, "a=b", "PasswordProtected=" + a_b + "\r\n"},
+      {"protected", "Password=\r\nPasswordProtected=" + a_b + "\r\n", true, "a=b", "PasswordProtected=" + a_b + "\r\n"},
+      {"a plain one typed beside a blob wins", "Password=new\r\nPasswordProtected=" + a_b + "\r\n", true, "new",
+       "PasswordProtected=" + Base64Encode("M:new") + "\r\n"},
+      {"a blob made elsewhere", "PasswordProtected=" + other + "\r\n", false, "", ""},
+      {"not base64", "PasswordProtected=M:a=b\r\n", false, "", ""},
+      {"none, with the announcement on", "Password=\r\nAnnounceSender=1\r\n", true, "", "AnnounceSender=1\r\n"},
+      {"AnnounceSender other than 1 is off", "AnnounceSender=yes\r\n", true, "", ""},
+  };
+  const testing::MarkingProtector protector;
+  for (const Row& row : rows) {
+    Loaded l = Load(row.file);
+    ASSERT_TRUE(l.result.ok()) << row.what;
+    EXPECT_EQ(OpenPassword(l.settings, protector), row.opens) << row.what;
+    EXPECT_EQ(l.settings.Password, row.password) << row.what;
+    ASSERT_TRUE(ProtectPassword(l.settings, protector)) << row.what;
+    EXPECT_EQ(SaveEpop(l.settings, l.state), SaveEpop({}, l.state) + row.written) << row.what;
+  }
 }
 
 }  // namespace

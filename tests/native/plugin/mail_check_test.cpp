@@ -11,6 +11,7 @@
 #include "fakes.h"
 #include "file_io.h"
 #include "mail_check.h"
+#include "marking_protector.h"
 
 namespace fennick {
 namespace {
@@ -485,6 +486,7 @@ class CheckMailCall : public ::testing::Test {
     std::filesystem::create_directories(dir_);
     env_.ini_path = (dir_ / "epop.ini").string();
     env_.player = &player_;
+    env_.protector = &protector_;
     env_.on_load_error = [this](const EpopLoadResult& r) { load_errors_.push_back(r.message); };
     env_.on_save_error = [this](const std::string& e) { save_errors_.push_back(e); };
   }
@@ -507,6 +509,7 @@ class CheckMailCall : public ::testing::Test {
   std::filesystem::path dir_;
   CheckMailEnv env_;
   RecordingPlayer player_;
+  testing::MarkingProtector protector_;
   Strings load_errors_, save_errors_;
 };
 
@@ -518,8 +521,9 @@ TEST_F(CheckMailCall, SuccessWritesTheFileAndTheNextCheckSeesNoNewMail) {
   EXPECT_EQ(Call(state, first), NewMail("2"));
   EXPECT_EQ(first.host_, "10.0.0.9");
   EXPECT_EQ(Ini(),
-            "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount=bob\r\nPassword=secret\r\nPOPServer=10.0.0.9\r\n"
-            "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=<two@x>\r\nLastMailNum=2\r\n");
+            "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount=bob\r\nPassword=\r\nPOPServer=10.0.0.9\r\n"
+            "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=<two@x>\r\nLastMailNum=2\r\nPasswordProtected=" +
+                Base64Encode("M:secret") + "\r\n");
 
   ModuleState reloaded;  // as after the library was loaded anew: only the file remembers
   ScriptedTransport second;
@@ -536,9 +540,10 @@ TEST_F(CheckMailCall, SecuredCheckKeepsItsKeysAndStaysSecuredAfterALaterBadNumbe
   server.Reply(kGreeting).Reply("+OK\r\n").Reply("+OK\r\n").Reply("+OK bob has 0\r\n").Reply("+OK\r\n");
   EXPECT_EQ(Call(state, server), results::kNoNewMail);
   EXPECT_EQ(Ini(),
-            "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=bob\r\nPassword=secret\r\n"
+            "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=bob\r\nPassword=\r\n"
             "POPServer=127.0.0.1\r\nisUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\n"
-            "POPSecurity=2\r\n");
+            "POPSecurity=2\r\nPasswordProtected=" +
+                Base64Encode("M:secret") + "\r\n");
 
   const std::string bad = "Account=bob\r\nPassword=secret\r\nisUseAPOP=x\r\nPOPSecurity=1\r\n";
   WriteIni(bad);
@@ -564,6 +569,16 @@ TEST_F(CheckMailCall, UnknownProtocolOrSecurityIsShownAndNoServerIsContacted) {
     EXPECT_EQ(server.connects_, 0);
     EXPECT_EQ(load_errors_.size(), 1u);
   }
+}
+
+TEST_F(CheckMailCall, UnopenablePasswordEndsTheCheckBeforeAnyConnection) {
+  const std::string file = "Account=bob\r\nPasswordProtected=" + Base64Encode("X:secret") + "\r\n";
+  WriteIni(file);
+  ModuleState state;
+  ScriptedTransport server;
+  EXPECT_EQ(Call(state, server), results::kPasswordUnreadable);
+  EXPECT_EQ(server.connects_, 0);
+  EXPECT_EQ(Ini(), file);
 }
 
 TEST_F(CheckMailCall, FailureLeavesTheFileUntouched) {

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "DpapiProtector.h"
 #include "Dpi.h"
 #include "POP1.h"
 #include "mail_check.h"
@@ -84,7 +85,7 @@ const Layout kLayout[] = {
     {kIdEdit3, 80, 158, 193, 20},   {kIdComboBox2, 80, 182, 96, 20}, {kIdRadioGroup1, 80, 202, 193, 33},
     {kIdComboBox1, 80, 238, 96, 20}, {kIdEdit4, 222, 238, 51, 20},   {kIdCheckBox2, 32, 265, 73, 17},
     {kIdEdit6, 80, 283, 169, 20},   {kIdButton3, 250, 283, 40, 19},  {kIdButton1, 136, 310, 75, 25},
-    {kIdButton2, 214, 310, 75, 25},
+    {kIdButton2, 214, 310, 75, 25}, {kIdCheckBox3, 120, 265, 160, 17},
 };
 
 RECT ClientRect(HWND w, int id) {
@@ -262,7 +263,7 @@ TEST_F(SettingsWindow, TabWalksTheControlsInTheirOrder) {
   std::vector<int> order;
   RunPage([&](HWND w) {
     HWND at = Item(w, kIdEdit1);
-    for (int i = 0; i < 17; ++i) {
+    for (int i = 0; i < 18; ++i) {
       order.push_back(GetDlgCtrlID(at));
       at = GetNextDlgTabItem(w, at, FALSE);
     }
@@ -272,8 +273,8 @@ TEST_F(SettingsWindow, TabWalksTheControlsInTheirOrder) {
   });
   const std::vector<int> expected = {kIdEdit1,     kIdEdit2,     kIdComboBox3, kIdEdit3,   kIdComboBox2,
                                      kIdRadioApop, kIdComboBox1, kIdEdit4,     kIdButton1, kIdButton2,
-                                     kIdCheckBox1, kIdEdit5,     kIdCheckBox2, kIdEdit6,   kIdButton3,
-                                     kIdButton4,   kIdEdit1,     kIdRadioPop};
+                                     kIdCheckBox1, kIdEdit5,     kIdCheckBox2, kIdCheckBox3, kIdEdit6,
+                                     kIdButton3,   kIdButton4,   kIdEdit1,     kIdRadioPop};
   EXPECT_EQ(expected, order);
 }
 
@@ -474,12 +475,40 @@ TEST_F(SettingsWindow, LoadedSettingsShowAndOkWritesWhatTheWindowHolds) {
   EXPECT_TRUE(apop);
   EXPECT_TRUE(edit6);
   EXPECT_EQ("Fennick PropertyPage 900 * * * * /15 Fennick 0 CheckMail", result);
-  EXPECT_EQ(
-      "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=15\r\nAccount=ユーザ\r\nPassword=a=b\r\n"
+  const std::string written = ReadAll("epop.ini");
+  const std::string ten =
+      "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=15\r\nAccount=ユーザ\r\nPassword=\r\n"
       "POPServer=mail.example\r\nisUseAPOP=1\r\nFilePlaying=C:\\no\\such.wav\r\nLastMessageID=<x@y>\r\n"
-      "LastMailNum=3\r\n",
-      ReadAll("epop.ini"));
+      "LastMailNum=3\r\nPasswordProtected=";
+  ASSERT_EQ(ten, written.substr(0, ten.size()));
+  ASSERT_EQ("\r\n", written.substr(written.size() - 2));
+  const auto blob = Base64Decode(written.substr(ten.size(), written.size() - 2 - ten.size()));
+  ASSERT_TRUE(blob);
+  EXPECT_EQ("a=b", DpapiProtector().Unprotect(*blob));
   EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(SettingsWindow, UnopenablePasswordShowsEmptyAndTheSenderBoxIsWrittenOnlyTicked) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "Account=me\r\nPasswordProtected=" + Base64Encode("not a blob") +
+                                                      "\r\nAnnounceSender=1\r\n"));
+  std::wstring password = L"?";
+  bool ticked = false, enabled = false;
+  RunPage([&](HWND w) {
+    password = Text(w, kIdEdit2);
+    ticked = Checked(w, kIdCheckBox3);
+    enabled = Enabled(w, kIdCheckBox3);
+    Click(w, kIdCheckBox3);
+    Click(w, kIdButton2);
+  });
+  EXPECT_EQ(L"", password);
+  EXPECT_TRUE(ticked && enabled);
+  const std::string off = ReadAll("epop.ini");
+  EXPECT_EQ(std::string::npos, off.find("AnnounceSender")) << off;
+  RunPage([&](HWND w) {
+    Click(w, kIdCheckBox3);
+    Click(w, kIdButton2);
+  });
+  EXPECT_EQ(off + "AnnounceSender=1\r\n", ReadAll("epop.ini"));
 }
 
 TEST_F(SettingsWindow, CheckingOffSchedulesZeroButKeepsTheDisabledFields) {
