@@ -473,31 +473,3 @@ std::string RunPropertyPage(ModuleState& state) {
 }
 
 }  // namespace fennick
-
-namespace {
-fennick::ModuleState g_state;
-// Each export's result lives here until that export is called again; a result of any length is kept whole.
-std::string g_check_mail_result;
-std::string g_property_page_result;
-// The page's result when it could not run: as after キャンセル.
-constexpr char kPropertyPageNothingDone[] = "Fennick PropertyPage 000 ";
-}  // namespace
-
-extern "C" const char* __cdecl CheckMail(int) {
-  try {
-    g_check_mail_result = fennick::RunCheckMail(g_state);
-  } catch (...) {
-    // Nothing may unwind into the caller; the answer needs no memory of its own, which may be what ran out.
-    return fennick::results::kCannotConnect;
-  }
-  return g_check_mail_result.c_str();
-}
-
-extern "C" const char* __cdecl PropertyPage(int) {
-  try {
-    g_property_page_result = fennick::RunPropertyPage(g_state);
-  } catch (...) {
-    return kPropertyPageNothingDone;
-  }
-  return g_property_page_result.c_str();
-}

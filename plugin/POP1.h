@@ -1,6 +1,6 @@
-// POP1: the mail checker's settings window TForm1 and the plug-in's two exports. The window is built anew
-// by every call: building it loads epop.ini (settings, module state, sound player); PropertyPage shows it
-// modally, CheckMail only uses what it loaded.
+// POP1: the mail checker's settings window TForm1 and the work of the plug-in's two exports. The window is
+// built anew by every call: building it loads epop.ini (settings, module state, sound player); PropertyPage
+// shows it modally, CheckMail only uses what it loaded.
 #pragma once
 
 #include <windows.h>
@@ -11,13 +11,6 @@
 #include "MciSound.h"
 #include "WindowBase.h"
 #include "epop_settings.h"
-
-extern "C" {
-// The plug-in's exports. The argument is not read; the result belongs to the plug-in and stays unchanged
-// until its next call.
-const char* __cdecl CheckMail(int unused);
-const char* __cdecl PropertyPage(int unused);
-}
 
 namespace fennick {
 

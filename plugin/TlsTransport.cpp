@@ -349,7 +349,7 @@ bool TlsTransport::Connect(const std::string& host, int port) {
   return plain_.Connect(host, port);
 }
 
-PopTransport::WaitResult TlsTransport::WaitReadable(int timeout_ms) {
+MailTransport::WaitResult TlsTransport::WaitReadable(int timeout_ms) {
   if (!session_) return plain_.WaitReadable(timeout_ms);
   if (!IsOpen()) return WaitResult::Error;
   return session_->Fill(plain_, timeout_ms);
@@ -376,7 +376,7 @@ bool TlsTransport::Send(std::string_view bytes) {
   return IsOpen() && session_->Encrypt(plain_, bytes);
 }
 
-PopTransport::TlsResult TlsTransport::StartTls(const std::string& server_name, int timeout_ms) {
+MailTransport::TlsResult TlsTransport::StartTls(const std::string& server_name, int timeout_ms) {
   if (session_ || !IsOpen()) {
     Close();
     return TlsResult::HandshakeFailed;

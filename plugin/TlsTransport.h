@@ -7,11 +7,11 @@
 #include <memory>
 
 #include "WinsockTransport.h"
-#include "pop_transport.h"
+#include "mail_transport.h"
 
 namespace fennick {
 
-class TlsTransport final : public PopTransport {
+class TlsTransport final : public MailTransport {
  public:
   TlsTransport();
   ~TlsTransport() override;

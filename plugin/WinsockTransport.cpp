@@ -149,7 +149,7 @@ bool WinsockTransport::ConnectSocket(int family, const sockaddr* address, int le
   return false;
 }
 
-PopTransport::WaitResult WinsockTransport::WaitReadable(int timeout_ms) {
+MailTransport::WaitResult WinsockTransport::WaitReadable(int timeout_ms) {
   if (!IsOpen()) return WaitResult::Error;
   if (timeout_ms < 0) timeout_ms = 0;
   fd_set readable;

@@ -7,11 +7,11 @@
 
 #include <functional>
 
-#include "pop_transport.h"
+#include "mail_transport.h"
 
 namespace fennick {
 
-class WinsockTransport final : public PopTransport {
+class WinsockTransport final : public MailTransport {
  public:
   WinsockTransport();
   ~WinsockTransport() override;

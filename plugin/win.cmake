@@ -1,4 +1,4 @@
-# Fennick.dll on Windows: the settings window, the exports, Winsock (with TLS through Schannel) and MCI over
+# Fennick.dll on Windows: the settings window, Winsock (with TLS through Schannel) and MCI over
 # fennick_core. The units are an object library so that the Win32 tests run the very code the DLL is made of.
 add_library(fennick_win OBJECT
   ${CMAKE_CURRENT_LIST_DIR}/DpapiProtector.cpp

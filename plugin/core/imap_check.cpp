@@ -8,8 +8,7 @@
 
 #include "clock.h"
 #include "imap_reply.h"
-#include "pop_transport.h"
-#include "session_base.h"
+#include "mail_results.h"
 #include "sound_player.h"
 
 namespace fennick {
@@ -65,20 +64,25 @@ std::uint32_t HighestOfSet(std::string_view set) {
   return highest;
 }
 
-class ImapSession : SessionBase {
+class ImapConversation {
  public:
-  ImapSession(const EpopSettings& settings, ModuleState& state, PopTransport& transport, SoundPlayer* player,
-              const PopTimeouts& timeouts, const mokuna::Clock& clock)
-      : SessionBase(settings, state, transport, player, timeouts), reader_(transport, timeouts, clock) {}
+  ImapConversation(MailConnection& connection, const EpopSettings& settings, const ImapState& last,
+                   SoundPlayer* player)
+      : c_(connection), settings_(settings), last_(last), player_(player), reader_(connection) {}
 
-  ConversationOutcome Run() { return Conclude([this] { return Converse(); }); }
+  bool Run() { return Converse(); }
+  const MailDecision& Decision() const { return decision_; }
+  // What the module state becomes: only a conversation that succeeded changes it.
+  const std::optional<ImapState>& Change() const { return change_; }
 
  private:
   using Untagged = std::function<bool(const Response&)>;
 
+  bool Fail(const char* result) { return c_.Fail(result); }
+
   bool Send(const std::string& bytes) {
     reader_.Restart();
-    return transport_.Send(bytes) || Fail(results::kCannotConnect);
+    return c_.Send(bytes);
   }
 
   // The next response, parsed. A connection that ends first gives closed_result; with none, it ends the
@@ -175,7 +179,7 @@ class ImapSession : SessionBase {
     // What the server offered in plain text may have been forged on the way: ask again over TLS.
     capabilities_.clear();
     known_capabilities_ = false;
-    return StartTls() && Capabilities();
+    return c_.StartTls(settings_.POPServer) && Capabilities();
   }
 
   // One LOGIN argument: quoted where it can be, else a literal. A literal the server must let through
@@ -296,7 +300,7 @@ class ImapSession : SessionBase {
     bool bye = false;
     for (;;) {
       Response r;
-      if (!Read(r, bye ? nullptr : results::kQuitReceiveFailed)) return result_.empty();
+      if (!Read(r, bye ? nullptr : results::kQuitReceiveFailed)) return !c_.Failed();
       if (r.kind == Response::Kind::Untagged) {
         bye = bye || r.name == "BYE";
       } else if (r.kind == Response::Kind::Continuation || r.tag != tag) {
@@ -308,9 +312,8 @@ class ImapSession : SessionBase {
   }
 
   bool Converse() {
-    const std::optional<int> port = ResolveImapPort(settings_);
-    if (!port || !transport_.Connect(settings_.POPServer, *port)) return Fail(results::kCannotConnect);
-    if (settings_.POPSecurity == kSecuritySslTls && !StartTls()) return false;
+    if (!c_.Connect(settings_.POPServer, ResolveImapPort(settings_))) return false;
+    if (settings_.POPSecurity == kSecuritySslTls && !c_.StartTls(settings_.POPServer)) return false;
     bool preauth = false;
     if (!Greeting(preauth)) return false;
     if (settings_.POPSecurity == kSecurityStartTls) {
@@ -324,28 +327,28 @@ class ImapSession : SessionBase {
     std::uint32_t validity = 0, next = 0;
     std::int32_t unseen = 0;
     if (!Status(validity, next, unseen)) return false;
-    const ImapState& last = state_.imap;
     bool arrived = false;
     if (unseen == 0) {
       arrived = false;
-    } else if (last.UidValidity != validity) {  // the first check, or the UIDs were renumbered
+    } else if (last_.UidValidity != validity) {  // the first check, or the UIDs were renumbered
       arrived = true;
-    } else if (next > last.UidNext) {  // messages were added since
-      if (!UnseenSince(std::max<std::uint32_t>(last.UidNext, 1), arrived)) return false;
+    } else if (next > last_.UidNext) {  // messages were added since
+      if (!UnseenSince(std::max<std::uint32_t>(last_.UidNext, 1), arrived)) return false;
     }
-    if (arrived) {
-      AnnounceNewMail(std::to_string(unseen));
-    } else {
-      result_ = results::kNoNewMail;
-    }
-    const std::string decided = result_;
-    result_.clear();
+    decision_.new_mail = arrived;
+    decision_.count = std::to_string(unseen);
+    if (arrived) PlayNewMailSound(settings_.isPlay, player_);
     if (!Logout()) return false;
-    result_ = decided;
-    state_.imap = {validity, next, unseen};
+    change_ = ImapState{validity, next, unseen};
     return true;
   }
 
+  MailConnection& c_;
+  const EpopSettings& settings_;
+  const ImapState& last_;
+  SoundPlayer* player_;
+  MailDecision decision_;
+  std::optional<ImapState> change_;
   imap::ReplyReader reader_;
   std::string raw_;  // the response last read
   std::vector<std::string> capabilities_;
@@ -362,10 +365,13 @@ std::optional<int> ResolveImapPort(const EpopSettings& settings) {
 }
 
 ConversationOutcome RunImapConversation(const EpopSettings& settings, ModuleState& state,
-                                        PopTransport& transport, SoundPlayer* player,
-                                        const PopTimeouts& timeouts, const mokuna::Clock* clock) {
-  return ImapSession(settings, state, transport, player, timeouts, clock ? *clock : mokuna::CurrentClock())
-      .Run();
+                                        MailTransport& transport, SoundPlayer* player, const MailWaits& waits,
+                                        const mokuna::Clock* clock) {
+  MailConnection connection(transport, waits, clock ? *clock : mokuna::CurrentClock());
+  ImapConversation imap(connection, settings, state.imap, player);
+  const bool success = imap.Run();
+  if (const auto& change = imap.Change()) state.imap = *change;
+  return connection.Finish(success, imap.Decision());
 }
 
 }  // namespace fennick

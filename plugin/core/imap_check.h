@@ -7,14 +7,16 @@
 #include <optional>
 
 #include "epop_settings.h"
-#include "mail_check.h"
+#include "mail_connection.h"
+#include "mail_results.h"
+
+namespace mokuna {
+class Clock;
+}
 
 namespace fennick {
 
-namespace results {
-// IMAP does not say whether the user name or the password was refused.
-constexpr const char kLoginRefused[] = "Fennick CheckMail 000 ユーザ名かパスワードが正しくありません．";
-}  // namespace results
+class SoundPlayer;
 
 constexpr int kImapPort = 143;
 constexpr int kImapsPort = 993;
@@ -29,8 +31,8 @@ std::optional<int> ResolveImapPort(const EpopSettings& settings);
 // settings.isPlay and player is open), LOGOUT. state.imap is updated only when the conversation succeeds.
 // The connection is closed on every path. player may be null; clock null means the program's clock.
 ConversationOutcome RunImapConversation(const EpopSettings& settings, ModuleState& state,
-                                        PopTransport& transport, SoundPlayer* player,
-                                        const PopTimeouts& timeouts = {},
+                                        MailTransport& transport, SoundPlayer* player,
+                                        const MailWaits& waits = {},
                                         const mokuna::Clock* clock = nullptr);
 
 }  // namespace fennick

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "clock.h"
-#include "pop_transport.h"
+#include "mail_connection.h"
 
 namespace fennick::imap {
 namespace {
@@ -50,20 +49,19 @@ bool IsAtomChar(char c) {
 
 }  // namespace
 
-ReplyReader::ReplyReader(PopTransport& transport, const PopTimeouts& timeouts, const mokuna::Clock& clock)
-    : transport_(transport), timeouts_(timeouts), clock_(clock), start_ms_(clock.TickMs()) {}
+ReplyReader::ReplyReader(MailConnection& connection) : connection_(connection) { connection_.StartReplies(); }
 
-void ReplyReader::Restart() { start_ms_ = clock_.TickMs(); }
+void ReplyReader::Restart() { connection_.StartReplies(); }
 
 ReplyReader::Status ReplyReader::Fill() {
-  if (clock_.TickMs() - start_ms_ >= timeouts_.retrieve_total_ms) return Status::Overdue;
-  switch (transport_.WaitReadable(timeouts_.wait_ms)) {
-    case PopTransport::WaitResult::Readable: break;
-    case PopTransport::WaitResult::TimedOut: return Status::TimedOut;
-    case PopTransport::WaitResult::Error: return Status::SocketError;
+  if (connection_.RepliesOverdue()) return Status::Overdue;
+  switch (connection_.WaitReadable()) {
+    case MailTransport::WaitResult::Readable: break;
+    case MailTransport::WaitResult::TimedOut: return Status::TimedOut;
+    case MailTransport::WaitResult::Error: return Status::SocketError;
   }
   std::array<char, kReadSize> chunk;
-  const std::ptrdiff_t got = transport_.Read(chunk.data(), chunk.size(), timeouts_.read_ms);
+  const std::ptrdiff_t got = connection_.Read(chunk.data(), chunk.size());
   if (got < 0) return Status::SocketError;
   if (got == 0) return Status::Closed;
   buffer_.append(chunk.data(), std::min<std::size_t>(static_cast<std::size_t>(got), chunk.size()));

@@ -9,15 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "mail_check.h"
-
-namespace mokuna {
-class Clock;
-}
-
 namespace fennick {
 
-class PopTransport;
+class MailConnection;
 
 namespace imap {
 
@@ -38,10 +32,10 @@ class ReplyReader {
     Overdue,      // the conversation's reading went on past its total time
   };
 
-  // Every wait and read takes timeouts.wait_ms and read_ms; the reading from construction or from the last
-  // Restart on may take at most timeouts.retrieve_total_ms by clock, so a server that drips bytes or
-  // untagged responses cannot hold the caller for ever.
-  ReplyReader(PopTransport& transport, const PopTimeouts& timeouts, const mokuna::Clock& clock);
+  // Every wait and read is the connection's; the reading from construction or from the last Restart on
+  // may take at most as long as the connection gives the replies to one command, so a server that drips
+  // bytes or untagged responses cannot hold the caller for ever.
+  explicit ReplyReader(MailConnection& connection);
 
   // Starts the total time again: each command's replies get the whole of it, and the time spent between
   // commands (the sound playing) is not counted.
@@ -58,10 +52,7 @@ class ReplyReader {
  private:
   Status Fill();
 
-  PopTransport& transport_;
-  const PopTimeouts& timeouts_;
-  const mokuna::Clock& clock_;
-  std::int64_t start_ms_;
+  MailConnection& connection_;
   std::string buffer_;  // read and not yet part of a returned response
 };
 

@@ -24,3 +24,12 @@ class SoundPlayer {
 };
 
 }  // namespace fennick
+
+namespace fennick {
+
+// The new-mail sound, when the switch is on and a file could be opened.
+inline void PlayNewMailSound(bool on, SoundPlayer* player) {
+  if (on && player && player->IsOpen()) player->PlayToEnd();
+}
+
+}  // namespace fennick

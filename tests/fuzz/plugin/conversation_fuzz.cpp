@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ScriptedTransport server;
   server.connect_ok_ = (flags & 0x40) == 0;
-  server.tls_result_ = static_cast<fennick::PopTransport::TlsResult>((tls / 3) % 4);
+  server.tls_result_ = static_cast<fennick::MailTransport::TlsResult>((tls / 3) % 4);
   std::size_t supplied = 0;
   while (!rest.empty()) {
     const std::size_t cut = rest.find("|#|");
@@ -80,9 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   player.open_ = true;
   mokuna::FakeClock clock{mokuna::LocalTime{}};
   server.on_read_ = [&clock] { clock.AdvanceMs(1000); };
-  fennick::PopTimeouts timeouts;
+  fennick::MailWaits timeouts;
   const fennick::ConversationOutcome out =
-      fennick::RunConversation(settings, state, server, &player, timeouts, &clock);
+      fennick::RunPop3Conversation(settings, state, server, &player, timeouts, &clock);
 
   if (!IsKnownResult(out.result)) __builtin_trap();
   if (server.closes_ != 1) __builtin_trap();
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t before = server.tls_.empty() ? server.sent_.size() : server.tls_[0].sent_before;
     for (std::size_t i = 0; i < before; ++i)
       if (server.sent_[i] != "STLS\r\n") __builtin_trap();
-    if (server.tls_result_ != fennick::PopTransport::TlsResult::Ok && server.sent_.size() != before) __builtin_trap();
+    if (server.tls_result_ != fennick::MailTransport::TlsResult::Ok && server.sent_.size() != before) __builtin_trap();
   } else if (!server.tls_.empty()) {
     __builtin_trap();
   }

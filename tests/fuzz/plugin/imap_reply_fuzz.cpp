@@ -7,6 +7,7 @@
 #include "../../native/plugin/fakes.h"
 #include "clock.h"
 #include "imap_reply.h"
+#include "mail_connection.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fennick::testing::ScriptedTransport server;
@@ -18,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   server.Closed();
   mokuna::FakeClock clock{mokuna::LocalTime{}};
-  const fennick::PopTimeouts timeouts;  // the reader keeps a reference
-  fennick::imap::ReplyReader reader(server, timeouts, clock);
+  const fennick::MailWaits timeouts;  // the reader keeps a reference
+  fennick::MailConnection connection(server, timeouts, clock);
+  fennick::imap::ReplyReader reader(connection);
   std::string response;
   while (reader.Next(response) == fennick::imap::ReplyReader::Status::Ok)
     if (response.size() > fennick::imap::kResponseLimit) __builtin_trap();

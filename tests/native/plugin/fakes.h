@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "pop_transport.h"
+#include "mail_transport.h"
 #include "sound_player.h"
 
 namespace fennick::testing {
 
 // The server's side as a queue of what the next waits and reads meet. A chunk longer than a read takes
 // is handed out over several reads, as a socket would.
-class ScriptedTransport : public PopTransport {
+class ScriptedTransport : public MailTransport {
  public:
   enum class Kind { Data, Closed, Silence, WaitError, ReadError };
   struct Event {

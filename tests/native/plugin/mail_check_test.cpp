@@ -46,13 +46,13 @@ struct Check {
   ScriptedTransport& LoggedIn(const std::string& login_reply) {
     return server.Reply(kGreeting).Reply("+OK\r\n").Reply(login_reply);
   }
-  ConversationOutcome Run() { return RunConversation(settings, state, server, &player, timeouts, &clock); }
+  ConversationOutcome Run() { return RunPop3Conversation(settings, state, server, &player, timeouts, &clock); }
 
   EpopSettings settings;
   ModuleState state;
   ScriptedTransport server;
   RecordingPlayer player;
-  PopTimeouts timeouts;
+  MailWaits timeouts;
   mokuna::FakeClock clock{mokuna::LocalTime{}};
 };
 
@@ -254,14 +254,14 @@ TEST(MailCheck, SecuredConversationsSendCredentialsOnlyAfterTheHandshake) {
 struct RefusalRow {
   const char* name;
   int security;
-  PopTransport::TlsResult verdict;
+  MailTransport::TlsResult verdict;
   Strings replies;  // "" for silence
   std::string result;
   Strings sent;  // all that is ever sent
 };
 
 TEST(MailCheck, RefusedSecurityEndsTheCheckWithoutCredentials) {
-  using V = PopTransport::TlsResult;
+  using V = MailTransport::TlsResult;
   const Strings greeted = {kGreeting, "+OK Begin TLS\r\n"};
   const Strings stls = {"STLS\r\n"};
   const std::vector<RefusalRow> rows = {
@@ -548,7 +548,7 @@ TEST_F(CheckMailCall, SecuredCheckKeepsItsKeysAndStaysSecuredAfterALaterBadNumbe
   const std::string bad = "Account=bob\r\nPassword=secret\r\nisUseAPOP=x\r\nPOPSecurity=1\r\n";
   WriteIni(bad);
   ScriptedTransport tls;
-  tls.tls_result_ = PopTransport::TlsResult::Untrusted;
+  tls.tls_result_ = MailTransport::TlsResult::Untrusted;
   EXPECT_EQ(Call(state, tls), results::kTlsUntrusted);
   EXPECT_EQ(tls.port_, 995);
   EXPECT_TRUE(tls.sent_.empty());

@@ -87,7 +87,7 @@ class LoopbackServer {
 };
 
 // The real Winsock transport with the mail check's fixed port 110 sent to the test server instead.
-class RedirectedTransport final : public fennick::PopTransport {
+class RedirectedTransport final : public fennick::MailTransport {
  public:
   explicit RedirectedTransport(int port) : port_(port) {}
   bool Connect(const std::string& host, int) override { return inner_.Connect(host, port_); }

@@ -135,7 +135,7 @@ TEST(MciSound, MailCheckPlaysTheWholeSoundBeforeItQuits) {
     fennick::CheckMailEnv env;
     env.transport = &transport;
     env.player = &player;
-    env.timeouts.wait_ms = env.timeouts.read_ms = 5000;
+    env.waits.wait_ms = env.waits.read_ms = 5000;
     std::string load_error;
     env.on_load_error = [&](const fennick::EpopLoadResult& r) { load_error = r.message; };
 

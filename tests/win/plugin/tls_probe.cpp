@@ -17,20 +17,20 @@
 
 namespace {
 
-using fennick::PopTransport;
+using fennick::MailTransport;
 
-const char* Name(PopTransport::TlsResult r) {
+const char* Name(MailTransport::TlsResult r) {
   switch (r) {
-    case PopTransport::TlsResult::Ok: return "Ok";
-    case PopTransport::TlsResult::HandshakeFailed: return "HandshakeFailed";
-    case PopTransport::TlsResult::NameMismatch: return "NameMismatch";
-    case PopTransport::TlsResult::Untrusted: return "Untrusted";
+    case MailTransport::TlsResult::Ok: return "Ok";
+    case MailTransport::TlsResult::HandshakeFailed: return "HandshakeFailed";
+    case MailTransport::TlsResult::NameMismatch: return "NameMismatch";
+    case MailTransport::TlsResult::Untrusted: return "Untrusted";
   }
   return "?";
 }
 
 // TLS from the first byte: the conversation sees a connection that is already secure.
-class ImplicitTls final : public PopTransport {
+class ImplicitTls final : public MailTransport {
  public:
   ImplicitTls(int port, std::string name, int timeout_ms)
       : port_(port), name_(std::move(name)), timeout_ms_(timeout_ms) {}
@@ -74,10 +74,10 @@ int main(int argc, char** argv) {
   settings.Account = "user";
   settings.Password = "pw";
   fennick::ModuleState state;
-  fennick::PopTimeouts timeouts;
+  fennick::MailWaits timeouts;
   timeouts.wait_ms = timeout_ms;
   timeouts.read_ms = timeout_ms;
-  const auto outcome = fennick::RunConversation(settings, state, transport, nullptr, timeouts);
+  const auto outcome = fennick::RunPop3Conversation(settings, state, transport, nullptr, timeouts);
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                           transport.HandshakeEnded())
                         .count();

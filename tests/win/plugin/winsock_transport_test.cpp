@@ -12,7 +12,7 @@
 
 namespace {
 
-using fennick::PopTransport;
+using fennick::MailTransport;
 using fennick::WinsockTransport;
 using fennick_test::LoopbackServer;
 using fennick_test::MsSince;
@@ -33,7 +33,7 @@ TEST(WinsockTransport, ConnectsReadsSendsAndSeesThePeerClose) {
   });
   WinsockTransport t;
   ASSERT_TRUE(t.Connect("127.0.0.1", server.Port()));
-  ASSERT_EQ(PopTransport::WaitResult::Readable, t.WaitReadable(2000));
+  ASSERT_EQ(MailTransport::WaitResult::Readable, t.WaitReadable(2000));
   char buffer[64] = {};
   ASSERT_EQ(11, t.Read(buffer, sizeof buffer - 1, 2000));
   EXPECT_STREQ("+OK hello\r\n", buffer);
@@ -41,7 +41,7 @@ TEST(WinsockTransport, ConnectsReadsSendsAndSeesThePeerClose) {
 
   // The server closes after the line: the connection turns readable and a read yields nothing at once.
   const auto start = Clock::now();
-  EXPECT_EQ(PopTransport::WaitResult::Readable, t.WaitReadable(5000));
+  EXPECT_EQ(MailTransport::WaitResult::Readable, t.WaitReadable(5000));
   EXPECT_EQ(0, t.Read(buffer, sizeof buffer, 5000));
   EXPECT_LT(MsSince(start), 3000);
   EXPECT_EQ("USER someone", received);
@@ -56,7 +56,7 @@ TEST(WinsockTransport, SilentServerTimesOutAfterTheGivenWait) {
   WinsockTransport t;
   ASSERT_TRUE(t.Connect("127.0.0.1", server.Port()));
   auto start = Clock::now();
-  EXPECT_EQ(PopTransport::WaitResult::TimedOut, t.WaitReadable(200));
+  EXPECT_EQ(MailTransport::WaitResult::TimedOut, t.WaitReadable(200));
   EXPECT_GE(MsSince(start), 150);
   EXPECT_LT(MsSince(start), 3000);
   char buffer[16];
@@ -73,7 +73,7 @@ TEST(WinsockTransport, NoConnectionForRefusalEmptyTextOrUnknownName) {
   EXPECT_FALSE(t.Connect("", 110));
   EXPECT_FALSE(t.Connect("no-such-host.invalid", 110));
   EXPECT_FALSE(t.IsOpen());
-  EXPECT_EQ(PopTransport::WaitResult::Error, t.WaitReadable(10));
+  EXPECT_EQ(MailTransport::WaitResult::Error, t.WaitReadable(10));
   EXPECT_FALSE(t.Send("x"));
 
   // An address nobody answers for (or, without a route, one refused at once) gives up within the bound.
@@ -212,10 +212,10 @@ class ConversationOverWinsock : public ::testing::Test {
   fennick::ConversationOutcome Run(fennick_test::RedirectedTransport& transport) {
     settings_.Account = "user";
     settings_.Password = "pw";
-    fennick::PopTimeouts timeouts;
+    fennick::MailWaits timeouts;
     timeouts.wait_ms = 300;
     timeouts.read_ms = 300;
-    return fennick::RunConversation(settings_, state_, transport, nullptr, timeouts);
+    return fennick::RunPop3Conversation(settings_, state_, transport, nullptr, timeouts);
   }
   fennick::EpopSettings settings_;
   fennick::ModuleState state_;
@@ -278,9 +278,9 @@ TEST_F(ConversationOverWinsock, UnansweredLookUpIsCannotConnectWithinTheBound) {
   transport.SetConnectTimeoutMs(300);
   transport.SetResolver(resolver.After(-1));
   settings_.POPServer = "mail.example.com";
-  fennick::PopTimeouts timeouts;
+  fennick::MailWaits timeouts;
   const auto start = Clock::now();
-  const auto outcome = fennick::RunConversation(settings_, state_, transport, nullptr, timeouts);
+  const auto outcome = fennick::RunPop3Conversation(settings_, state_, transport, nullptr, timeouts);
   EXPECT_LT(MsSince(start), 2000);
   EXPECT_EQ(fennick::results::kCannotConnect, outcome.result);
   EXPECT_FALSE(outcome.success);

@@ -1,6 +1,6 @@
-// What the mail check needs of its network connection: one blocking TCP client connection with bounded
-// waits. The Win32 layer implements it with Winsock; tests replay a script. Every wait and read takes its
-// time-out from the caller, so tests can run the 10-second rules in milliseconds.
+// What a mail check (POP3 or IMAP) needs of its network connection: one blocking TCP client connection
+// with bounded waits. The Win32 layer implements it with Winsock; tests replay a script. Every wait and read
+// takes its time-out from the caller, so tests can run the 10-second rules in milliseconds.
 #pragma once
 
 #include <cstddef>
@@ -9,14 +9,14 @@
 
 namespace fennick {
 
-class PopTransport {
+class MailTransport {
  public:
   enum class WaitResult { Readable, TimedOut, Error };
   // How starting TLS on the connection ended: the handshake failed or stalled, or the certificate of the
   // server was refused for its name or for anything else (untrusted root, expired, wrong usage, broken chain).
   enum class TlsResult { Ok, HandshakeFailed, NameMismatch, Untrusted };
 
-  virtual ~PopTransport() = default;
+  virtual ~MailTransport() = default;
 
   // Connects to host, a dotted IPv4 address or else a host name to look up, at port. False when no
   // connection can be made: empty text, unknown name, refused, unreachable.
