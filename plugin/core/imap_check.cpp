@@ -8,6 +8,8 @@
 
 #include "clock.h"
 #include "imap_reply.h"
+#include "mail_announcement.h"
+#include "mail_header.h"
 #include "mail_results.h"
 #include "sound_player.h"
 
@@ -52,16 +54,66 @@ std::string Quoted(std::string_view s) {
   return out + "\"";
 }
 
-// The highest number of a UID set as ESEARCH gives it ("5,7:9").
-std::uint32_t HighestOfSet(std::string_view set) {
-  std::uint32_t highest = 0;
-  std::size_t i = 0;
-  while (i <= set.size()) {
-    const std::size_t end = std::min(set.find_first_of(",:", i), set.size());
-    if (const auto n = imap::ParseNumber(set.substr(i, end - i))) highest = std::max(highest, *n);
-    i = end + 1;
+// The new unseen messages a search found: how many, and the UIDs of the newest, ascending.
+struct NewUids {
+  std::size_t count = 0;
+  std::vector<std::uint32_t> newest;
+
+  void Add(std::uint32_t uid) {
+    ++count;
+    newest.insert(std::upper_bound(newest.begin(), newest.end(), uid), uid);
+    if (newest.size() > kNamedMessages) newest.erase(newest.begin());
   }
-  return highest;
+  // The UIDs of a set as ESEARCH gives it ("5,7:9") that are at least from.
+  void AddSet(std::string_view set, std::uint32_t from) {
+    std::size_t i = 0;
+    while (i < set.size()) {
+      const std::size_t end = std::min(set.find(',', i), set.size());
+      const std::string_view item = set.substr(i, end - i);
+      const std::size_t colon = item.find(':');
+      const auto a = imap::ParseNumber(item.substr(0, colon));
+      const auto b = colon == std::string_view::npos ? a : imap::ParseNumber(item.substr(colon + 1));
+      if (a && b) {
+        const std::uint32_t low = std::max(std::min(*a, *b), from), high = std::max(*a, *b);
+        if (low <= high) {
+          const std::size_t size = std::size_t{high} - low + 1;
+          count += size - std::min(size, kNamedMessages);
+          for (std::uint32_t u = high - std::min<std::uint32_t>(high - low, kNamedMessages - 1);; ++u) {
+            Add(u);
+            if (u == high) break;
+          }
+        }
+      }
+      i = end + 1;
+    }
+  }
+};
+
+// The header bytes of one FETCH response's data: its UID and the value after the BODY[...] section.
+bool FetchedHeader(std::string_view data, std::uint32_t& uid, std::string& header) {
+  const auto tokens = imap::Tokenize(data);
+  if (!tokens) return false;
+  const std::vector<Token>& t = *tokens;
+  bool have_uid = false, have_header = false;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i].kind != Token::Kind::Atom) continue;
+    if (imap::EqualsNoCase(t[i].text, "UID") && i + 1 < t.size()) {
+      if (const auto n = imap::ParseNumber(t[i + 1].text)) uid = *n, have_uid = true;
+    } else if (t[i].text.size() >= 5 && imap::EqualsNoCase(t[i].text.substr(0, 5), "BODY[")) {
+      std::size_t v = i + 1;
+      if (t[i].text.find(']') == std::string::npos) {  // the field list, then the "]"
+        int depth = 0;
+        for (; v < t.size(); ++v) {
+          if (t[v].kind == Token::Kind::Open) ++depth;
+          else if (t[v].kind == Token::Kind::Close && --depth <= 0) break;
+        }
+        if (++v < t.size() && t[v].kind == Token::Kind::Atom && t[v].text.front() == ']') ++v;
+      }
+      if (v < t.size() && t[v].kind == Token::Kind::String) header = t[v].text, have_header = true;
+      i = v;
+    }
+  }
+  return have_uid && have_header;
 }
 
 class ImapConversation {
@@ -254,9 +306,9 @@ class ImapConversation {
     return true;
   }
 
-  // Whether any unseen message has a UID of at least from. "from:*" also matches the highest message when
-  // none is that high, so the UIDs found are compared as well.
-  bool UnseenSince(std::uint32_t from, bool& found) {
+  // The unseen messages with a UID of at least from. "from:*" also matches the highest message when none is
+  // that high, so the UIDs found are compared as well.
+  bool UnseenSince(std::uint32_t from, NewUids& found) {
     // SEARCH works on the selected mailbox only. EXAMINE selects it read-only, so nothing is marked seen.
     std::string examined;
     if (!Command({"EXAMINE INBOX\r\n"}, examined)) return false;
@@ -272,7 +324,8 @@ class ImapConversation {
         for (const Token& token : t) {
           if (token.kind == Token::Kind::Open) ++depth;
           else if (token.kind == Token::Kind::Close) --depth;
-          else if (depth == 0 && imap::ParseNumber(token.text).value_or(0) >= from) found = true;
+          else if (depth == 0 && imap::ParseNumber(token.text).value_or(0) >= from)
+            found.Add(*imap::ParseNumber(token.text));
         }
         return true;
       }
@@ -282,15 +335,46 @@ class ImapConversation {
         if (!imap::EqualsNoCase(t[1].text, "TAG") || t[2].text != tag) return true;
         i = 4;
       }
-      for (; i + 1 < t.size(); ++i)
-        if (imap::EqualsNoCase(t[i].text, "ALL") || imap::EqualsNoCase(t[i].text, "MAX"))
-          if (HighestOfSet(t[i + 1].text) >= from) found = true;
+      // ALL lists them; MAX alone names only the newest.
+      NewUids all, max;
+      for (; i + 1 < t.size(); ++i) {
+        if (imap::EqualsNoCase(t[i].text, "ALL")) all.AddSet(t[i + 1].text, from);
+        if (imap::EqualsNoCase(t[i].text, "MAX")) max.AddSet(t[i + 1].text, from);
+      }
+      found = all.count ? all : max;
       return true;
     };
-    found = false;
+    found = NewUids{};
     std::string done;
     if (!Command({"UID SEARCH UNSEEN UID " + std::to_string(from) + ":*\r\n"}, done, on_search)) return false;
     return done == "OK" || Fail(results::kUnexpectedReply);
+  }
+
+  // The sender and subject of the newest new messages, from their headers; fetching with PEEK leaves them
+  // unseen (and the mailbox is selected read-only besides). A header that does not come or does not parse
+  // names its message as unknown.
+  bool NameNewest(const NewUids& found, std::size_t new_count) {
+    decision_.new_count = std::max(new_count, found.newest.size());
+    if (found.newest.empty()) return true;
+    std::string set;
+    for (const std::uint32_t uid : found.newest) set += (set.empty() ? "" : ",") + std::to_string(uid);
+    std::vector<std::pair<std::uint32_t, std::string>> headers;
+    const auto on_fetch = [&](const Response& r) {
+      std::uint32_t uid = 0;
+      std::string header;
+      if (r.name == "FETCH" && FetchedHeader(r.data, uid, header)) headers.emplace_back(uid, std::move(header));
+      return true;
+    };
+    std::string done;
+    if (!Command({"UID FETCH " + set + " (BODY.PEEK[HEADER.FIELDS (FROM SUBJECT)])\r\n"}, done, on_fetch))
+      return false;
+    for (const std::uint32_t uid : found.newest) {
+      MessageNames names;
+      for (const auto& [fetched, header] : headers)
+        if (fetched == uid) names = NamesFromHeader(header, PlatformSjisEncoder());
+      decision_.named.push_back(std::move(names));
+    }
+    return true;
   }
 
   // The server answers LOGOUT with BYE and then OK; one that closes right after its BYE has said goodbye too.
@@ -328,15 +412,22 @@ class ImapConversation {
     std::int32_t unseen = 0;
     if (!Status(validity, next, unseen)) return false;
     bool arrived = false;
+    NewUids found;
+    const bool first = last_.UidValidity != validity;  // the first check, or the UIDs were renumbered
     if (unseen == 0) {
       arrived = false;
-    } else if (last_.UidValidity != validity) {  // the first check, or the UIDs were renumbered
+    } else if (first) {
       arrived = true;
+      // Every unseen message is new; only naming them needs to know which.
+      if (settings_.AnnounceSender && !UnseenSince(1, found)) return false;
     } else if (next > last_.UidNext) {  // messages were added since
-      if (!UnseenSince(std::max<std::uint32_t>(last_.UidNext, 1), arrived)) return false;
+      if (!UnseenSince(std::max<std::uint32_t>(last_.UidNext, 1), found)) return false;
+      arrived = found.count > 0;
     }
     decision_.new_mail = arrived;
     decision_.count = std::to_string(unseen);
+    if (arrived && settings_.AnnounceSender && !NameNewest(found, first ? static_cast<std::size_t>(unseen) : found.count))
+      return false;
     if (arrived) PlayNewMailSound(settings_.isPlay, player_);
     if (!Logout()) return false;
     change_ = ImapState{validity, next, unseen};

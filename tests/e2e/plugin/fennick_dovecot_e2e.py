@@ -160,8 +160,9 @@ def sender_and_subject_named_over_imap_and_pop3():
         assert epop_value(folder, "AnnounceSender") == "1"
         for _ in range(4):
             server.add_message()
-        check(folder, NEW_MAIL.format(5) + " sender@example.testさんから 「test 3」 sender@example.testさんから"
-              " 「test 4」 sender@example.testさんから 「test 5」 ほかに1通あります．")
+        # The newest three of the four new ones; a subject with a blank is one quoted token.
+        check(folder, NEW_MAIL.format(5) + "".join(f' sender@example.testさんから "「test {n}」"' for n in (3, 4, 5))
+              + " ほかに1通あります．")
         assert server.unseen() == 5
 
         # The newest message over POP3; the protected password from the IMAP check logs in.
@@ -171,6 +172,7 @@ def sender_and_subject_named_over_imap_and_pop3():
         with open(os.path.join(folder, "epop.ini"), "wb") as f:
             f.write(text)
         check(folder, NEW_MAIL.format(6) + NAMED + " ほかに5通あります．")
+        assert server.unseen() == 6, "the POP3 check marked a message read"
 
 
 @suite.case
