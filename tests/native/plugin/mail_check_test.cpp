@@ -125,6 +125,36 @@ TEST(MailCheck, ApopWithoutAProperTimestampSendsNothing) {
   }
 }
 
+TEST(MailCheck, SenderBoxReadsTheNewestHeaderWithTopAndNamesIt) {
+  const std::string id = "+OK\r\nMessage-ID: <n@x>\r\n", rest = "From: =?UTF-8?B?5bGx55Sw?= <y@x>\r\nSubject: hi\r\n\r\n.\r\n";
+  const struct {
+    const char* what;
+    Strings replies;  // after the login
+    Strings sent;     // after PASS
+    int last_count;
+    std::string tokens;
+  } rows[] = {
+      // The names come after the identifier, in the next read; the mailbox grew by 3.
+      {"TOP, header in two reads", {id, rest, "+OK bye\r\n"}, {"TOP 4 0\r\n", "QUIT\r\n"}, 1,
+       " 山田さんから 「hi」 ほかに2通あります．"},
+      {"no TOP: RETR as before", {"-ERR no such command\r\n", Message("<n@x>"), "+OK\r\n"},
+       {"TOP 4 0\r\n", "RETR 4\r\n", "QUIT\r\n"}, 4, " （差出人不明）さんから 「hi」"},
+      {"the header's rest never comes", {id, Bytes("\0"), "+OK\r\n"}, {"TOP 4 0\r\n", "QUIT\r\n"}, 4,
+       " （差出人不明）さんから 「（件名なし）」"},
+  };
+  for (const auto& row : rows) {
+    Check c;
+    c.settings.AnnounceSender = true;
+    c.state.LastMailNum = row.last_count;
+    ScriptedTransport& server = c.LoggedIn("+OK bob has 4\r\n");
+    for (const std::string& r : row.replies) r == std::string(1, '\0') ? server.Closed() : server.Reply(r);
+    const ConversationOutcome out = c.Run();
+    EXPECT_EQ(out.result, NewMail("4") + row.tokens) << row.what;
+    EXPECT_EQ(Strings(c.server.sent_.begin() + 2, c.server.sent_.end()), row.sent) << row.what;
+    EXPECT_EQ(c.state.LastMessageID, "<n@x>") << row.what;
+  }
+}
+
 struct FailureRow {
   const char* name;
   void (*script)(Check&);
