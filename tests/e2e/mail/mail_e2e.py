@@ -19,7 +19,9 @@ def balloon_texts(app):
     return [t[len(prefix):] for t in app.debug_output() if t.startswith(prefix)]
 
 
-def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False):
+def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False, named=None):
+    """named: (From, Subject) of the newest message as sent, and the tokens the character must say for it,
+    with the sender box ticked."""
     ports = (110, TLS_PORT) if certificate else (110,)
     ports += (IMAP_PORT, IMAPS_PORT) if imap else ()
     for port in ports:
@@ -27,12 +29,18 @@ def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False
     server = Dovecot(tls=certificate, imap=imap)
     try:
         for n in range(3):
-            server.add_message(seen=imap and n == 1)  # IMAP counts the two unread ones
-        count = 2 if imap else 3
+            if named and n == 2:
+                server.add_message(sender=named[0], subject=named[1])
+            else:
+                # IMAP counts the two unread ones; with the sender named, the one (the balloon's trace is short)
+                server.add_message(seen=imap and (n == 1 or bool(named)))
+        count = (1 if named else 2) if imap else 3
         folder = e2elib.scratch_folder(e2elib.default_files())
         assert os.path.exists(os.path.join(folder, "Fennick.dll")), "Fennick.dll was not built"
         if certificate:
             write_epop(folder, apop=not imap, security=1, server="localhost", imap=imap)
+        elif named:
+            write_epop(folder, apop=False, imap=imap, announce=True)
         else:
             write_epop(folder, apop=True)
         with open(os.path.join(folder, "edll.ini"), "wb") as f:
@@ -43,6 +51,8 @@ def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False
         with e2elib.Display() as display, e2elib.Mokuna(folder, display) as app:
             app.main_window_geometry()
             first, second = f"メールが{count}通きています．", "はやく受信しましょう．"
+            if named:
+                second = named[2][-1]  # the last thing said
             said = e2elib.wait_for(lambda: any(second in t for t in balloon_texts(app)), 90)
             display.save_png(e2elib.artifact(picture))
             texts = balloon_texts(app)
@@ -50,6 +60,8 @@ def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False
             # Both lines, the count first, in one balloon: the second joins the first below it.
             last = [t for t in texts if second in t][-1]
             assert last.index(first) < last.index(second), last
+            for token in (named[2] if named else ()):
+                assert token in last, (token, last)
             assert epop_value(folder, "IMAPUnseen" if imap else "LastMailNum") == str(count)
             app.close_by_menu()
             assert app.wait_exit(30)
@@ -59,6 +71,8 @@ def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False
             logins = server.logins()
             assert logins and all(", TLS," in line for line in logins), f"logins: {logins}"
             assert all(("imap-login" in line) == imap for line in logins), f"logins: {logins}"
+        if named:
+            assert server.unseen() == count, "the check marked mail read"
     finally:
         server.stop()
 
@@ -77,6 +91,15 @@ def character_announces_new_mail_checked_over_tls():
             announce_new_mail(authority.issue("localhost"), "mail-announced-imap.png", imap=True)
     finally:
         authority.remove()
+
+
+@suite.case
+def character_names_sender_and_subject_over_imap():
+    announce_new_mail(picture="mail-announced-sender.png", imap=True,
+                      named=("=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?= <taro@example.jp>",
+                             "=?UTF-8?Q?=E4=BC=9A=E8=AD=B0=E3=81=AE=E4=BB=B6?=",
+                             # the trace of the balloon's text ends about here; the picture shows it whole
+                             ("山田太郎さんから", "「会議の件")))
 
 
 suite.run()
