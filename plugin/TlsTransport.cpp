@@ -134,6 +134,8 @@ struct TlsTransport::Session {
     const auto deadline = std::min(limit, Clock::now() + std::chrono::milliseconds(kHandshakeWaits * timeout_ms));
     int retries_without_certificate = 0;
     for (;;) {
+      // Every pass, not only every wait: a server can keep the system busy with what it has already sent.
+      if (Clock::now() >= deadline) return false;
       // A server whose first answer is anything but a TLS record (a plain-text greeting, say) is given up
       // at once rather than after the wait.
       if (!server_answered && !incoming.empty()) {
@@ -344,9 +346,9 @@ TlsTransport::TlsTransport() = default;
 
 TlsTransport::~TlsTransport() { Close(); }
 
-bool TlsTransport::Connect(const std::string& host, int port) {
+bool TlsTransport::Connect(const std::string& host, int port, int within_ms) {
   Close();
-  return plain_.Connect(host, port);
+  return plain_.Connect(host, port, within_ms);
 }
 
 MailTransport::WaitResult TlsTransport::WaitReadable(int timeout_ms) {
@@ -376,18 +378,19 @@ bool TlsTransport::Send(std::string_view bytes) {
   return IsOpen() && session_->Encrypt(plain_, bytes);
 }
 
-MailTransport::TlsResult TlsTransport::StartTls(const std::string& server_name, int timeout_ms) {
+MailTransport::TlsResult TlsTransport::StartTls(const std::string& server_name, int timeout_ms, int within_ms) {
   if (session_ || !IsOpen()) {
     Close();
     return TlsResult::HandshakeFailed;
   }
   if (timeout_ms < 0) timeout_ms = 0;
+  const auto limit = Clock::now() + std::chrono::milliseconds(within_ms < 0 ? 0 : within_ms);
   findings_ = {};
   auto session = std::make_unique<Session>();
   session->server_name = mokuna::WidenSjis(server_name);
   if (!IsAddressLiteral(server_name)) session->target = session->server_name;
   TlsResult verdict = TlsResult::HandshakeFailed;
-  if (session->AcquireCredentials() && session->Handshake(plain_, timeout_ms) && session->ModernProtocol() &&
+  if (session->AcquireCredentials() && session->Handshake(plain_, timeout_ms, limit) && session->ModernProtocol() &&
       session->QuerySizes())
     verdict = session->CheckCertificate(timeout_ms, &findings_);
   if (verdict != TlsResult::Ok) {

@@ -4,6 +4,7 @@
 // on a plain connection.
 #pragma once
 
+#include <climits>
 #include <memory>
 
 #include "WinsockTransport.h"
@@ -18,11 +19,11 @@ class TlsTransport final : public MailTransport {
   TlsTransport(const TlsTransport&) = delete;
   TlsTransport& operator=(const TlsTransport&) = delete;
 
-  bool Connect(const std::string& host, int port) override;
+  bool Connect(const std::string& host, int port, int within_ms = INT_MAX) override;
   WaitResult WaitReadable(int timeout_ms) override;
   std::ptrdiff_t Read(char* buffer, std::size_t max, int timeout_ms) override;
   bool Send(std::string_view bytes) override;
-  TlsResult StartTls(const std::string& server_name, int timeout_ms) override;
+  TlsResult StartTls(const std::string& server_name, int timeout_ms, int within_ms = INT_MAX) override;
   // Sends the TLS closing alert when the session is up, then closes the connection.
   void Close() override;
 

@@ -2,6 +2,7 @@
 
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <utility>
@@ -99,30 +100,40 @@ WinsockTransport::~WinsockTransport() {
   if (started_) WSACleanup();
 }
 
-bool WinsockTransport::Connect(const std::string& host, int port) {
+bool WinsockTransport::Connect(const std::string& host, int port, int within_ms) {
   Close();
   if (!started_ || host.empty() || host.find('\0') != std::string::npos || port <= 0 || port > 65535)
     return false;
+  // The look-up and every address it gives share within_ms; each on its own also has the connect time-out.
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(within_ms < 0 ? 0 : within_ms);
+  const auto bound = [&] {
+    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG left = deadline > now ? deadline - now : 0;
+    return static_cast<int>(std::min<ULONGLONG>(left, static_cast<ULONGLONG>(connect_timeout_ms_ < 0 ? 0 : connect_timeout_ms_)));
+  };
 
   // A dotted address is used as it stands, without asking any resolver.
   sockaddr_in v4{};
   if (inet_pton(AF_INET, host.c_str(), &v4.sin_addr) == 1) {
     v4.sin_family = AF_INET;
     v4.sin_port = htons(static_cast<u_short>(port));
-    return ConnectSocket(AF_INET, reinterpret_cast<const sockaddr*>(&v4), sizeof v4);
+    return ConnectSocket(AF_INET, reinterpret_cast<const sockaddr*>(&v4), sizeof v4, bound());
   }
 
   addrinfo* found = nullptr;
-  if (!ResolveWithin(host, std::to_string(port), connect_timeout_ms_, resolver_, &found)) return false;
-  for (addrinfo* a = found; a && !IsOpen(); a = a->ai_next)
-    ConnectSocket(a->ai_family, a->ai_addr, static_cast<int>(a->ai_addrlen));
+  if (!ResolveWithin(host, std::to_string(port), bound(), resolver_, &found)) return false;
+  for (addrinfo* a = found; a && !IsOpen(); a = a->ai_next) {
+    const int ms = bound();
+    if (ms == 0) break;
+    ConnectSocket(a->ai_family, a->ai_addr, static_cast<int>(a->ai_addrlen), ms);
+  }
   freeaddrinfo(found);
   return IsOpen();
 }
 
 // Connects without letting the system's own, much longer, attempt hold the caller; the socket is blocking
 // again afterwards.
-bool WinsockTransport::ConnectSocket(int family, const sockaddr* address, int length) {
+bool WinsockTransport::ConnectSocket(int family, const sockaddr* address, int length, int timeout_ms) {
   socket_ = socket(family, SOCK_STREAM, IPPROTO_TCP);
   if (socket_ == INVALID_SOCKET) return false;
   u_long non_blocking = 1;
@@ -135,7 +146,7 @@ bool WinsockTransport::ConnectSocket(int family, const sockaddr* address, int le
       FD_ZERO(&failed);
       FD_SET(socket_, &writable);
       FD_SET(socket_, &failed);
-      const int ms = connect_timeout_ms_ < 0 ? 0 : connect_timeout_ms_;
+      const int ms = timeout_ms < 0 ? 0 : timeout_ms;
       timeval limit{ms / 1000, (ms % 1000) * 1000};
       int error = 0, size = sizeof error;
       connected = select(0, nullptr, &writable, &failed, &limit) == 1 && FD_ISSET(socket_, &writable) &&

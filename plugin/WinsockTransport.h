@@ -5,6 +5,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <climits>
 #include <functional>
 
 #include "mail_transport.h"
@@ -18,7 +19,7 @@ class WinsockTransport final : public MailTransport {
   WinsockTransport(const WinsockTransport&) = delete;
   WinsockTransport& operator=(const WinsockTransport&) = delete;
 
-  bool Connect(const std::string& host, int port) override;
+  bool Connect(const std::string& host, int port, int within_ms = INT_MAX) override;
   WaitResult WaitReadable(int timeout_ms) override;
   std::ptrdiff_t Read(char* buffer, std::size_t max, int timeout_ms) override;
   bool Send(std::string_view bytes) override;
@@ -26,7 +27,7 @@ class WinsockTransport final : public MailTransport {
 
   bool IsOpen() const { return socket_ != INVALID_SOCKET; }
   // An address that does not answer is given up after this long, like every other wait for the server;
-  // a host-name look-up is bounded alike.
+  // a host-name look-up is bounded alike. Connect's within_ms cuts both short.
   void SetConnectTimeoutMs(int ms) { connect_timeout_ms_ = ms; }
 
   // Answers a host-name look-up as getaddrinfo does (the answer is released with freeaddrinfo). Runs on a
@@ -35,7 +36,7 @@ class WinsockTransport final : public MailTransport {
   void SetResolver(Resolver resolver) { resolver_ = std::move(resolver); }
 
  private:
-  bool ConnectSocket(int family, const sockaddr* address, int length);
+  bool ConnectSocket(int family, const sockaddr* address, int length, int timeout_ms);
 
   bool started_ = false;
   int connect_timeout_ms_ = 10000;

@@ -132,10 +132,7 @@ class ImapConversation {
 
   bool Fail(const char* result) { return c_.Fail(result); }
 
-  bool Send(const std::string& bytes) {
-    reader_.Restart();
-    return c_.Send(bytes);
-  }
+  bool Send(const std::string& bytes) { return c_.Send(bytes); }
 
   // The next response, parsed. A connection that ends first gives closed_result; with none, it ends the
   // reading without a result.
@@ -428,7 +425,7 @@ class ImapConversation {
     decision_.count = std::to_string(unseen);
     if (arrived && settings_.AnnounceSender && !NameNewest(found, first ? static_cast<std::size_t>(unseen) : found.count))
       return false;
-    if (arrived) PlayNewMailSound(settings_.isPlay, player_);
+    if (arrived) c_.OffTheClock([this] { PlayNewMailSound(settings_.isPlay, player_); });
     if (!Logout()) return false;
     change_ = ImapState{validity, next, unseen};
     return true;

@@ -49,12 +49,8 @@ bool IsAtomChar(char c) {
 
 }  // namespace
 
-ReplyReader::ReplyReader(MailConnection& connection) : connection_(connection) { connection_.StartReplies(); }
-
-void ReplyReader::Restart() { connection_.StartReplies(); }
-
 ReplyReader::Status ReplyReader::Fill() {
-  if (connection_.RepliesOverdue()) return Status::Overdue;
+  if (connection_.Overdue()) return Status::Overdue;
   switch (connection_.WaitReadable()) {
     case MailTransport::WaitResult::Readable: break;
     case MailTransport::WaitResult::TimedOut: return Status::TimedOut;

@@ -29,17 +29,12 @@ class ReplyReader {
     TimedOut,     // a wait for the server ran out
     SocketError,
     TooLong,      // a line or the response went past its bound
-    Overdue,      // the conversation's reading went on past its total time
+    Overdue,      // the check's deadline passed first
   };
 
-  // Every wait and read is the connection's; the reading from construction or from the last Restart on
-  // may take at most as long as the connection gives the replies to one command, so a server that drips
-  // bytes or untagged responses cannot hold the caller for ever.
-  explicit ReplyReader(MailConnection& connection);
-
-  // Starts the total time again: each command's replies get the whole of it, and the time spent between
-  // commands (the sound playing) is not counted.
-  void Restart();
+  // Every wait and read is the connection's, and the reading ends once the check's deadline has passed,
+  // so a server that drips bytes or untagged responses cannot hold the caller for long.
+  explicit ReplyReader(MailConnection& connection) : connection_(connection) {}
 
   // The next whole response without its last line break. Literals stay in it as sent: "{n}", the line
   // break and the n bytes, counted without looking at them.

@@ -1,5 +1,8 @@
 #include "mail_connection.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "clock.h"
 #include "mail_announcement.h"
 #include "mail_results.h"
@@ -23,14 +26,28 @@ const char* TlsRefusal(MailTransport::TlsResult result) {
 }
 
 MailConnection::MailConnection(MailTransport& transport, const MailWaits& waits, const mokuna::Clock& clock)
-    : transport_(transport), waits_(waits), clock_(clock), replies_start_ms_(clock.TickMs()) {}
+    : transport_(transport), waits_(waits), clock_(clock), start_ms_(clock.TickMs()) {}
+
+std::int64_t MailConnection::NowMs() const { return clock_.TickMs(); }
+
+int MailConnection::RemainingMs() const {
+  const std::int64_t left = start_ms_ + paused_ms_ + waits_.total_ms - NowMs();
+  return static_cast<int>(std::clamp<std::int64_t>(left, 0, INT_MAX));
+}
+
+// A step's own bound, cut short by the deadline.
+int MailConnection::Bounded(int step_ms) const { return std::min(step_ms, RemainingMs()); }
 
 bool MailConnection::Connect(const std::string& host, std::optional<int> port) {
-  return (port && transport_.Connect(host, *port)) || Fail(results::kCannotConnect);
+  start_ms_ = NowMs();
+  paused_ms_ = 0;
+  return (port && transport_.Connect(host, *port, RemainingMs())) || Fail(results::kCannotConnect);
 }
 
 bool MailConnection::StartTls(const std::string& server_name) {
-  const char* refusal = TlsRefusal(transport_.StartTls(server_name, waits_.wait_ms));
+  const int left = RemainingMs();
+  const char* refusal = TlsRefusal(left == 0 ? MailTransport::TlsResult::HandshakeFailed
+                                             : transport_.StartTls(server_name, Bounded(waits_.wait_ms), left));
   return !refusal || Fail(refusal);
 }
 
@@ -38,21 +55,19 @@ bool MailConnection::Send(std::string_view bytes) {
   return transport_.Send(bytes) || Fail(results::kCannotConnect);
 }
 
+// Every time-out while waiting for the server, the deadline's included, is one the server could not be
+// reached in.
 bool MailConnection::Wait() {
-  return WaitReadable() == MailTransport::WaitResult::Readable || Fail(results::kCannotConnect);
+  return (!Overdue() && WaitReadable() == MailTransport::WaitResult::Readable) || Fail(results::kCannotConnect);
 }
 
-MailTransport::WaitResult MailConnection::WaitReadable() { return transport_.WaitReadable(waits_.wait_ms); }
+MailTransport::WaitResult MailConnection::WaitReadable() {
+  return Overdue() ? MailTransport::WaitResult::TimedOut : transport_.WaitReadable(Bounded(waits_.wait_ms));
+}
 
 std::ptrdiff_t MailConnection::Read(char* buffer, std::size_t max) {
-  const std::ptrdiff_t got = transport_.Read(buffer, max, waits_.read_ms);
+  const std::ptrdiff_t got = transport_.Read(buffer, max, Bounded(waits_.read_ms));
   return got > static_cast<std::ptrdiff_t>(max) ? static_cast<std::ptrdiff_t>(max) : got;
-}
-
-void MailConnection::StartReplies() { replies_start_ms_ = clock_.TickMs(); }
-
-bool MailConnection::RepliesOverdue() const {
-  return clock_.TickMs() - replies_start_ms_ >= waits_.retrieve_total_ms;
 }
 
 bool MailConnection::Fail(const char* result) {

@@ -18,9 +18,10 @@ class MailTransport {
 
   virtual ~MailTransport() = default;
 
-  // Connects to host, a dotted IPv4 address or else a host name to look up, at port. False when no
-  // connection can be made: empty text, unknown name, refused, unreachable.
-  virtual bool Connect(const std::string& host, int port) = 0;
+  // Connects to host, a dotted IPv4 address or else a host name to look up, at port, within within_ms
+  // all told (the look-up and every address it gives). False when no connection can be made: empty text,
+  // unknown name, refused, unreachable, or not in time.
+  virtual bool Connect(const std::string& host, int port, int within_ms) = 0;
   // Waits until the connection is readable (data has arrived or the peer has closed) or timeout_ms has
   // run out.
   virtual WaitResult WaitReadable(int timeout_ms) = 0;
@@ -31,11 +32,13 @@ class MailTransport {
   virtual bool Send(std::string_view bytes) = 0;
   // Starts TLS (1.2 or newer) on the open connection: the handshake, sending server_name for SNI when it
   // is a host name, then the server's certificate checked against the system's trust and server_name. Each
-  // wait of the handshake is bounded by timeout_ms. After Ok, WaitReadable, Read and Send carry the plain
-  // text through TLS. A transport without TLS fails every handshake, so nothing falls back to plain text.
-  virtual TlsResult StartTls(const std::string& server_name, int timeout_ms) {
+  // wait of the handshake is bounded by timeout_ms and the whole of it, the certificate check included, by
+  // within_ms. After Ok, WaitReadable, Read and Send carry the plain text through TLS. A transport without
+  // TLS fails every handshake, so nothing falls back to plain text.
+  virtual TlsResult StartTls(const std::string& server_name, int timeout_ms, int within_ms) {
     (void)server_name;
     (void)timeout_ms;
+    (void)within_ms;
     return TlsResult::HandshakeFailed;
   }
   // Closes the connection; closing twice or without a connection is harmless.

@@ -1,7 +1,5 @@
 #include "message_id_reader.h"
 
-#include <algorithm>
-
 namespace fennick {
 namespace {
 
@@ -9,15 +7,7 @@ namespace {
 constexpr std::size_t kIdentifierLimit = 4095;
 constexpr std::string_view kIdHeader = "message-id:";
 
-void LowerAscii(std::string& s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-}
-
-// The end of the message: the line holding only ".", after the line break that ends the one before it.
-std::size_t FindTerminator(std::string_view s) {
-  return std::min(s.find("\n.\r\n"), s.find("\n.\n"));
-}
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Blanks and line breaks around the identifier go (a folded header puts them there); control bytes inside
 // it go too, since the identifier is stored as one line of epop.ini.
@@ -27,52 +17,70 @@ std::string CleanIdentifier(std::string_view raw) {
   while (end > begin && static_cast<unsigned char>(raw[end - 1]) <= 32) --end;
   std::string id;
   for (std::size_t i = begin; i < end; ++i)
-    if (static_cast<unsigned char>(raw[i]) >= 32) id += raw[i];
+    if (static_cast<unsigned char>(raw[i]) >= 32) id += LowerAscii(raw[i]);
   return id;
 }
 
 }  // namespace
 
-// The identifier is the text after the first "message-id:" (any case) up to and including the next ">".
-// Header and identifier may each straddle two reads.
-MessageIdReader::Step MessageIdReader::Take(std::string_view read) {
-  if (status_.size() < 4) {
-    status_.append(read.substr(0, 4 - status_.size()));
-    if (status_ == "-ERR") return Step::Refused;
-  }
-  std::string chunk(read);
-  LowerAscii(chunk);
-  const std::size_t base = carry_.size();
-  const std::string text = carry_ + chunk;
-  const std::size_t end = FindTerminator(text);
+MessageIdReader::Step MessageIdReader::Take(std::string_view chunk) {
+  for (const char c : chunk)
+    if (const Step step = TakeByte(c); step != Step::More) return step;
+  return Step::More;
+}
 
-  if (!in_identifier_) {
-    const std::size_t header = text.find(kIdHeader);
-    if (header == std::string::npos || end < header) {
-      if (end != std::string::npos) return Step::NoIdentifier;
+// The first line is the status of the reply. The header follows, one field per line and the lines that
+// begin with a blank or a tab continuing it, up to the empty line (or the line holding only "." that ends
+// the message). Only a field whose line begins with "Message-ID:", in any case, holds the identifier: its
+// value up to and including the first ">".
+MessageIdReader::Step MessageIdReader::TakeByte(char c) {
+  if (line_ == Line::Status) {
+    if (status_.size() < 4) {
+      status_ += c;
+      if (status_ == "-ERR") return Step::Refused;
+    }
+    if (c == '\n') line_ = Line::Name, line_bytes_ = 0;
+    return Step::More;
+  }
+  if (c == '\r') return Step::More;
+  if (c == '\n') {
+    // An empty line ends the header, and "." the message: an identifier field still open had no ">".
+    if (line_bytes_ == 0 || (line_bytes_ == 1 && first_ == '.')) return Step::NoIdentifier;
+    line_ = Line::Name;
+    line_bytes_ = 0;
+    name_.clear();
+    return Step::More;
+  }
+  if (line_bytes_++ == 0) {
+    first_ = c;
+    if (c == ' ' || c == '\t') {
+      line_ = in_id_field_ ? Line::Identifier : Line::Other;
     } else {
-      const std::size_t value = header + kIdHeader.size();
-      const std::size_t close = text.find('>', value);
-      if (close != std::string::npos && close < end) {
-        id_ = CleanIdentifier(std::string_view(text).substr(value, close + 1 - value));
+      // A new field: the identifier field before it ended without its ">".
+      if (in_id_field_) return Step::NoIdentifier;
+      line_ = Line::Name;
+    }
+  }
+  switch (line_) {
+    case Line::Name:
+      name_ += LowerAscii(c);
+      if (kIdHeader.compare(0, name_.size(), name_) != 0) {
+        line_ = Line::Other;
+      } else if (name_.size() == kIdHeader.size()) {
+        line_ = Line::Identifier;
+        in_id_field_ = true;
+      }
+      return Step::More;
+    case Line::Identifier:
+      value_ += c;
+      if (c == '>') {
+        id_ = CleanIdentifier(value_);
         return Step::Found;
       }
-      if (end != std::string::npos) return Step::NoIdentifier;
-      in_identifier_ = true;
-      pending_ = text.substr(value);
-    }
-  } else {
-    const std::size_t close = chunk.find('>');
-    if (close != std::string::npos && base + close < end) {
-      pending_.append(chunk, 0, close + 1);
-      id_ = CleanIdentifier(pending_);
-      return Step::Found;
-    }
-    if (end != std::string::npos) return Step::NoIdentifier;
-    pending_ += chunk;
-    if (pending_.size() > kIdentifierLimit) return Step::NoIdentifier;
+      return value_.size() > kIdentifierLimit ? Step::NoIdentifier : Step::More;
+    case Line::Status:
+    case Line::Other: break;
   }
-  carry_ = text.substr(text.size() - std::min<std::size_t>(text.size(), kIdHeader.size() - 1));
   return Step::More;
 }
 

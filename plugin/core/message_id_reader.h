@@ -1,4 +1,5 @@
-// The message identifier of a message retrieved over POP3, read from the reply as its reads arrive.
+// The message identifier of a message retrieved over POP3, read from the reply as its reads arrive: the
+// value of the header field named Message-ID, and of no other.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +13,7 @@ class MessageIdReader {
   enum class Step {
     More,          // the identifier is still to come: give the next read
     Found,         // Identifier() holds it
-    NoIdentifier,  // the message ended without one, or its ">" never came: the identifier is empty
+    NoIdentifier,  // the header ended without one, or its ">" never came: the identifier is empty
     Refused,       // the server answered the retrieval with an error
   };
 
@@ -24,10 +25,18 @@ class MessageIdReader {
   const std::string& Identifier() const { return id_; }
 
  private:
-  std::string status_;   // the first bytes, to tell an error reply
-  std::string carry_;    // the last bytes taken so far, lower-cased, for matches across two reads
-  std::string pending_;  // the identifier so far, once its header was found
-  bool in_identifier_ = false;
+  // What the current line is, as far as its first bytes tell.
+  enum class Line { Status, Name, Other, Identifier };
+
+  Step TakeByte(char c);
+
+  Line line_ = Line::Status;
+  std::string status_;         // the first bytes of the reply, to tell an error
+  std::size_t line_bytes_ = 0;  // of the current line, CR aside
+  char first_ = 0;             // the current line's first byte
+  std::string name_;           // the current line's first bytes, lower-cased, while they may name the field
+  bool in_id_field_ = false;   // the field going on is Message-ID (its folded lines continue it)
+  std::string value_;          // its value so far, folded lines joined
   std::string id_;
 };
 

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "Md5unit.h"
 #include "clock.h"
-#include "config_file.h"
 #include "mail_header.h"
 #include "mail_results.h"
 #include "message_id_reader.h"
@@ -36,6 +36,19 @@ std::size_t HeaderEnd(std::string_view top) {
   const std::size_t end = std::min({rest.find("\r\n\r\n"), rest.find("\n\n"), rest.find("\n.\r\n"),
                                     rest.rfind(".\r\n", 0), rest.rfind("\r\n", 0)});
   return end == std::string_view::npos ? end : status + 1 + end;
+}
+
+// A message count: 1 to 10 decimal digits and no more than a signed 32-bit number holds. Anything else (a
+// sign, thousands of leading zeros) is no count.
+std::optional<int> ParseCount(std::string_view token) {
+  if (token.empty() || token.size() > 10) return std::nullopt;
+  std::int64_t n = 0;
+  for (const char c : token) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  if (n > INT32_MAX) return std::nullopt;
+  return static_cast<int>(n);
 }
 
 bool WellFormedTimestamp(std::string_view t) {
@@ -96,14 +109,18 @@ class Pop3Conversation {
     if (settings_.POPSecurity == kSecuritySslTls && !c_.StartTls(settings_.POPServer)) return false;
     std::string greeting, login;
     if (!WaitAndRead(results::kReceiveFailed, greeting)) return false;
+    // Nothing of the account goes to a server that has not said it is ready; one that says -ERR is there
+    // but will not take us now.
+    const std::vector<std::string> greeted = SplitCommaText(greeting);
+    if (greeted.empty() || greeted[0] != "+OK")
+      return c_.Fail(!greeted.empty() && greeted[0] == "-ERR" ? results::kCannotConnect : results::kUnexpectedReply);
     // No greeting follows STLS: APOP digests the timestamp of the one read in plain text.
     if (settings_.POPSecurity == kSecurityStartTls && !Stls()) return false;
 
     if (settings_.UsesApop()) {
-      const std::vector<std::string> tokens = SplitCommaText(greeting);
       // Without a proper timestamp the digest would be of something the server never sent.
-      if (tokens.empty() || !WellFormedTimestamp(tokens.back())) return c_.Fail(results::kUnexpectedReply);
-      const std::string digest = Md5Hex(tokens.back() + settings_.Password);
+      if (!WellFormedTimestamp(greeted.back())) return c_.Fail(results::kUnexpectedReply);
+      const std::string digest = Md5Hex(greeted.back() + settings_.Password);
       if (!c_.Send("APOP " + settings_.Account + " " + digest + "\r\n")) return false;
       if (!WaitAndRead(results::kReceiveFailed, login)) return false;
     } else {
@@ -121,25 +138,23 @@ class Pop3Conversation {
     if (tokens.empty()) return c_.Fail(results::kUnexpectedReply);
     if (tokens[0] != "+OK") return c_.Fail(results::kBadPassword);
 
-    std::string count_token;
     std::optional<int> count;
-    if (tokens.size() > 3) {
-      count_token = tokens[3];
-      count = config::ParseInt(count_token);
-    }
+    if (tokens.size() > 3) count = ParseCount(tokens[3]);
     // Most servers say only "+OK Logged in." now: ask for the count.
-    if (!count && !Stat(count_token, count)) return false;
+    if (!count && !Stat(count)) return false;
     const int n = *count;
+    // What is sent and said is the number written plainly, whatever zeros the server put before it.
+    const std::string number = std::to_string(n);
 
     Pop3Change change;
     change.mail_num = n;
     if (n != 0) {
       std::string id;
-      if (!RetrieveNewest(count_token, id)) return false;
+      if (!RetrieveNewest(number, id)) return false;
       decision_.new_mail = n > last_.LastMailNum || id != last_.LastMessageID;
-      decision_.count = count_token;
+      decision_.count = number;
       if (decision_.new_mail && settings_.AnnounceSender) NameNewest(n);
-      if (decision_.new_mail) PlayNewMailSound(settings_.isPlay, player_);
+      if (decision_.new_mail) c_.OffTheClock([this] { PlayNewMailSound(settings_.isPlay, player_); });
       change.message_id = id;
     }
     change_ = change;
@@ -152,38 +167,36 @@ class Pop3Conversation {
     return true;
   }
 
-  bool Stat(std::string& count_token, std::optional<int>& count) {
+  bool Stat(std::optional<int>& count) {
     std::string reply;
     if (!c_.Send("STAT\r\n") || !WaitAndRead(results::kReceiveFailed, reply)) return false;
     const std::vector<std::string> tokens = SplitCommaText(reply);
     if (tokens.size() < 2 || tokens[0] != "+OK") return c_.Fail(results::kUnexpectedReply);
-    count_token = tokens[1];
-    count = config::ParseInt(count_token);
+    count = ParseCount(tokens[1]);
     return count || c_.Fail(results::kUnexpectedReply);
   }
 
   // The newest message's identifier. With the sender box on, TOP brings its header alone and leaves it
   // unread on servers that keep track; a server without TOP gets the RETR of old.
-  bool RetrieveNewest(const std::string& count_token, std::string& id) {
+  bool RetrieveNewest(const std::string& number, std::string& id) {
     if (settings_.AnnounceSender) {
       bool refused = false;
-      if (!c_.Send("TOP " + count_token + " 0\r\n") || !c_.Wait() || !RetrieveIdentifier(id, &refused)) return false;
+      if (!c_.Send("TOP " + number + " 0\r\n") || !c_.Wait() || !RetrieveIdentifier(id, &refused)) return false;
       if (!refused) return true;
       top_.clear();
     }
-    return c_.Send("RETR " + count_token + "\r\n") && c_.Wait() && RetrieveIdentifier(id);
+    return c_.Send("RETR " + number + "\r\n") && c_.Wait() && RetrieveIdentifier(id);
   }
 
   // Reads the retrieved message until the reader has its identifier. A refusal fails the check, or with
-  // refused given is told there. Reaching the size or time bound first
+  // refused given is told there. Reaching the size bound or the deadline first
   // is a failed retrieval, not a message without an identifier: the newest message was never seen whole,
   // so nothing may be decided or remembered from it.
   bool RetrieveIdentifier(std::string& id, bool* refused = nullptr) {
     MessageIdReader reader;
-    c_.StartReplies();
     std::size_t total = 0;
     for (;;) {
-      if (total >= kRetrieveLimit || c_.RepliesOverdue()) return c_.Fail(results::kSendingFailure);
+      if (total >= kRetrieveLimit || c_.Overdue()) return c_.Fail(results::kSendingFailure);
       const std::ptrdiff_t got = Read(kReadMax);
       if (got < 0) return c_.Fail(results::kCannotConnect);
       if (got == 0) return c_.Fail(results::kSendingFailure);
@@ -207,7 +220,7 @@ class Pop3Conversation {
   void NameNewest(int n) {
     std::size_t total = top_.size();
     while (HeaderEnd(top_) == std::string::npos && top_.size() < kHeaderLimit && total < kRetrieveLimit &&
-           !c_.RepliesOverdue()) {
+           !c_.Overdue()) {
       const std::ptrdiff_t got = Read(kReadMax);
       if (got <= 0) break;
       total += static_cast<std::size_t>(got);

@@ -29,10 +29,12 @@ class ScriptedTransport : public MailTransport {
   ScriptedTransport& WaitError() { return Push({Kind::WaitError, {}}); }
   ScriptedTransport& ReadError() { return Push({Kind::ReadError, {}}); }
 
-  bool Connect(const std::string& host, int port) override {
+  bool Connect(const std::string& host, int port, int within_ms) override {
     host_ = host;
     port_ = port;
     ++connects_;
+    if (on_connect_) on_connect_();
+    connect_within_ms_ = within_ms;
     return connect_ok_;
   }
 
@@ -73,8 +75,8 @@ class ScriptedTransport : public MailTransport {
     return sent_.size() != fail_send_;
   }
 
-  TlsResult StartTls(const std::string& server_name, int timeout_ms) override {
-    tls_.push_back({server_name, timeout_ms, sent_.size()});
+  TlsResult StartTls(const std::string& server_name, int timeout_ms, int within_ms) override {
+    tls_.push_back({server_name, timeout_ms, sent_.size(), within_ms});
     return tls_result_;
   }
 
@@ -83,13 +85,14 @@ class ScriptedTransport : public MailTransport {
   // Settings of the script.
   bool connect_ok_ = true;
   std::size_t fail_send_ = 0;  // the 1-based send that fails; 0 for none
-  std::function<void()> on_read_;
+  std::function<void()> on_read_, on_connect_;
   TlsResult tls_result_ = TlsResult::Ok;  // what every handshake ends with
 
   // What the plug-in did.
   std::string host_;
   int port_ = 0;
   int connects_ = 0;
+  int connect_within_ms_ = 0;
   int closes_ = 0;
   std::vector<std::string> sent_;
   std::vector<std::size_t> read_maxima_;
@@ -99,6 +102,7 @@ class ScriptedTransport : public MailTransport {
     std::string server_name;
     int timeout_ms;
     std::size_t sent_before;  // commands sent before it began
+    int within_ms;
   };
   std::vector<Handshake> tls_;
   std::deque<Event> events_;
@@ -125,6 +129,7 @@ class RecordingPlayer : public SoundPlayer {
   bool IsOpen() const override { return open_; }
   void PlayToEnd() override {
     if (open_) ++plays_;
+    if (on_play_) on_play_();
   }
   void Close() override {
     if (open_) ++closes_;
@@ -133,6 +138,7 @@ class RecordingPlayer : public SoundPlayer {
 
   std::set<std::string> existing_;
   std::string open_error_;
+  std::function<void()> on_play_;
   std::vector<std::string> opened_;
   bool open_ = false;
   int plays_ = 0;

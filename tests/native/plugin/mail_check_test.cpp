@@ -10,6 +10,7 @@
 #include "epop_settings.h"
 #include "fakes.h"
 #include "file_io.h"
+#include "imap_check.h"
 #include "mail_check.h"
 #include "marking_protector.h"
 
@@ -421,11 +422,37 @@ TEST(MailCheck, LoginReplyWithoutCountAsksForStat) {
     EXPECT_EQ(c.server.sent_, (Strings{"USER bob\r\n", "PASS secret\r\n", "STAT\r\n", "RETR 3\r\n", "QUIT\r\n"}))
         << login;
   }
-  // A fourth token that is some other number is taken as the count, without STAT.
+  // A fourth token that is some other number is taken as the count, without STAT, and written plainly.
   Check c;
   c.LoggedIn("+OK bob has 0007 (9 octets)\r\n").Reply(Message("<n@x>")).Reply("+OK\r\n");
-  EXPECT_EQ(c.Run().result, NewMail("0007"));
-  EXPECT_EQ(c.server.sent_[2], "RETR 0007\r\n");
+  EXPECT_EQ(c.Run().result, NewMail("7"));
+  EXPECT_EQ(c.server.sent_[2], "RETR 7\r\n");
+}
+
+// What a server says before the login and as the count: only "+OK" lets the account go, and only 1 to 10
+// digits within 32 bits are a count, which is sent and said plainly.
+TEST(MailCheck, GreetingAndCountRules) {
+  const struct {
+    std::string greeting, login, stat, result;
+    Strings sent;
+  } rows[] = {
+      {"-ERR too busy\r\n", "", "", results::kCannotConnect, {}},
+      {"* OK IMAP4rev1 ready\r\n", "", "", results::kUnexpectedReply, {}},
+      {kGreeting, "+OK bob has -3 messages\r\n", "+OK -3 0\r\n", results::kUnexpectedReply, {"STAT\r\n"}},
+      {kGreeting, "+OK bob has +3\r\n", "+OK +3 0\r\n", results::kUnexpectedReply, {"STAT\r\n"}},
+      {kGreeting, "+OK\r\n", "+OK 00000000007 0\r\n", results::kUnexpectedReply, {"STAT\r\n"}},
+      {kGreeting, "+OK\r\n", "+OK 2147483648 0\r\n", results::kUnexpectedReply, {"STAT\r\n"}},
+      {kGreeting, "+OK\r\n", "+OK 0000000007 0\r\n", NewMail("7"), {"STAT\r\n", "RETR 7\r\n", "QUIT\r\n"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.greeting + row.login + row.stat);
+    Check c;
+    c.server.Reply(row.greeting).Reply("+OK\r\n").Reply(row.login).Reply(row.stat).Reply(Message("<n@x>")).Reply("+OK\r\n");
+    EXPECT_EQ(c.Run().result, row.result);
+    Strings sent = row.sent;
+    if (!row.login.empty()) sent.insert(sent.begin(), {"USER bob\r\n", "PASS secret\r\n"});
+    EXPECT_EQ(c.server.sent_, sent);
+  }
 }
 
 TEST(MailCheck, IdentifierIsFoundWhereverTheReadsSplitTheMessage) {
@@ -443,14 +470,15 @@ TEST(MailCheck, IdentifierIsFoundWhereverTheReadsSplitTheMessage) {
 TEST(MailCheck, IdentifierForms) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"+OK\r\nMessage-ID:\r\n <Fold@X>\r\n\r\n.\r\n", "<fold@x>"},  // folded header
-      {"+OK\r\nResent-Message-ID: <r@x>\r\nMESSAGE-id: <m@x>\r\n.\r\n", "<r@x>"},
-      {Bytes("+OK\r\n\0\0Message-ID: <z@x>\r\n.\r\n"), "<z@x>"},  // zero bytes do not end a chunk
-      {"+OK\r\nMessage-ID: <a\r\nLastMailNum=9@x>\r\n.\r\n", "<alastmailnum=9@x>"},  // no line breaks kept
+      {"+OK\r\nResent-Message-ID: <r@x>\r\nMESSAGE-id: <m@x>\r\n.\r\n", "<m@x>"},  // that field alone
+      {"+OK\r\nSubject: Message-ID: <s@x>\r\nMessage-ID: <m@x>\r\n.\r\n", "<m@x>"},
+      {Bytes("+OK\r\nX: \0\0\r\nMessage-ID: <z@x>\r\n.\r\n"), "<z@x>"},  // zero bytes do not end a chunk
+      {"+OK\r\nMessage-ID: <a\r\n LastMailNum=9@x>\r\n.\r\n", "<a lastmailnum=9@x>"},  // no line breaks kept
       {"+OK\r\nSubject: no id\r\n\r\nbody\r\n.\r\n", ""},  // ends without the header
       {"+OK\r\nMessage-ID: broken\r\n\r\nbody\r\n.\r\nMessage-ID: <after@end>", ""},
       {"+OK\r\n.\r\nMessage-ID: <after@end>\r\n", ""},
       {"+OK\nMessage-ID: <lf@x>\n.\n", "<lf@x>"},
-      {"+OK Message-ID:<q@x>", "<q@x>"},  // no line breaks at all
+      {"+OK\nMessage-ID:<q@x>", "<q@x>"},  // no CR at all
   };
   for (const auto& [message, id] : cases) {
     Check c;
@@ -488,9 +516,9 @@ TEST(MailCheck, HostileRepliesStayBounded) {
     EXPECT_EQ(c.Run().result, results::kNoNewMail);
     EXPECT_EQ(c.server.sent_[2], "STAT\r\n");
   }
-  {  // no CR LF anywhere
+  {  // no CR LF anywhere (a bare LF ends the retrieval's status line)
     Check c;
-    c.server.Reply("+OK").Reply("+OK").Reply("+OK bob has 1").Reply("+OK Message-ID: <q@x>").Reply("+OK");
+    c.server.Reply("+OK").Reply("+OK").Reply("+OK bob has 1").Reply("+OK\nMessage-ID: <q@x>").Reply("+OK");
     EXPECT_EQ(c.Run().result, NewMail("1"));
   }
   {  // a count of thousands of digits overflows: STAT is asked
@@ -498,12 +526,58 @@ TEST(MailCheck, HostileRepliesStayBounded) {
     c.LoggedIn("+OK bob has " + std::string(3000, '9') + " messages\r\n").Reply("+OK 0 0\r\n").Reply("+OK\r\n");
     EXPECT_EQ(c.Run().result, results::kNoNewMail);
   }
-  {  // a count with thousands of leading zeros is carried whole, however long the result
+  {  // a count with thousands of leading zeros is no count
     Check c;
     const std::string count = std::string(4000, '0') + "7";
     c.LoggedIn("+OK Logged in.\r\n").Reply("+OK " + count + " 100\r\n").Reply(Message("<n@x>")).Reply("+OK\r\n");
-    EXPECT_EQ(c.Run().result, NewMail(count));
-    EXPECT_EQ(c.server.sent_[3], "RETR " + count + "\r\n");
+    EXPECT_EQ(c.Run().result, results::kUnexpectedReply);
+    EXPECT_EQ(c.server.sent_.back(), "STAT\r\n");
+  }
+}
+
+struct DeadlineRow {
+  const char* name;
+  bool imap;
+  void (*script)(Check&);
+  std::int64_t ms_per_read, connect_ms, sound_ms;
+  std::string result;
+};
+
+TEST(MailCheck, EveryCheckEndsWithinOneDeadline) {
+  const auto drip = [](Check& c, const std::string& head, const std::string& drop) {
+    c.server.Reply(head);
+    for (int i = 0; i < 1000; ++i) c.server.Reply(drop);
+  };
+  const std::vector<DeadlineRow> rows = {
+      {"POP3 message dripping a byte every 5 s", false,
+       [](Check& c) { c.LoggedIn("+OK bob has 1\r\n"); }, 5000, 0, 0, results::kSendingFailure},
+      {"IMAP server dripping untagged OKs", true, [](Check&) {}, 5000, 0, 0, results::kReceiveFailed},
+      {"addresses that took 50 s, then a slow TLS server", false, [](Check& c) { c.settings.POPSecurity = 1; },
+       6000, 50000, 0, results::kCannotConnect},
+      {"a sound of 100 s is the user's time", false,
+       [](Check& c) { c.LoggedIn("+OK bob has 1\r\n").Reply(Message("<n@x>")).Reply("+OK\r\n"); }, 1000, 0, 100000,
+       NewMail("1")},
+  };
+  for (const DeadlineRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    Check c;
+    c.settings.isPlay = true;
+    c.player.open_ = true;
+    row.script(c);
+    if (row.imap) drip(c, "* OK [CAPABILITY IMAP4rev1] hi\r\n", "* OK still here\r\n");
+    else if (row.ms_per_read == 5000) drip(c, "+OK\r\n", "y");
+    else c.server.Reply("+OK hi\r\n").Reply("+OK\r\n");
+    c.server.on_connect_ = [&] { c.clock.AdvanceMs(row.connect_ms); };
+    c.server.on_read_ = [&] { c.clock.AdvanceMs(row.ms_per_read); };
+    c.player.on_play_ = [&] { c.clock.AdvanceMs(row.sound_ms); };
+    const ConversationOutcome out = row.imap ? RunImapConversation(c.settings, c.state, c.server, &c.player,
+                                                                   c.timeouts, &c.clock)
+                                             : c.Run();
+    EXPECT_EQ(out.result, row.result);
+    EXPECT_LE(c.clock.TickMs(), 60000 + 10000 + row.sound_ms);
+    EXPECT_EQ(c.server.connect_within_ms_, 60000);
+    for (const auto& handshake : c.server.tls_) EXPECT_EQ(handshake.within_ms, 10000);
+    EXPECT_EQ(c.server.closes_, 1);
   }
 }
 

@@ -90,7 +90,7 @@ class LoopbackServer {
 class RedirectedTransport final : public fennick::MailTransport {
  public:
   explicit RedirectedTransport(int port) : port_(port) {}
-  bool Connect(const std::string& host, int) override { return inner_.Connect(host, port_); }
+  bool Connect(const std::string& host, int, int within_ms) override { return inner_.Connect(host, port_, within_ms); }
   WaitResult WaitReadable(int ms) override { return inner_.WaitReadable(ms); }
   std::ptrdiff_t Read(char* b, std::size_t n, int ms) override { return inner_.Read(b, n, ms); }
   bool Send(std::string_view bytes) override { return inner_.Send(bytes); }

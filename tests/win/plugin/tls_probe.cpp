@@ -34,7 +34,7 @@ class ImplicitTls final : public MailTransport {
  public:
   ImplicitTls(int port, std::string name, int timeout_ms)
       : port_(port), name_(std::move(name)), timeout_ms_(timeout_ms) {}
-  bool Connect(const std::string&, int) override {
+  bool Connect(const std::string&, int, int) override {
     if (!tls_.Connect("127.0.0.1", port_)) return false;
     const auto start = std::chrono::steady_clock::now();
     const TlsResult verdict = tls_.StartTls(name_, timeout_ms_);

@@ -177,6 +177,19 @@ TEST(WinsockTransport, HostNameLookUpIsBoundedByTheConnectTimeOut) {
   EXPECT_TRUE(resolver.AllEnded(4)) << "abandoned look-ups end on their own once answered";
 }
 
+// The caller's bound cuts the look-up short however long the connect time-out is.
+TEST(WinsockTransport, LookUpAndAddressesShareTheCallersBound) {
+  SlowResolver resolver;
+  const auto start = Clock::now();
+  {
+    WinsockTransport t;
+    t.SetResolver(resolver.After(1500));
+    EXPECT_FALSE(t.Connect("mail.example.com", DeadPort(), 400));
+  }
+  EXPECT_LT(MsSince(start), 1200);
+  EXPECT_TRUE(resolver.AllEnded(1));
+}
+
 // A resolver that throws on the look-up thread: a name that could not be looked up, not the end of the
 // program.
 TEST(WinsockTransport, LookUpThatThrowsIsAFailedLookUp) {
