@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base64.h"
 #include "clock.h"
 #include "imap_reply.h"
 #include "mail_announcement.h"
@@ -21,21 +22,6 @@ using imap::Token;
 
 // The largest literal LITERAL- lets a client send without waiting for the server's go-ahead.
 constexpr std::size_t kLiteralMinusMax = 4096;
-
-std::string Base64(std::string_view bytes) {
-  static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    std::uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 2]);
-    out += kDigits[(group >> 18) & 63];
-    out += kDigits[(group >> 12) & 63];
-    out += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
-    out += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
-  }
-  return out;
-}
 
 // A quoted string carries the 7-bit bytes other than NUL, CR and LF; everything else needs a literal.
 bool Quotable(std::string_view s) {
@@ -249,7 +235,7 @@ class ImapConversation {
     std::vector<std::string> pieces;
     if (Has("AUTH=PLAIN")) {
       const std::string response =
-          Base64(std::string(1, '\0') + settings_.Account + std::string(1, '\0') + settings_.Password);
+          Base64Encode(std::string(1, '\0') + settings_.Account + std::string(1, '\0') + settings_.Password);
       if (Has("SASL-IR"))
         pieces = {"AUTHENTICATE PLAIN " + response + "\r\n"};
       else

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base64.h"
 #include "sjis.h"
 
 namespace fennick {
@@ -259,15 +260,6 @@ std::string DecodeQ(std::string_view text) {
   return out;
 }
 
-int Base64Value(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
-}
-
 // Lenient: letters outside the alphabet are passed over, and padding ends the word.
 std::string DecodeB(std::string_view text) {
   std::string out;
@@ -275,7 +267,7 @@ std::string DecodeB(std::string_view text) {
   int count = 0;
   for (const char c : text) {
     if (c == '=') break;
-    const int v = Base64Value(c);
+    const int v = Base64DigitValue(c);
     if (v < 0) continue;
     bits = (bits << 6) | static_cast<std::uint32_t>(v);
     count += 6;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base64.h"
+
 namespace fennick {
 
 class SecretProtector {
@@ -17,9 +19,5 @@ class SecretProtector {
   // changed bytes).
   virtual std::optional<std::string> Unprotect(std::string_view blob) const = 0;
 };
-
-std::string Base64Encode(std::string_view bytes);
-// Nothing for text that is not base64 in its padded form (no blanks, no line breaks).
-std::optional<std::string> Base64Decode(std::string_view text);
 
 }  // namespace fennick

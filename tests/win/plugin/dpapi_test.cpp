@@ -10,10 +10,12 @@ namespace {
 
 TEST(DpapiProtector, OpensItsOwnBlobAndNoChangedOne) {
   const DpapiProtector protector;
-  for (const std::string secret : {std::string("pass=word"), std::string("パスワード\0x", 12), std::string()}) {
+  for (const std::string& secret : {std::string("pass=word"), std::string("パスワード\0x", 12), std::string()}) {
     const std::optional<std::string> blob = protector.Protect(secret);
     ASSERT_TRUE(blob);
-    if (!secret.empty()) EXPECT_EQ(blob->find(secret), std::string::npos);
+    if (!secret.empty()) {
+      EXPECT_EQ(blob->find(secret), std::string::npos);
+    }
     EXPECT_EQ(protector.Unprotect(*blob), secret);
     // Through its base64 text, as epop.ini keeps it.
     EXPECT_EQ(protector.Unprotect(Base64Decode(Base64Encode(*blob)).value()), secret);

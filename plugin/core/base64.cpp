@@ -1,4 +1,4 @@
-#include "secret_protector.h"
+#include "base64.h"
 
 #include <cstdint>
 
@@ -7,7 +7,9 @@ namespace {
 
 constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int DigitValue(char c) {
+}  // namespace
+
+int Base64DigitValue(char c) {
   if (c >= 'A' && c <= 'Z') return c - 'A';
   if (c >= 'a' && c <= 'z') return c - 'a' + 26;
   if (c >= '0' && c <= '9') return c - '0' + 52;
@@ -15,8 +17,6 @@ int DigitValue(char c) {
   if (c == '/') return 63;
   return -1;
 }
-
-}  // namespace
 
 std::string Base64Encode(std::string_view bytes) {
   std::string out;
@@ -40,7 +40,7 @@ std::optional<std::string> Base64Decode(std::string_view text) {
     const int pad = last ? (text[i + 3] == '=') + (text[i + 2] == '=' && text[i + 3] == '=') : 0;
     std::uint32_t group = 0;
     for (std::size_t k = 0; k < 4; ++k) {
-      const int v = k >= 4 - static_cast<std::size_t>(pad) ? 0 : DigitValue(text[i + k]);
+      const int v = k >= 4 - static_cast<std::size_t>(pad) ? 0 : Base64DigitValue(text[i + k]);
       if (v < 0) return std::nullopt;
       group = (group << 6) | static_cast<std::uint32_t>(v);
     }
