@@ -131,6 +131,21 @@ std::wstring StorablePath(const std::wstring& path) {
   return short_path;
 }
 
+// Shift-JIS text as UTF-8. Bytes that are no Shift-JIS (a file saved in another code) go as they stand.
+std::string SjisToUtf8(const std::string& sjis) {
+  if (sjis.empty()) return sjis;
+  const int size = static_cast<int>(sjis.size());
+  const int wide_size = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, sjis.data(), size, nullptr, 0);
+  if (wide_size <= 0) return sjis;
+  std::wstring wide(static_cast<std::size_t>(wide_size), L'\0');
+  MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, sjis.data(), size, &wide[0], wide_size);
+  const int utf8_size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
+  if (utf8_size <= 0) return sjis;
+  std::string utf8(static_cast<std::size_t>(utf8_size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, &utf8[0], utf8_size, nullptr, nullptr);
+  return utf8;
+}
+
 }  // namespace
 
 void ShowErrorMessageBox(HWND owner, const std::string& text) {
@@ -153,7 +168,7 @@ UiHooks& Hooks() {
 }
 
 TForm1::TForm1(ModuleState& state) : state_(state) {
-  const EpopLoadResult load = LoadEpopFile(kEpopFileName, settings_, state_, &player_);
+  const EpopLoadResult load = file_.LoadFile(kEpopFileName, settings_, state_, &player_);
   loaded_protocol_ = settings_.MailProtocol;
   unreadable_ = load.error == EpopLoadResult::Error::Unreadable;
   // A password protected for another user or PC shows as empty, to be typed again.
@@ -440,6 +455,7 @@ std::string RunCheckMail(ModuleState& state) {
   env.transport = &transport;
   env.player = &player;
   env.protector = &protector;
+  env.to_utf8 = SjisToUtf8;
   env.on_load_error = [](const EpopLoadResult& load) {
     if (Hooks().show_error) Hooks().show_error(nullptr, load.message);
   };
@@ -462,7 +478,7 @@ std::string RunPropertyPage(ModuleState& state) {
     } else {
       settings.MailProtocol = form.LoadedProtocol();  // the recheck repeats what the last check saw
     }
-    result = FinishPropertyPage(modal_result, settings, state, kEpopFileName, &save_error);
+    result = FinishPropertyPage(modal_result, settings, state, kEpopFileName, &save_error, &form.File());
   }
   if (!save_error.empty() && Hooks().show_error)
     Hooks().show_error(GetActiveWindow(), "設定を epop.ini に保存できませんでした．\r\n" + save_error);

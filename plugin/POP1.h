@@ -79,6 +79,8 @@ class TForm1 : public mokuna::Window {
   // epop.ini is there but could not be read: the user was told, nothing was loaded, nothing may be written.
   bool Unreadable() const { return unreadable_; }
   MciSound& MediaPlayer1() { return player_; }
+  // The load the window made, for the write after OK.
+  const EpopFile& File() const { return file_; }
   // Handle(): the window while it is shown, else null.
 
  private:
@@ -102,6 +104,7 @@ class TForm1 : public mokuna::Window {
   void EndModal(int result);
 
   ModuleState& state_;
+  EpopFile file_;
   EpopSettings settings_;
   MciSound player_;
   HFONT font_ = nullptr;

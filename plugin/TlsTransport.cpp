@@ -190,7 +190,12 @@ struct TlsTransport::Session {
   // policy for the server's name. A revocation status that cannot be had offline does not count; a
   // revocation known to the system does. The chain's own verdict is read first because some systems' SSL
   // policy lets a chain that ends at an unknown authority pass.
-  TlsResult CheckCertificate(int timeout_ms, TlsTransport::CertificateFindings* findings = nullptr) {
+  //
+  // Building the chain fetches nothing from the network: intermediates come from what the server sent and
+  // what the system already holds, and revocation from the system's cache. A download would run past the
+  // check's deadline (the system bounds each one alone, not their sum). Whatever the system still looks up
+  // for itself is given what is left of the deadline, left_ms.
+  TlsResult CheckCertificate(int left_ms, TlsTransport::CertificateFindings* findings = nullptr) {
     PCCERT_CONTEXT certificate = nullptr;
     if (QueryContextAttributesW(&context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK ||
         !certificate)
@@ -201,12 +206,12 @@ struct TlsTransport::Session {
     chain_para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     chain_para.RequestedUsage.Usage.cUsageIdentifier = 1;
     chain_para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
-    chain_para.dwUrlRetrievalTimeout = static_cast<DWORD>(timeout_ms);
+    chain_para.dwUrlRetrievalTimeout = static_cast<DWORD>(left_ms < 1 ? 1 : left_ms);
     PCCERT_CHAIN_CONTEXT chain = nullptr;
     TlsResult verdict = TlsResult::Untrusted;
     if (CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &chain_para,
                                 CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT |
-                                    CERT_CHAIN_REVOCATION_CHECK_CACHE_ONLY,
+                                    CERT_CHAIN_REVOCATION_CHECK_CACHE_ONLY | CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL,
                                 nullptr, &chain)) {
       constexpr DWORD kRevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
       SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
@@ -279,7 +284,7 @@ struct TlsTransport::Session {
     // stream ends here, as a read that receives nothing.
     if (status == SEC_I_RENEGOTIATE &&
         (++renegotiations > kMaxRenegotiations || !Handshake(socket, timeout_ms, deadline) || !ModernProtocol() ||
-         !QuerySizes() || CheckCertificate(timeout_ms) != TlsResult::Ok))
+         !QuerySizes() || CheckCertificate(MsUntil(deadline)) != TlsResult::Ok))
       ended = true;
     return Step::Record;
   }
@@ -392,7 +397,7 @@ MailTransport::TlsResult TlsTransport::StartTls(const std::string& server_name, 
   TlsResult verdict = TlsResult::HandshakeFailed;
   if (session->AcquireCredentials() && session->Handshake(plain_, timeout_ms, limit) && session->ModernProtocol() &&
       session->QuerySizes())
-    verdict = session->CheckCertificate(timeout_ms, &findings_);
+    verdict = session->CheckCertificate(MsUntil(limit), &findings_);
   if (verdict != TlsResult::Ok) {
     // Nothing more goes over this connection, in clear text least of all.
     session.reset();

@@ -1,6 +1,8 @@
 #include "epop_settings.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -8,6 +10,7 @@
 #include "config_file.h"
 #include "file_io.h"
 #include "secret_protector.h"
+#include "sjis.h"
 #include "sound_player.h"
 
 namespace fennick {
@@ -30,6 +33,17 @@ std::optional<std::uint32_t> ParseUint32(std::string_view text) {
   }
   if (n > 0xFFFFFFFFu) return std::nullopt;
   return static_cast<std::uint32_t>(n);
+}
+
+// The keys in the order loading applies them.
+constexpr const char* kLoadOrder[] = {"MailProtocol", "POPSecurity", "POPPort", "isCheckMail", "CheckInterval",
+                                      "Account", "Password", "PasswordProtected", "POPServer", "isUseAPOP",
+                                      "isPlay", "FilePlaying", "AnnounceSender", "LastMessageID", "LastMailNum",
+                                      "IMAPUIDValidity", "IMAPUIDNext", "IMAPUnseen"};
+
+bool KeyOf(std::string_view line, std::string_view key) {
+  const std::size_t eq = line.find('=');
+  return eq != std::string_view::npos && sjis::EqualsIgnoreCase(line.substr(0, eq), key);
 }
 
 }  // namespace
@@ -136,14 +150,7 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
 
 EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, ModuleState& state,
                             SoundPlayer* player) {
-  std::string bytes;
-  EpopLoadResult result;
-  switch (fileio::ReadFileStatus(path, bytes, &result.message)) {
-    case fileio::ReadStatus::Missing: return result;
-    case fileio::ReadStatus::Unreadable: result.error = EpopLoadResult::Error::Unreadable; return result;
-    case fileio::ReadStatus::Ok: break;
-  }
-  return LoadEpop(bytes, settings, state, player);
+  return EpopFile().LoadFile(path, settings, state, player);
 }
 
 std::optional<int> ParsePort(std::string_view text) {
@@ -166,32 +173,99 @@ std::optional<int> ResolvePort(const EpopSettings& settings) {
   return ParsePort(settings.POPPort);
 }
 
-std::string SaveEpop(const EpopSettings& settings, const ModuleState& state) {
+std::vector<EpopLine> EpopLines(const EpopSettings& settings, const ModuleState& state) {
   const int apop = settings.isUseAPOP >= 1 ? 1 : settings.isUseAPOP <= -1 ? -1 : 0;
-  std::string bytes = config::JoinCrLf({
-      std::string("isCheckMail=") + (settings.isCheckMail ? "1" : "0"),
-      std::string("isPlay=") + (settings.isPlay ? "1" : "0"),
-      "CheckInterval=" + settings.CheckInterval,
-      "Account=" + settings.Account,
-      "Password=",
-      "POPServer=" + settings.POPServer,
-      "isUseAPOP=" + std::to_string(apop),
-      "FilePlaying=" + settings.FilePlaying,
-      "LastMessageID=" + state.LastMessageID,
-      "LastMailNum=" + std::to_string(state.LastMailNum),
-  });
   const int security = ShownSecurity(settings.POPSecurity);
-  if (security != kSecurityNone) bytes += "POPSecurity=" + std::to_string(security) + "\r\n";
-  if (!settings.POPPort.empty()) bytes += "POPPort=" + settings.POPPort + "\r\n";
-  if (settings.MailProtocol == kProtocolImap) {
-    bytes += "MailProtocol=1\r\n";
-    bytes += "IMAPUIDValidity=" + std::to_string(state.imap.UidValidity) + "\r\n";
-    bytes += "IMAPUIDNext=" + std::to_string(state.imap.UidNext) + "\r\n";
-    bytes += "IMAPUnseen=" + std::to_string(state.imap.Unseen) + "\r\n";
+  const bool imap = settings.MailProtocol == kProtocolImap;
+  const auto line = [](const char* key, const std::string& value, bool written = true) {
+    return EpopLine{key, written ? std::optional<std::string>(std::string(key) + "=" + value) : std::nullopt};
+  };
+  return {
+      line("isCheckMail", settings.isCheckMail ? "1" : "0"),
+      line("isPlay", settings.isPlay ? "1" : "0"),
+      line("CheckInterval", settings.CheckInterval),
+      line("Account", settings.Account),
+      line("Password", ""),  // the password is kept only protected, below
+      line("POPServer", settings.POPServer),
+      line("isUseAPOP", std::to_string(apop)),
+      line("FilePlaying", settings.FilePlaying),
+      line("LastMessageID", state.LastMessageID),
+      line("LastMailNum", std::to_string(state.LastMailNum)),
+      line("POPSecurity", std::to_string(security), security != kSecurityNone),
+      line("POPPort", settings.POPPort, !settings.POPPort.empty()),
+      line("MailProtocol", "1", imap),
+      line("IMAPUIDValidity", std::to_string(state.imap.UidValidity), imap),
+      line("IMAPUIDNext", std::to_string(state.imap.UidNext), imap),
+      line("IMAPUnseen", std::to_string(state.imap.Unseen), imap),
+      line("AnnounceSender", "1", settings.AnnounceSender),
+      line("PasswordProtected", settings.PasswordProtected, !settings.PasswordProtected.empty()),
+  };
+}
+
+std::string SaveEpop(const EpopSettings& settings, const ModuleState& state) {
+  std::vector<std::string> lines;
+  for (const EpopLine& l : EpopLines(settings, state))
+    if (l.line) lines.push_back(*l.line);
+  return config::JoinCrLf(lines);
+}
+
+EpopLoadResult EpopFile::Load(std::string_view bytes, EpopSettings& settings, ModuleState& state,
+                              SoundPlayer* player) {
+  const EpopLoadResult result = LoadEpop(bytes, settings, state, player);
+  lines_ = config::SplitLines(bytes);
+  keep_ = !result.ok();
+  unreached_.clear();
+  // An unknown choice lets loading go on; every other error stops it after its key.
+  if (keep_ && result.error != EpopLoadResult::Error::UnknownChoice) {
+    const auto* stop = std::find(std::begin(kLoadOrder), std::end(kLoadOrder), result.key);
+    if (stop != std::end(kLoadOrder)) unreached_.assign(stop + 1, std::end(kLoadOrder));
   }
-  if (settings.AnnounceSender) bytes += "AnnounceSender=1\r\n";
-  if (!settings.PasswordProtected.empty()) bytes += "PasswordProtected=" + settings.PasswordProtected + "\r\n";
-  return bytes;
+  at_stop_ = EpopLines(settings, state);
+  return result;
+}
+
+EpopLoadResult EpopFile::LoadFile(const std::string& path, EpopSettings& settings, ModuleState& state,
+                                  SoundPlayer* player) {
+  std::string bytes;
+  EpopLoadResult result;
+  switch (fileio::ReadFileStatus(path, bytes, &result.message)) {
+    case fileio::ReadStatus::Missing: return result;
+    case fileio::ReadStatus::Unreadable: result.error = EpopLoadResult::Error::Unreadable; return result;
+    case fileio::ReadStatus::Ok: break;
+  }
+  return Load(bytes, settings, state, player);
+}
+
+std::optional<std::string> EpopFile::FileLine(std::string_view key) const {
+  for (const std::string& line : lines_)
+    if (KeyOf(line, key)) return line;
+  return std::nullopt;
+}
+
+std::string EpopFile::Save(const EpopSettings& settings, const ModuleState& state) const {
+  if (!keep_) return SaveEpop(settings, state);
+  const std::vector<EpopLine> now = EpopLines(settings, state);
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    // A key the load never reached holds what it held then; unless that has changed, the file's own line
+    // is the value to keep.
+    const bool unreached =
+        std::find(unreached_.begin(), unreached_.end(), std::string(now[i].key)) != unreached_.end();
+    // The plain password is never written back, read or not.
+    if (unreached && now[i].line == at_stop_[i].line && std::string_view(now[i].key) != "Password") {
+      if (std::optional<std::string> kept = FileLine(now[i].key)) {
+        out.push_back(std::move(*kept));
+        continue;
+      }
+    }
+    if (now[i].line) out.push_back(*now[i].line);
+  }
+  for (const std::string& line : lines_) {
+    const bool known = std::any_of(std::begin(kLoadOrder), std::end(kLoadOrder),
+                                   [&](const char* key) { return KeyOf(line, key); });
+    if (!known && line.find('=') != std::string::npos) out.push_back(line);
+  }
+  return config::JoinCrLf(out);
 }
 
 bool OpenPassword(EpopSettings& settings, const SecretProtector& protector) {
@@ -217,8 +291,8 @@ void ForgetStateOnProtocolChange(int loaded_protocol, const EpopSettings& settin
 }
 
 bool WriteEpopFile(const std::string& path, const EpopSettings& settings, const ModuleState& state,
-                   std::string* error) {
-  return fileio::WriteFileAtomic(path, SaveEpop(settings, state), error);
+                   std::string* error, const EpopFile* loaded) {
+  return fileio::WriteFileAtomic(path, loaded ? loaded->Save(settings, state) : SaveEpop(settings, state), error);
 }
 
 }  // namespace fennick

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fennick {
 
@@ -118,6 +119,35 @@ EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, Mod
 // line is always empty: the password is kept only in its protected form.
 std::string SaveEpop(const EpopSettings& settings, const ModuleState& state);
 
+// One key's line as SaveEpop writes it; none for a key written only when set.
+struct EpopLine {
+  const char* key;
+  std::optional<std::string> line;
+};
+// Every key in the order SaveEpop writes them, with its line for these settings and state.
+std::vector<EpopLine> EpopLines(const EpopSettings& settings, const ModuleState& state);
+
+// epop.ini as a load met it, and the file a write after that load makes. A load error must not cost the
+// user what the load could not take: the lines of the keys it never reached keep their bytes unless their
+// value has been changed since, and lines with keys the plug-in does not know are kept after the known
+// ones. A file loaded without error (or none at all) is written exactly as SaveEpop writes.
+class EpopFile {
+ public:
+  EpopLoadResult Load(std::string_view bytes, EpopSettings& settings, ModuleState& state, SoundPlayer* player);
+  // As LoadEpopFile.
+  EpopLoadResult LoadFile(const std::string& path, EpopSettings& settings, ModuleState& state,
+                          SoundPlayer* player);
+  std::string Save(const EpopSettings& settings, const ModuleState& state) const;
+
+ private:
+  std::optional<std::string> FileLine(std::string_view key) const;
+
+  std::vector<std::string> lines_;
+  bool keep_ = false;                   // the load ended with an error
+  std::vector<std::string> unreached_;  // the keys it never applied
+  std::vector<EpopLine> at_stop_;       // the lines of the settings in force when it stopped
+};
+
 // After the settings window's OK: a protocol other than the one the last check used makes the next check
 // a first one, so nothing remembered of the other mailbox's view counts.
 void ForgetStateOnProtocolChange(int loaded_protocol, const EpopSettings& settings, ModuleState& state);
@@ -129,9 +159,10 @@ bool OpenPassword(EpopSettings& settings, const SecretProtector& protector);
 // could not protect it; PasswordProtected is then empty, so the password is not kept at all.
 bool ProtectPassword(EpopSettings& settings, const SecretProtector& protector);
 
-// Replaces the file at path with SaveEpop's bytes, atomically. False when it cannot be written; error then
-// receives the system's reason (Shift-JIS) and the old file is untouched.
+// Replaces the file at path with SaveEpop's bytes (or loaded's Save, after the load it made), atomically.
+// False when it cannot be written; error then receives the system's reason (Shift-JIS) and the old file is
+// untouched.
 bool WriteEpopFile(const std::string& path, const EpopSettings& settings, const ModuleState& state,
-                   std::string* error = nullptr);
+                   std::string* error = nullptr, const EpopFile* loaded = nullptr);
 
 }  // namespace fennick

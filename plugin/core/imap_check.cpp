@@ -50,8 +50,14 @@ struct NewUids {
     newest.insert(std::upper_bound(newest.begin(), newest.end(), uid), uid);
     if (newest.size() > kNamedMessages) newest.erase(newest.begin());
   }
-  // The UIDs of a set as ESEARCH gives it ("5,7:9") that are at least from.
+  // The UIDs of a set as ESEARCH gives it ("5,7:9") that are at least from; none when any piece is no
+  // number.
   void AddSet(std::string_view set, std::uint32_t from) {
+    for (std::size_t i = 0; i <= set.size();) {
+      const std::size_t end = std::min(set.find_first_of(",:", i), set.size());
+      if (!imap::ParseNumber(set.substr(i, end - i))) return;
+      i = end + 1;
+    }
     std::size_t i = 0;
     while (i < set.size()) {
       const std::size_t end = std::min(set.find(',', i), set.size());
@@ -102,11 +108,26 @@ bool FetchedHeader(std::string_view data, std::uint32_t& uid, std::string& heade
   return have_uid && have_header;
 }
 
+// The end of the data item at i: past the list it opens, or the one token.
+std::size_t SkipItem(const std::vector<Token>& t, std::size_t i) {
+  int depth = 0;
+  do {
+    if (t[i].kind == Token::Kind::Open) ++depth;
+    else if (t[i].kind == Token::Kind::Close) --depth;
+    ++i;
+  } while (depth > 0 && i < t.size());
+  return i;
+}
+
 class ImapConversation {
  public:
   ImapConversation(MailConnection& connection, const EpopSettings& settings, const ImapState& last,
-                   SoundPlayer* player)
-      : c_(connection), settings_(settings), last_(last), player_(player), reader_(connection) {}
+                   SoundPlayer* player, const TextToUtf8& to_utf8)
+      : c_(connection), settings_(settings), last_(last), player_(player), reader_(connection) {
+    // Servers keep user names and passwords as UTF-8, and SASL asks for it.
+    account_ = to_utf8 ? to_utf8(settings.Account) : settings.Account;
+    password_ = to_utf8 ? to_utf8(settings.Password) : settings.Password;
+  }
 
   bool Run() { return Converse(); }
   const MailDecision& Decision() const { return decision_; }
@@ -177,7 +198,9 @@ class ImapConversation {
           if (on_untagged && !on_untagged(r)) return false;
           break;
         case Response::Kind::Tagged:
-          if (r.tag != tag || (r.name != "OK" && r.name != "NO" && r.name != "BAD"))
+          // A command cannot have succeeded before all of it was sent.
+          if (r.tag != tag || (r.name != "OK" && r.name != "NO" && r.name != "BAD") ||
+              (r.name == "OK" && sent < pieces.size()))
             return Fail(results::kUnexpectedReply);
           TakeCode(r);
           done = r.name;
@@ -235,7 +258,7 @@ class ImapConversation {
     std::vector<std::string> pieces;
     if (Has("AUTH=PLAIN")) {
       const std::string response =
-          Base64Encode(std::string(1, '\0') + settings_.Account + std::string(1, '\0') + settings_.Password);
+          Base64Encode(std::string(1, '\0') + account_ + std::string(1, '\0') + password_);
       if (Has("SASL-IR"))
         pieces = {"AUTHENTICATE PLAIN " + response + "\r\n"};
       else
@@ -246,9 +269,9 @@ class ImapConversation {
       return Fail(results::kUnexpectedReply);
     } else {
       pieces = {"LOGIN "};
-      AppendString(pieces, settings_.Account);
+      AppendString(pieces, account_);
       pieces.back() += " ";
-      AppendString(pieces, settings_.Password);
+      AppendString(pieces, password_);
       pieces.back() += "\r\n";
     }
     std::string done;
@@ -289,8 +312,8 @@ class ImapConversation {
     return true;
   }
 
-  // The unseen messages with a UID of at least from. "from:*" also matches the highest message when none is
-  // that high, so the UIDs found are compared as well.
+  // The unseen messages with a UID of at least from; the UIDs found are compared as well, since not every
+  // server keeps to the range.
   bool UnseenSince(std::uint32_t from, NewUids& found) {
     // SEARCH works on the selected mailbox only. EXAMINE selects it read-only, so nothing is marked seen.
     std::string examined;
@@ -307,29 +330,38 @@ class ImapConversation {
         for (const Token& token : t) {
           if (token.kind == Token::Kind::Open) ++depth;
           else if (token.kind == Token::Kind::Close) --depth;
-          else if (depth == 0 && imap::ParseNumber(token.text).value_or(0) >= from)
+          else if (depth == 0 && token.kind == Token::Kind::Atom && imap::ParseNumber(token.text).value_or(0) >= from)
             found.Add(*imap::ParseNumber(token.text));
         }
         return true;
       }
-      // ESEARCH: an optional (TAG "A5") naming the search, then UID and pairs such as ALL 5,7:9 or MAX 9.
-      std::size_t i = 0;
-      if (t.size() >= 4 && t[0].kind == Token::Kind::Open) {
-        if (!imap::EqualsNoCase(t[1].text, "TAG") || t[2].text != tag) return true;
-        i = 4;
-      }
+      // ESEARCH: (TAG "A5") naming our search (another's answers are not ours), then UID and pairs such as
+      // ALL 5,7:9 or MAX 9.
+      if (t.size() < 4 || t[0].kind != Token::Kind::Open || !imap::EqualsNoCase(t[1].text, "TAG") ||
+          t[2].text != tag || t[3].kind != Token::Kind::Close)
+        return true;
+      std::size_t i = 4;
+      if (i < t.size() && t[i].kind == Token::Kind::Atom && imap::EqualsNoCase(t[i].text, "UID")) ++i;
       // ALL lists them; MAX alone names only the newest.
       NewUids all, max;
-      for (; i + 1 < t.size(); ++i) {
-        if (imap::EqualsNoCase(t[i].text, "ALL")) all.AddSet(t[i + 1].text, from);
-        if (imap::EqualsNoCase(t[i].text, "MAX")) max.AddSet(t[i + 1].text, from);
+      while (i + 1 < t.size()) {
+        const Token& name = t[i];
+        const Token& value = t[i + 1];
+        if (name.kind == Token::Kind::Atom && value.kind == Token::Kind::Atom) {
+          if (imap::EqualsNoCase(name.text, "ALL")) all.AddSet(value.text, from);
+          if (imap::EqualsNoCase(name.text, "MAX")) max.AddSet(value.text, from);
+        }
+        i = SkipItem(t, i + 1);
       }
       found = all.count ? all : max;
       return true;
     };
     found = NewUids{};
     std::string done;
-    if (!Command({"UID SEARCH UNSEEN UID " + std::to_string(from) + ":*\r\n"}, done, on_search)) return false;
+    // Not "from:*": some servers answer that with nothing when there is mail, and a "*" matches the highest
+    // UID even when it is lower than from.
+    if (!Command({"UID SEARCH UNSEEN UID " + std::to_string(from) + ":4294967295\r\n"}, done, on_search))
+      return false;
     return done == "OK" || Fail(results::kUnexpectedReply);
   }
 
@@ -396,21 +428,30 @@ class ImapConversation {
     if (!Status(validity, next, unseen)) return false;
     bool arrived = false;
     NewUids found;
-    const bool first = last_.UidValidity != validity;  // the first check, or the UIDs were renumbered
+    // How many are new where no search tells: all unseen at a first check, the growth after a renumbering.
+    std::size_t new_count = 0;
     if (unseen == 0) {
       arrived = false;
-    } else if (first) {
+    } else if (last_.UidValidity == 0) {  // the first check
       arrived = true;
-      // Every unseen message is new; only naming them needs to know which.
-      if (settings_.AnnounceSender && !UnseenSince(1, found)) return false;
+      new_count = static_cast<std::size_t>(unseen);
+    } else if (last_.UidValidity != validity) {
+      // The UIDs were renumbered, or the server gives a new UIDVALIDITY at every STATUS (a mailbox nobody
+      // has opened yet, a spool a delivery agent appended to): only more unseen mail than last time is news.
+      arrived = unseen > last_.Unseen;
+      new_count = static_cast<std::size_t>(unseen - last_.Unseen);
     } else if (next > last_.UidNext) {  // messages were added since
       if (!UnseenSince(std::max<std::uint32_t>(last_.UidNext, 1), found)) return false;
       arrived = found.count > 0;
+      new_count = found.count;
     }
     decision_.new_mail = arrived;
     decision_.count = std::to_string(unseen);
-    if (arrived && settings_.AnnounceSender && !NameNewest(found, first ? static_cast<std::size_t>(unseen) : found.count))
-      return false;
+    if (arrived && settings_.AnnounceSender) {
+      // Without a search of its own the check knows no UIDs: naming needs the newest unseen ones.
+      if (found.count == 0 && !UnseenSince(1, found)) return false;
+      if (!NameNewest(found, new_count)) return false;
+    }
     if (arrived) c_.OffTheClock([this] { PlayNewMailSound(settings_.isPlay, player_); });
     if (!Logout()) return false;
     change_ = ImapState{validity, next, unseen};
@@ -419,6 +460,7 @@ class ImapConversation {
 
   MailConnection& c_;
   const EpopSettings& settings_;
+  std::string account_, password_;  // as the server gets them
   const ImapState& last_;
   SoundPlayer* player_;
   MailDecision decision_;
@@ -440,9 +482,9 @@ std::optional<int> ResolveImapPort(const EpopSettings& settings) {
 
 ConversationOutcome RunImapConversation(const EpopSettings& settings, ModuleState& state,
                                         MailTransport& transport, SoundPlayer* player, const MailWaits& waits,
-                                        const mokuna::Clock* clock) {
+                                        const mokuna::Clock* clock, const TextToUtf8& to_utf8) {
   MailConnection connection(transport, waits, clock ? *clock : mokuna::CurrentClock());
-  ImapConversation imap(connection, settings, state.imap, player);
+  ImapConversation imap(connection, settings, state.imap, player, to_utf8);
   const bool success = imap.Run();
   if (const auto& change = imap.Change()) state.imap = *change;
   return connection.Finish(success, imap.Decision());

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 
 #include "epop_settings.h"
 #include "mail_connection.h"
@@ -29,10 +31,11 @@ std::optional<int> ResolveImapPort(const EpopSettings& settings);
 // resolved port (TLS from the start, or after STARTTLS, as settings.POPSecurity says), log in as
 // settings.Account with settings.Password, read INBOX's STATUS, decide, play the sound on new mail (when
 // settings.isPlay and player is open), LOGOUT. state.imap is updated only when the conversation succeeds.
-// The connection is closed on every path. player may be null; clock null means the program's clock.
+// The connection is closed on every path. player may be null; clock null means the program's clock. The
+// user name and password go as to_utf8 makes them of the settings' Shift-JIS (as they stand without it).
 ConversationOutcome RunImapConversation(const EpopSettings& settings, ModuleState& state,
                                         MailTransport& transport, SoundPlayer* player,
-                                        const MailWaits& waits = {},
-                                        const mokuna::Clock* clock = nullptr);
+                                        const MailWaits& waits = {}, const mokuna::Clock* clock = nullptr,
+                                        const TextToUtf8& to_utf8 = {});
 
 }  // namespace fennick

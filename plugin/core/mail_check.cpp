@@ -18,7 +18,8 @@ class NoProtector : public SecretProtector {
 
 std::string CheckMail(ModuleState& state, const CheckMailEnv& env) {
   EpopSettings settings;
-  const EpopLoadResult load = LoadEpopFile(env.ini_path, settings, state, env.player);
+  EpopFile file;
+  const EpopLoadResult load = file.LoadFile(env.ini_path, settings, state, env.player);
   if (load.error == EpopLoadResult::Error::Unreadable) return results::kCannotReadSettings;
   if (!load.ok() && env.on_load_error) env.on_load_error(load);
   static const NoProtector no_protector;
@@ -31,7 +32,8 @@ std::string CheckMail(ModuleState& state, const CheckMailEnv& env) {
   if (!load.MayConnect()) {
     outcome.result = results::kCannotReadSettings;
   } else if (env.transport && settings.MailProtocol == kProtocolImap) {
-    outcome = RunImapConversation(settings, state, *env.transport, env.player, env.waits, env.clock);
+    outcome = RunImapConversation(settings, state, *env.transport, env.player, env.waits, env.clock,
+                                  env.to_utf8);
   } else if (env.transport) {
     outcome = RunPop3Conversation(settings, state, *env.transport, env.player, env.waits, env.clock);
   } else {
@@ -41,7 +43,8 @@ std::string CheckMail(ModuleState& state, const CheckMailEnv& env) {
   if (outcome.success && load.SettingsComplete()) {
     std::string error;
     const bool kept = ProtectPassword(settings, protector);
-    if (!WriteEpopFile(env.ini_path, settings, state, &error) && env.on_save_error) env.on_save_error(error);
+    if (!WriteEpopFile(env.ini_path, settings, state, &error, &file) && env.on_save_error)
+      env.on_save_error(error);
     if (!kept && env.on_save_error) env.on_save_error("パスワードを暗号化できなかったため，保存しませんでした．");
   }
   return outcome.result;
@@ -65,8 +68,8 @@ std::string PropertyPageResult(int modal_result, const EpopSettings& settings, c
 }
 
 std::string FinishPropertyPage(int modal_result, const EpopSettings& settings, const ModuleState& state,
-                               const std::string& ini_path, std::string* save_error) {
-  if (modal_result == mrOk) WriteEpopFile(ini_path, settings, state, save_error);
+                               const std::string& ini_path, std::string* save_error, const EpopFile* loaded) {
+  if (modal_result == mrOk) WriteEpopFile(ini_path, settings, state, save_error, loaded);
   return PropertyPageResult(modal_result, settings, state);
 }
 

@@ -31,6 +31,7 @@ struct CheckMailEnv {
   const SecretProtector* protector = nullptr;
   std::string ini_path = kEpopFileName;
   MailWaits waits;
+  TextToUtf8 to_utf8;  // for IMAP's user name and password; POP3 sends the bytes as they stand
   const mokuna::Clock* clock = nullptr;
   // Shows a load error to the user (a message box); the check goes on afterwards. Not told of an unreadable
   // file, which the result string reports.
@@ -57,10 +58,11 @@ enum ModalResult { mrOk = 1, mrCancel = 2, mrRecheck = 6 };
 // when it closes and the module state. The recheck repeats the count of settings.MailProtocol's state.
 std::string PropertyPageResult(int modal_result, const EpopSettings& settings, const ModuleState& state);
 
-// After the window has closed: the result string, and on OK epop.ini written at ini_path. When the write
-// fails, save_error (if given) receives the reason and the result is returned all the same.
+// After the window has closed: the result string, and on OK epop.ini written at ini_path (keeping what
+// loaded, the load the window made, could not take). When the write fails, save_error (if given) receives
+// the reason and the result is returned all the same.
 std::string FinishPropertyPage(int modal_result, const EpopSettings& settings, const ModuleState& state,
                                const std::string& ini_path = kEpopFileName,
-                               std::string* save_error = nullptr);
+                               std::string* save_error = nullptr, const EpopFile* loaded = nullptr);
 
 }  // namespace fennick

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,9 @@ struct MailDecision {
   std::vector<MessageNames> named;
   std::size_t new_count = 0;
 };
+
+// Turns the settings' Shift-JIS text into UTF-8, for a server that wants it; the platform knows how.
+using TextToUtf8 = std::function<std::string(const std::string& sjis)>;
 
 // The result string of a check that ended with this decision.
 std::string DecisionResult(const MailDecision& decision);

@@ -128,9 +128,9 @@ service anvil {{
             return []
 
     def set_password(self, password):
-        # The bytes the plug-in sends: its settings are Shift-JIS.
+        # As servers keep it and the plug-in sends it over IMAP: UTF-8, whatever the settings' Shift-JIS.
         with open(self.passwd, "wb") as f:
-            f.write(f"{USER}:{{PLAIN}}{password}\n".encode("cp932"))
+            f.write(f"{USER}:{{PLAIN}}{password}\n".encode("utf-8"))
         os.chmod(self.passwd, 0o644)
 
     def add_message(self, seen=False, sender="sender@example.test", subject=None):

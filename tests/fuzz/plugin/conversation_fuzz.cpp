@@ -9,25 +9,13 @@
 
 #include "../../native/plugin/fakes.h"
 #include "clock.h"
+#include "known_results.h"
 #include "mail_check.h"
 
 using fennick::testing::RecordingPlayer;
 using fennick::testing::ScriptedTransport;
 
 namespace {
-
-// announce: the sender box is on, and the new-mail result may name messages after its tail.
-bool IsKnownResult(const std::string& r, bool announce) {
-  namespace res = fennick::results;
-  for (const char* known : {res::kNoNewMail, res::kBadUser, res::kBadPassword, res::kCannotConnect,
-                            res::kSendingFailure, res::kReceiveFailed, res::kQuitReceiveFailed,
-                            res::kUnexpectedReply, res::kTlsNameMismatch, res::kTlsUntrusted, res::kStlsRefused,
-                            res::kSecureConnectionFailed})
-    if (r == known) return true;
-  const std::string head = res::kNewMailHead, tail = res::kNewMailTail;
-  const std::size_t at = r.find(tail, head.size() + 1);
-  return r.compare(0, head.size(), head) == 0 && at != std::string::npos && (announce || at + tail.size() == r.size());
-}
 
 bool IsCommand(const std::string& c) {
   if (c.size() < 2 || c.compare(c.size() - 2, 2, "\r\n") != 0) return false;
@@ -87,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fennick::ConversationOutcome out =
       fennick::RunPop3Conversation(settings, state, server, &player, timeouts, &clock);
 
-  if (!IsKnownResult(out.result, settings.AnnounceSender)) __builtin_trap();
+  if (!fuzzing::IsKnownCheckResult(out.result, false, settings.AnnounceSender)) __builtin_trap();
   if (server.closes_ != 1) __builtin_trap();
   for (const std::string& c : server.sent_)
     if (!IsCommand(c)) __builtin_trap();

@@ -301,5 +301,35 @@ TEST(EpopSettings, PasswordIsKeptOnlyProtected) {
   }
 }
 
+// After a load error a write keeps the lines of keys never reached (unless changed) and of unknown keys;
+// after a load without error it writes exactly what SaveEpop writes.
+TEST(EpopFile, WriteAfterALoadErrorKeepsWhatTheLoadNeverTook) {
+  const std::string head = "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\n";
+  const std::string tail = "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\n";
+  const std::string reached = "MailProtocol=2\r\nAccount=bob\r\nPassword=pw\r\nPOPServer=mail.example.org\r\nNote=x\r\n";
+  const struct { std::string file; void (*edit)(EpopSettings&); std::string saved; } rows[] = {
+      {reached, [](EpopSettings&) {},
+       head + "Account=bob\r\nPassword=\r\nPOPServer=mail.example.org\r\n" + tail + "Note=x\r\n"},
+      {reached, [](EpopSettings& s) { s.Account = "alice"; },
+       head + "Account=alice\r\nPassword=\r\nPOPServer=mail.example.org\r\n" + tail + "Note=x\r\n"},
+      {"isUseAPOP=x\r\nisPlay=1\r\nFilePlaying=a.wav\r\nlastmailnum=4\r\nPassword =p\r\n", [](EpopSettings&) {},
+       "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=0\r\nAccount=\r\nPassword=\r\nPOPServer=127.0.0.1\r\n"
+       "isUseAPOP=0\r\nFilePlaying=a.wav\r\nLastMessageID=\r\nlastmailnum=4\r\nPassword =p\r\n"},
+      {"POPSecurity=3\r\nAccount=me\r\nNote=x\r\n", [](EpopSettings&) {},
+       head + "Account=me\r\nPassword=\r\nPOPServer=127.0.0.1\r\n" + tail + "POPSecurity=1\r\nNote=x\r\n"},
+      {"Account=bob\r\nNote=x\r\n", [](EpopSettings&) {},
+       head + "Account=bob\r\nPassword=\r\nPOPServer=127.0.0.1\r\n" + tail},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.file);
+    EpopFile file;
+    EpopSettings settings;
+    ModuleState state;
+    file.Load(row.file, settings, state, nullptr);
+    row.edit(settings);
+    EXPECT_EQ(file.Save(settings, state), row.saved);
+  }
+}
+
 }  // namespace
 }  // namespace fennick

@@ -18,6 +18,7 @@ const std::string kCaps = "* OK [CAPABILITY IMAP4rev1] ready\r\n";
 const std::string kStatus = "STATUS INBOX (MESSAGES UNSEEN UIDNEXT UIDVALIDITY)";
 const std::string kLogin = "LOGIN \"bob\" \"secret\"";
 const std::string kOdd = "p w\"\\\x82\xa0";  // a blank, a quote, a backslash and a Shift-JIS character
+const std::string kOddUtf8 = "p w\"\\\xe3\x81\x82";  // as the server gets it
 const std::string kTls = "<tls>", kClosed = "<closed>";
 
 std::string Cmd(int tag, const std::string& text) { return "A" + std::to_string(tag) + " " + text + "\r\n"; }
@@ -47,14 +48,19 @@ std::string Fetch(int seq, int uid, const std::string& section, const std::strin
 const std::string kFields = "HEADER.FIELDS (FROM SUBJECT)";
 const std::string kPeek = "UID FETCH 11,12,13 (BODY.PEEK[HEADER.FIELDS (FROM SUBJECT)])";
 
-Row Searched(const char* name, const std::string& search) {  // UIDNEXT moved from 10 to 12, no unseen among the added
+// UIDNEXT moved from 10 to 12; by default no unseen among the added.
+Row Searched(const char* name, const std::string& search, const std::string& result = results::kNoNewMail) {
   return {name, {kCaps, Done(1), Status(2, "UNSEEN 1 UIDNEXT 12 UIDVALIDITY 7"), Done(3), Done(4, search), Done(5)},
-          {Cmd(1, kLogin), Cmd(2, kStatus), Cmd(3, "EXAMINE INBOX"), Cmd(4, "UID SEARCH UNSEEN UID 10:*"), Cmd(5, "LOGOUT")},
-          results::kNoNewMail, {7, 12, 1}, {7, 10, 1}};
+          {Cmd(1, kLogin), Cmd(2, kStatus), Cmd(3, "EXAMINE INBOX"), Cmd(4, "UID SEARCH UNSEEN UID 10:4294967295"),
+           Cmd(5, "LOGOUT")},
+          result, {7, 12, 1}, {7, 10, 1}};
 }
 
 const std::vector<Row> kRows = {
-    {"NewUidValidityAnnouncesUnseen", kOk, kSent, NewMail("2"), kSeen, {5, 10, 2}},  // as a first check does
+    {"FirstCheckAnnouncesUnseen", kOk, kSent, NewMail("2"), kSeen},
+    // A server may give a new UIDVALIDITY at every STATUS: only more unseen mail than last time is news.
+    {"NewUidValidityWithSameUnseen", kOk, kSent, results::kNoNewMail, kSeen, {5, 10, 2}},
+    {"NewUidValidityWithMoreUnseen", kOk, kSent, NewMail("2"), kSeen, {5, 10, 1}},
     {"PreauthSkipsLogin", {"* PREAUTH [CAPABILITY IMAP4rev1] hi\r\n", Status(1), Done(2)},
      {Cmd(1, kStatus), Cmd(2, "LOGOUT")}, NewMail("2"), kSeen},
     {"ByeGreeting", {"* BYE too many connections\r\n"}, {}, results::kCannotConnect, {}},
@@ -64,7 +70,11 @@ const std::vector<Row> kRows = {
     {"LoginRefused", {kCaps, "A1 NO [AUTHENTICATIONFAILED] no\r\n"}, {Cmd(1, kLogin)}, results::kLoginRefused, {}},
     {"LoginDisabled", {"* OK [CAPABILITY IMAP4rev1 LOGINDISABLED] hi\r\n"}, {}, results::kUnexpectedReply, {}},
     {"LiteralPassword", {kCaps, "+ go on\r\n", Done(1), Status(2), Done(3)},
-     {Cmd(1, "LOGIN \"bob\" {7}"), kOdd + "\r\n", Cmd(2, kStatus), Cmd(3, "LOGOUT")}, NewMail("2"), kSeen, {}, kOdd},
+     {Cmd(1, "LOGIN \"bob\" {8}"), kOddUtf8 + "\r\n", Cmd(2, kStatus), Cmd(3, "LOGOUT")}, NewMail("2"), kSeen, {}, kOdd},
+    {"OkBeforeThePasswordWasSent", {kCaps, Done(1)}, {Cmd(1, "LOGIN \"bob\" {8}")}, results::kUnexpectedReply, {}, {},
+     kOdd},
+    {"AuthPlainInUtf8", {"* OK [CAPABILITY IMAP4rev1 AUTH=PLAIN SASL-IR] hi\r\n", Done(1), Status(2), Done(3)},
+     {Cmd(1, "AUTHENTICATE PLAIN AGJvYgBwIHciXOOBgg=="), Cmd(2, kStatus), Cmd(3, "LOGOUT")}, NewMail("2"), kSeen, {}, kOdd},
     {"StartTlsMissing", {kCaps}, {}, results::kStlsRefused, {}, {}, "secret", kSecurityStartTls},
     // The reply sent in plain text after the go-ahead is dropped, and capabilities are asked again.
     {"StartTlsDropsPlainText", {"* OK [CAPABILITY IMAP4rev1 STARTTLS LOGINDISABLED] hi\r\n",
@@ -75,6 +85,10 @@ const std::vector<Row> kRows = {
      Done(3)}, kSent, NewMail("2"), kSeen},
     Searched("OpenRangeMatchesOld", "* SEARCH 9\r\n"),  // 10 and 11 are gone; 10:* still matches the old 9
     Searched("ReadBeforeTheCheck", "* SEARCH\r\n"),
+    Searched("OnlyNumbersAreUids", "* SEARCH \"15\" 15x\r\n"),
+    Searched("EsearchOfAnotherCommand", "* ESEARCH (TAG \"A3\") UID ALL 11\r\n* ESEARCH UID MAX 11\r\n"),
+    Searched("EsearchOfOurs", "* ESEARCH (TAG \"A4\") UID COUNT 1 ALL 11\r\n", NewMail("1")),
+    Searched("EsearchSetOfNumbersOnly", "* ESEARCH (TAG \"A4\") UID ALL 11x\r\n"),
     // Literals are counted, not read: the tagged-looking line inside one is data.
     {"LiteralsInReplies", {kCaps, Done(1), "* 1 FETCH (BODY[] {12}\r\nA2 NO fake\r\n)\r\n",
      "* STATUS {5}\r\nINBOX (" + kItems + ")\r\n", Done(2), Done(3)}, kSent, NewMail("2"), kSeen},
@@ -87,17 +101,17 @@ const std::vector<Row> kRows = {
     {"NamesTheNewestThree", {kCaps, Done(1), Status(2, "UNSEEN 5 UIDNEXT 14 UIDVALIDITY 7"), Done(3),
      Done(4, "* SEARCH 10 11 12 13\r\n"), Done(5, Fetch(4, 13, "HEADER.FIELDS (\"FROM\" \"SUBJECT\")", "From: B <b@x>\r\n"
      "Subject: y\r\n\r\n") + "* 1 FETCH (FLAGS (\\Seen))\r\n" + Fetch(2, 11, kFields, "Subject: x\r\nFrom: a@x\r\n\r\n")), Done(6)},
-     {Cmd(1, kLogin), Cmd(2, kStatus), Cmd(3, "EXAMINE INBOX"), Cmd(4, "UID SEARCH UNSEEN UID 10:*"), Cmd(5, kPeek),
+     {Cmd(1, kLogin), Cmd(2, kStatus), Cmd(3, "EXAMINE INBOX"), Cmd(4, "UID SEARCH UNSEEN UID 10:4294967295"), Cmd(5, kPeek),
       Cmd(6, "LOGOUT")},
      NewMail("5") + " a@xさんから 「x」 （差出人不明）さんから 「（件名なし）」 Bさんから 「y」 ほかに1通あります．",
      {7, 14, 5}, {7, 10, 1}, "secret", kSecurityNone, true},
     // A first check names the unseen ones it searches for; ESEARCH sets count too.
-    {"FirstCheckSearchesToName", {kCaps, Done(1), Status(2), Done(3), Done(4, "* ESEARCH (TAG \"A4\") UID ALL 4,8:9\r\n"),
+    {"FirstCheckSearchesToName", {kCaps, Done(1), Status(2), Done(3), Done(4, "* ESEARCH (TAG \"A4\") UID ALL 8:9\r\n"),
      Done(5, Fetch(1, 9, kFields, "From: c@x\r\n\r\n")), Done(6)},
-     {Cmd(1, kLogin), Cmd(2, kStatus), Cmd(3, "EXAMINE INBOX"), Cmd(4, "UID SEARCH UNSEEN UID 1:*"),
-      Cmd(5, "UID FETCH 4,8,9 (BODY.PEEK[HEADER.FIELDS (FROM SUBJECT)])"), Cmd(6, "LOGOUT")},
-     NewMail("2") + " （差出人不明）さんから 「（件名なし）」 （差出人不明）さんから 「（件名なし）」 c@xさんから 「（件名なし）」",
-     kSeen, {5, 10, 2}, "secret", kSecurityNone, true},
+     {Cmd(1, kLogin), Cmd(2, kStatus), Cmd(3, "EXAMINE INBOX"), Cmd(4, "UID SEARCH UNSEEN UID 1:4294967295"),
+      Cmd(5, "UID FETCH 8,9 (BODY.PEEK[HEADER.FIELDS (FROM SUBJECT)])"), Cmd(6, "LOGOUT")},
+     NewMail("2") + " （差出人不明）さんから 「（件名なし）」 c@xさんから 「（件名なし）」", kSeen, {}, "secret",
+     kSecurityNone, true},
 };
 
 TEST(ImapCheck, ServerScripts) {
@@ -112,7 +126,8 @@ TEST(ImapCheck, ServerScripts) {
     ScriptedTransport server;
     for (const std::string& s : row.script) s == kClosed ? server.Closed() : server.Reply(s);
     mokuna::FakeClock clock{mokuna::LocalTime{}};
-    const ConversationOutcome out = RunImapConversation(settings, state, server, nullptr, {}, &clock);
+    const auto to_utf8 = [](const std::string& s) { return s == kOdd ? kOddUtf8 : s; };
+    const ConversationOutcome out = RunImapConversation(settings, state, server, nullptr, {}, &clock, to_utf8);
     EXPECT_EQ(out.result, row.result);
     EXPECT_EQ(out.success, row.result == results::kNoNewMail || row.result.rfind(results::kNewMailHead, 0) == 0);
     Strings sent = server.sent_;

@@ -13,6 +13,7 @@
 #include "imap_check.h"
 #include "mail_check.h"
 #include "marking_protector.h"
+#include "message_id_reader.h"
 
 namespace fennick {
 namespace {
@@ -429,17 +430,12 @@ TEST(MailCheck, LoginReplyWithoutCountAsksForStat) {
   EXPECT_EQ(c.server.sent_[2], "RETR 7\r\n");
 }
 
-// What a server says before the login and as the count: only "+OK" lets the account go, and only 1 to 10
-// digits within 32 bits are a count, which is sent and said plainly.
+// Only a "+OK" greeting lets the account go; a count is 1 to 10 digits within 32 bits, sent and said plainly.
 TEST(MailCheck, GreetingAndCountRules) {
-  const struct {
-    std::string greeting, login, stat, result;
-    Strings sent;
-  } rows[] = {
+  const struct { std::string greeting, login, stat, result; Strings sent; } rows[] = {
       {"-ERR too busy\r\n", "", "", results::kCannotConnect, {}},
       {"* OK IMAP4rev1 ready\r\n", "", "", results::kUnexpectedReply, {}},
       {kGreeting, "+OK bob has -3 messages\r\n", "+OK -3 0\r\n", results::kUnexpectedReply, {"STAT\r\n"}},
-      {kGreeting, "+OK bob has +3\r\n", "+OK +3 0\r\n", results::kUnexpectedReply, {"STAT\r\n"}},
       {kGreeting, "+OK\r\n", "+OK 00000000007 0\r\n", results::kUnexpectedReply, {"STAT\r\n"}},
       {kGreeting, "+OK\r\n", "+OK 2147483648 0\r\n", results::kUnexpectedReply, {"STAT\r\n"}},
       {kGreeting, "+OK\r\n", "+OK 0000000007 0\r\n", NewMail("7"), {"STAT\r\n", "RETR 7\r\n", "QUIT\r\n"}},
@@ -471,7 +467,6 @@ TEST(MailCheck, IdentifierForms) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"+OK\r\nMessage-ID:\r\n <Fold@X>\r\n\r\n.\r\n", "<fold@x>"},  // folded header
       {"+OK\r\nResent-Message-ID: <r@x>\r\nMESSAGE-id: <m@x>\r\n.\r\n", "<m@x>"},  // that field alone
-      {"+OK\r\nSubject: Message-ID: <s@x>\r\nMessage-ID: <m@x>\r\n.\r\n", "<m@x>"},
       {Bytes("+OK\r\nX: \0\0\r\nMessage-ID: <z@x>\r\n.\r\n"), "<z@x>"},  // zero bytes do not end a chunk
       {"+OK\r\nMessage-ID: <a\r\n LastMailNum=9@x>\r\n.\r\n", "<a lastmailnum=9@x>"},  // no line breaks kept
       {"+OK\r\nSubject: no id\r\n\r\nbody\r\n.\r\n", ""},  // ends without the header
@@ -535,49 +530,65 @@ TEST(MailCheck, HostileRepliesStayBounded) {
   }
 }
 
-struct DeadlineRow {
-  const char* name;
-  bool imap;
-  void (*script)(Check&);
-  std::int64_t ms_per_read, connect_ms, sound_ms;
-  std::string result;
-};
-
 TEST(MailCheck, EveryCheckEndsWithinOneDeadline) {
-  const auto drip = [](Check& c, const std::string& head, const std::string& drop) {
-    c.server.Reply(head);
-    for (int i = 0; i < 1000; ++i) c.server.Reply(drop);
+  const struct {
+    const char* name;
+    bool imap;
+    Strings script;  // after the login, or "drip": a byte or an untagged OK every read
+    std::int64_t ms_per_read, connect_ms, sound_ms;
+    std::string result;
+  } rows[] = {
+      {"POP3 message dripping", false, {"+OK bob has 1\r\n", "+OK\r\n", "drip"}, 5000, 0, 0, results::kSendingFailure},
+      {"IMAP dripping untagged OKs", true, {"* OK [CAPABILITY IMAP4rev1] hi\r\n", "drip"}, 5000, 0, 0,
+       results::kReceiveFailed},
+      {"addresses that took 50 s, then a slow TLS server", false, {}, 6000, 50000, 0, results::kCannotConnect},
+      {"a sound of 100 s", false, {"+OK bob has 1\r\n", Message("<n@x>"), "+OK\r\n"}, 1000, 0, 100000, NewMail("1")},
   };
-  const std::vector<DeadlineRow> rows = {
-      {"POP3 message dripping a byte every 5 s", false,
-       [](Check& c) { c.LoggedIn("+OK bob has 1\r\n"); }, 5000, 0, 0, results::kSendingFailure},
-      {"IMAP server dripping untagged OKs", true, [](Check&) {}, 5000, 0, 0, results::kReceiveFailed},
-      {"addresses that took 50 s, then a slow TLS server", false, [](Check& c) { c.settings.POPSecurity = 1; },
-       6000, 50000, 0, results::kCannotConnect},
-      {"a sound of 100 s is the user's time", false,
-       [](Check& c) { c.LoggedIn("+OK bob has 1\r\n").Reply(Message("<n@x>")).Reply("+OK\r\n"); }, 1000, 0, 100000,
-       NewMail("1")},
-  };
-  for (const DeadlineRow& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Check c;
-    c.settings.isPlay = true;
-    c.player.open_ = true;
-    row.script(c);
-    if (row.imap) drip(c, "* OK [CAPABILITY IMAP4rev1] hi\r\n", "* OK still here\r\n");
-    else if (row.ms_per_read == 5000) drip(c, "+OK\r\n", "y");
-    else c.server.Reply("+OK hi\r\n").Reply("+OK\r\n");
+    c.settings.isPlay = c.player.open_ = true;
+    c.settings.POPSecurity = row.connect_ms ? kSecuritySslTls : kSecurityNone;
+    if (!row.imap) c.server.Reply("+OK hi\r\n").Reply("+OK\r\n");
+    for (const std::string& r : row.script)
+      for (int i = 0; i < (r == "drip" ? 1000 : 1); ++i) c.server.Reply(r != "drip" ? r : row.imap ? "* OK\r\n" : "y");
     c.server.on_connect_ = [&] { c.clock.AdvanceMs(row.connect_ms); };
     c.server.on_read_ = [&] { c.clock.AdvanceMs(row.ms_per_read); };
     c.player.on_play_ = [&] { c.clock.AdvanceMs(row.sound_ms); };
-    const ConversationOutcome out = row.imap ? RunImapConversation(c.settings, c.state, c.server, &c.player,
-                                                                   c.timeouts, &c.clock)
-                                             : c.Run();
+    const ConversationOutcome out =
+        row.imap ? RunImapConversation(c.settings, c.state, c.server, &c.player, c.timeouts, &c.clock) : c.Run();
     EXPECT_EQ(out.result, row.result);
     EXPECT_LE(c.clock.TickMs(), 60000 + 10000 + row.sound_ms);
     EXPECT_EQ(c.server.connect_within_ms_, 60000);
     for (const auto& handshake : c.server.tls_) EXPECT_EQ(handshake.within_ms, 10000);
-    EXPECT_EQ(c.server.closes_, 1);
+  }
+}
+
+// Only the header field named Message-ID holds the identifier, however the reads cut the message.
+TEST(MessageIdReader, OnlyTheHeaderFieldNamedMessageIdCounts) {
+  using Step = MessageIdReader::Step;
+  const struct {
+    Strings reads;
+    Step step;
+    std::string id;
+  } rows[] = {
+      {{"+OK\r\nSubject: re: Message-ID: <s@x>\r\nmessage-ID: <M@X>\r\n"}, Step::Found, "<m@x>"},
+      {{"+OK\r\nSubject: Message-ID: <s@x>\r\n\r\nMessage-ID: <b@x>\r\n"}, Step::NoIdentifier, ""},  // the body
+      {{"+OK Message-ID: <q@x>\r\n\r\n"}, Step::NoIdentifier, ""},  // the status line is no header
+      {{"+OK\r\nX-Message-ID: <x@x>\r\n.\r\n"}, Step::NoIdentifier, ""},
+      {{"+OK\r\nMessage-ID: <a\r\nFrom: b>\r\n"}, Step::NoIdentifier, ""},  // the field ended without ">"
+      {{"+OK\r\nMessage-ID:\r", "\n\t<F@X", ">"}, Step::Found, "<f@x>"},  // folded, across reads
+      {{"+OK\r\nMessa", "ge-Id: <s@x>"}, Step::Found, "<s@x>"},
+      {{"+OK\r\nFrom: a\r\n"}, Step::More, ""},
+      {{"-ER", "R no such message\r\n"}, Step::Refused, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.reads[0]);
+    MessageIdReader reader;
+    Step step = Step::More;
+    for (const std::string& read : row.reads) step = reader.Take(read);
+    EXPECT_EQ(step, row.step);
+    EXPECT_EQ(reader.Identifier(), row.id);
   }
 }
 

@@ -571,6 +571,15 @@ TEST_F(SettingsWindow, LoadErrorIsShownAndStopsLoadingThere) {
   EXPECT_EQ("Fennick PropertyPage 000 メールは届いていません．", result) << "LastMailNum was not applied";
 }
 
+TEST_F(SettingsWindow, OkAfterALoadErrorKeepsTheLinesTheLoadNeverReached) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "MailProtocol=2\r\nAccount=bob\r\nPassword=pw\r\nNote=x\r\n"));
+  RunPage([&](HWND w) { Click(w, kIdButton2); });
+  ASSERT_EQ(1u, errors_.size());
+  std::string want = kDefaultFile + "Note=x\r\n";
+  want.insert(want.find("Password=") + 9, "pw");
+  EXPECT_EQ(want.insert(want.find("Account=") + 8, "bob"), ReadAll("epop.ini"));
+}
+
 TEST_F(SettingsWindow, SoundTheDeviceCannotOpenIsReportedInItsWords) {
   ASSERT_TRUE(fileio::WriteFileAtomic("bad.wav", "this is not a wave file"));
   ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "isPlay=1\r\nFilePlaying=bad.wav\r\nLastMailNum=4\r\n"));
