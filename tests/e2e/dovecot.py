@@ -15,6 +15,9 @@ TLS_PORT = 995
 IMAP_PORT = 143
 IMAPS_PORT = 993
 USER, PASSWORD = "tester", "s3cret=pw"
+# A sender's name in ISO-2022-JP and a subject in UTF-8, encoded as mail programs send them.
+JAPANESE_FROM = "=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?= <taro@example.jp>"
+JAPANESE_SUBJECT = "=?UTF-8?Q?=E4=BC=9A=E8=AD=B0=E3=81=AE=E4=BB=B6?="
 
 
 def port_taken(port=PORT):
@@ -150,7 +153,6 @@ service anvil {{
         return ident.lower()
 
     def unseen(self):
-        """How many messages no client has marked read."""
         names = os.listdir(os.path.join(self.maildir, "new")) + os.listdir(os.path.join(self.maildir, "cur"))
         return sum(1 for n in names if "S" not in n.partition(":2,")[2])
 
@@ -174,8 +176,7 @@ service anvil {{
 
 
 def write_epop(folder, apop, password=PASSWORD, security=0, server="127.0.0.1", imap=False, announce=False):
-    """security: 0 plain POP3 (no key written), 1 SSL/TLS, 2 STARTTLS, each on its default port; announce:
-    name sender and subject too."""
+    """security: 0 plain POP3 (no key written), 1 SSL/TLS, 2 STARTTLS, each on its default port."""
     text = (f"isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount={USER}\r\nPassword={password}\r\n"
             f"POPServer={server}\r\nisUseAPOP={1 if apop else 0}\r\nFilePlaying=\r\n")
     if security:

@@ -15,17 +15,10 @@ namespace {
 void CheckName(const std::string& name, const char* fallback) {
   if (name == fallback) return;  // a literal, which this compiler keeps in UTF-8
   if (name.empty() || sjis::CharCount(name) > fennick::kHeaderTextChars) __builtin_trap();
-  for (std::size_t i = 0; i < name.size();) {
-    const auto c = static_cast<unsigned char>(name[i]);
+  for (std::size_t i = 0; i < name.size(); i += sjis::CharLength(name, i)) {
+    const auto c = static_cast<unsigned char>(name[i]), t = static_cast<unsigned char>(name[i + 1]);
     if (c < 0x20 || c == 0x7F || c == 0x80 || c == 0xA0 || c >= 0xFD) __builtin_trap();
-    if (sjis::IsLeadByte(c)) {
-      if (i + 1 >= name.size()) __builtin_trap();
-      const auto t = static_cast<unsigned char>(name[i + 1]);
-      if (t < 0x40 || t == 0x7F || t > 0xFC) __builtin_trap();
-      i += 2;
-    } else {
-      ++i;
-    }
+    if (sjis::IsLeadByte(c) && (i + 1 >= name.size() || t < 0x40 || t == 0x7F || t > 0xFC)) __builtin_trap();
   }
   const std::vector<std::string> tokens = SplitCommaText(QuoteCommaText(name));
   if (tokens.size() != 1 || tokens[0] != name) __builtin_trap();

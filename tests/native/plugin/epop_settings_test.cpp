@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "epop_settings.h"
 #include "fakes.h"
@@ -272,32 +273,25 @@ TEST(EpopSettings, WriteReplacesTheFileAndReportsFailure) {
   EXPECT_FALSE(error.empty());
 }
 
+// Rows: the file, whether its password opens, the password then, the lines a save adds after the ten.
 TEST(EpopSettings, PasswordIsKeptOnlyProtected) {
-  const std::string a_b = Base64Encode("M:a=b"), other = Base64Encode("X:a=b");
-  struct Row {
-    const char* what;
-    std::string file;
-    bool opens;
-    const char* password;  // what the check logs in with and the page shows
-    std::string written;   // the lines after the ten (and nothing of the password elsewhere)
-  } rows[] = {
-      {"plain, as files had it", "Password=a=b\r\n", true, "a=b", "PasswordProtected=" + a_b + "\r\n"},
-      {"protected", "Password=\r\nPasswordProtected=" + a_b + "\r\n", true, "a=b", "PasswordProtected=" + a_b + "\r\n"},
-      {"a plain one typed beside a blob wins", "Password=new\r\nPasswordProtected=" + a_b + "\r\n", true, "new",
-       "PasswordProtected=" + Base64Encode("M:new") + "\r\n"},
-      {"a blob made elsewhere", "PasswordProtected=" + other + "\r\n", false, "", ""},
-      {"not base64", "PasswordProtected=M:a=b\r\n", false, "", ""},
-      {"none, with the announcement on", "Password=\r\nAnnounceSender=1\r\n", true, "", "AnnounceSender=1\r\n"},
-      {"AnnounceSender other than 1 is off", "AnnounceSender=yes\r\n", true, "", ""},
+  const std::string a_b = "PasswordProtected=" + Base64Encode("M:a=b") + "\r\n";
+  const std::tuple<std::string, bool, const char*, std::string> rows[] = {
+      {"Password=a=b\r\n", true, "a=b", a_b},                   // plain, as files had it
+      {"Password=\r\n" + a_b, true, "a=b", a_b},                 // protected
+      {"Password=new\r\n" + a_b, true, "new", "PasswordProtected=" + Base64Encode("M:new") + "\r\n"},  // typed
+      {"PasswordProtected=" + Base64Encode("X:a=b") + "\r\n", false, "", ""},  // made elsewhere
+      {"PasswordProtected=M:a=b\r\n", false, "", ""},          // not base64
+      {"AnnounceSender=1\r\n", true, "", "AnnounceSender=1\r\n"},
+      {"AnnounceSender=yes\r\n", true, "", ""},
   };
   const testing::MarkingProtector protector;
-  for (const Row& row : rows) {
-    Loaded l = Load(row.file);
-    ASSERT_TRUE(l.result.ok()) << row.what;
-    EXPECT_EQ(OpenPassword(l.settings, protector), row.opens) << row.what;
-    EXPECT_EQ(l.settings.Password, row.password) << row.what;
-    ASSERT_TRUE(ProtectPassword(l.settings, protector)) << row.what;
-    EXPECT_EQ(SaveEpop(l.settings, l.state), SaveEpop({}, l.state) + row.written) << row.what;
+  for (const auto& [file, opens, password, written] : rows) {
+    Loaded l = Load(file);
+    EXPECT_EQ(OpenPassword(l.settings, protector), opens) << file;
+    EXPECT_EQ(l.settings.Password, password) << file;
+    ASSERT_TRUE(ProtectPassword(l.settings, protector));
+    EXPECT_EQ(SaveEpop(l.settings, l.state), SaveEpop({}, l.state) + written) << file;
   }
 }
 

@@ -127,33 +127,25 @@ TEST(MailCheck, ApopWithoutAProperTimestampSendsNothing) {
   }
 }
 
+// The sender box reads the newest header with TOP (RETR where there is none); a header cut short names what
+// it holds. Rows: replies after login ("": nothing read), commands after PASS, LastMailNum, tokens said.
 TEST(MailCheck, SenderBoxReadsTheNewestHeaderWithTopAndNamesIt) {
   const std::string id = "+OK\r\nMessage-ID: <n@x>\r\n", rest = "From: =?UTF-8?B?5bGx55Sw?= <y@x>\r\nSubject: hi\r\n\r\n.\r\n";
-  const struct {
-    const char* what;
-    Strings replies;  // after the login
-    Strings sent;     // after PASS
-    int last_count;
-    std::string tokens;
-  } rows[] = {
-      // The names come after the identifier, in the next read; the mailbox grew by 3.
-      {"TOP, header in two reads", {id, rest, "+OK bye\r\n"}, {"TOP 4 0\r\n", "QUIT\r\n"}, 1,
-       " 山田さんから 「hi」 ほかに2通あります．"},
-      {"no TOP: RETR as before", {"-ERR no such command\r\n", Message("<n@x>"), "+OK\r\n"},
-       {"TOP 4 0\r\n", "RETR 4\r\n", "QUIT\r\n"}, 4, " （差出人不明）さんから 「hi」"},
-      {"the header's rest never comes", {id, Bytes("\0"), "+OK\r\n"}, {"TOP 4 0\r\n", "QUIT\r\n"}, 4,
-       " （差出人不明）さんから 「（件名なし）」"},
+  const std::tuple<Strings, Strings, int, std::string> rows[] = {
+      {{id, rest, "+OK bye\r\n"}, {"TOP 4 0\r\n", "QUIT\r\n"}, 1, " 山田さんから 「hi」 ほかに2通あります．"},
+      {{"-ERR no\r\n", Message("<n@x>"), "+OK\r\n"}, {"TOP 4 0\r\n", "RETR 4\r\n", "QUIT\r\n"}, 4,
+       " （差出人不明）さんから 「hi」"},
+      {{id, "", "+OK\r\n"}, {"TOP 4 0\r\n", "QUIT\r\n"}, 4, " （差出人不明）さんから 「（件名なし）」"},
   };
-  for (const auto& row : rows) {
+  for (const auto& [replies, sent, last_count, tokens] : rows) {
     Check c;
     c.settings.AnnounceSender = true;
-    c.state.LastMailNum = row.last_count;
+    c.state.LastMailNum = last_count;
     ScriptedTransport& server = c.LoggedIn("+OK bob has 4\r\n");
-    for (const std::string& r : row.replies) r == std::string(1, '\0') ? server.Closed() : server.Reply(r);
-    const ConversationOutcome out = c.Run();
-    EXPECT_EQ(out.result, NewMail("4") + row.tokens) << row.what;
-    EXPECT_EQ(Strings(c.server.sent_.begin() + 2, c.server.sent_.end()), row.sent) << row.what;
-    EXPECT_EQ(c.state.LastMessageID, "<n@x>") << row.what;
+    for (const std::string& r : replies) r.empty() ? server.Closed() : server.Reply(r);
+    EXPECT_EQ(c.Run().result, NewMail("4") + tokens);
+    EXPECT_EQ(Strings(c.server.sent_.begin() + 2, c.server.sent_.end()), sent);
+    EXPECT_EQ(c.state.LastMessageID, "<n@x>");
   }
 }
 

@@ -2,22 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "mail_header.h"
 
 namespace fennick {
 namespace {
 
-struct HeaderCase {
-  const char* what;
-  std::string block;
-  const char* sender;
-  const char* subject;
-};
-
 TEST(MailHeader, NamesSenderAndSubject) {
   const std::string forty_a(40, 'a');
-  const HeaderCase cases[] = {
+  // Rows: what is tried, the header block, the sender and the subject named.
+  const std::tuple<const char*, std::string, const char*, const char*> cases[] = {
       {"ISO-2022-JP B name, UTF-8 Q subject",
        "From: =?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?= <taro@example.jp>\r\n"
        "Subject: =?UTF-8?Q?=E4=BC=9A=E8=AD=B0=E3=81=AE=E4=BB=B6?=\r\n\r\nbody",
@@ -50,10 +45,10 @@ TEST(MailHeader, NamesSenderAndSubject) {
        "From: =?x-unknown?B?QUJD?= <u@x>\r\nSubject: =?UTF-8?B?YWL/Y2Q=?= =?ISO-2022-JP?B?GyRCOzM=?= =?UTF-8?Q?ab\r\n",
        "=?x-unknown?B?QUJD?=", "ab・cd山 =?UTF-8?Q?ab"},
   };
-  for (const HeaderCase& c : cases) {
-    const MessageNames names = NamesFromHeader(c.block, PlatformSjisEncoder());
-    EXPECT_EQ(names.sender, c.sender) << c.what;
-    EXPECT_EQ(names.subject, c.subject) << c.what;
+  for (const auto& [what, block, sender, subject] : cases) {
+    const MessageNames names = NamesFromHeader(block, PlatformSjisEncoder());
+    EXPECT_EQ(names.sender, sender) << what;
+    EXPECT_EQ(names.subject, subject) << what;
   }
 }
 
