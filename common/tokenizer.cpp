@@ -56,3 +56,17 @@ std::vector<std::string> SplitCommaText(std::string_view text) {
   }
   return tokens;
 }
+
+std::string QuoteCommaText(std::string_view text) {
+  bool plain = !text.empty();
+  for (std::size_t pos = 0; plain && pos < text.size(); pos += sjis::CharLength(text, pos))
+    if (sjis::CharLength(text, pos) == 1 && (IsBlank(text[pos]) || text[pos] == ',' || text[pos] == '"'))
+      plain = false;
+  if (plain) return std::string(text);
+  std::string quoted = "\"";
+  for (std::size_t pos = 0; pos < text.size(); ++pos) {
+    if (text[pos] == '"') quoted += '"';
+    quoted += text[pos];
+  }
+  return quoted + "\"";
+}

@@ -11,3 +11,7 @@
 // trailing comma adds nothing. A token beginning with a double quote runs to the next undoubled quote
 // ("" inside stands for one quote) or, lacking one, to the end of the text. A NUL byte ends the text.
 std::vector<std::string> SplitCommaText(std::string_view text);
+
+// text as one token of comma text: as it is when it splits into itself alone, else in double quotes with
+// each quote doubled.
+std::string QuoteCommaText(std::string_view text);

@@ -6,6 +6,7 @@
 #include "ControlTable.h"
 #include "CurrentFolder.h"
 #include "Dpi.h"
+#include "DpapiProtector.h"
 #include "FileDialog.h"
 #include "MessageLoop.h"
 #include "JapaneseFont.h"
@@ -101,6 +102,7 @@ const mokuna::ControlSpec kControls[] = {
     Row(kIdCheckBox1, kCheckBox, "メールチェックする", 32, 54, 121, 17, false),
     Row(kIdEdit5, kEdit, "0", 176, 54, 57, 20, false),
     Row(kIdCheckBox2, kCheckBox, "音を出す", 32, 188 + kBelowPanel1, 73, 17, false),
+    Row(kIdCheckBox3, kCheckBox, "差出人と件名も知らせる", 120, 188 + kBelowPanel1, 160, 17, false),
     Row(kIdEdit6, kEdit, "", 80, 206 + kBelowPanel1, 169, 20, false),
     Row(kIdButton3, kButton, "参照", 250, 206 + kBelowPanel1, 40, 19, false),
     Row(kIdButton4, kButton, "直前の受信を再確認", 79, 4, 132, 45, false),
@@ -169,6 +171,8 @@ TForm1::TForm1(ModuleState& state) : state_(state) {
   const EpopLoadResult load = file_.LoadFile(kEpopFileName, settings_, state_, &player_);
   loaded_protocol_ = settings_.MailProtocol;
   unreadable_ = load.error == EpopLoadResult::Error::Unreadable;
+  // A password protected for another user or PC shows as empty, to be typed again.
+  OpenPassword(settings_, DpapiProtector());
   if (load.ok() || !Hooks().show_error) return;
   if (unreadable_)
     Hooks().show_error(nullptr, std::string("設定ファイル ") + kEpopFileName + " を読み込めませんでした．\r\n" +
@@ -234,6 +238,7 @@ void TForm1::CreateControls() {
   // The loaded settings into the controls.
   CheckDlgButton(hwnd_, kIdCheckBox1, settings_.isCheckMail ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(hwnd_, kIdCheckBox2, settings_.isPlay ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(hwnd_, kIdCheckBox3, settings_.AnnounceSender ? BST_CHECKED : BST_UNCHECKED);
   mokuna::SetControlText(Item(kIdEdit5), settings_.CheckInterval);
   mokuna::SetControlText(Item(kIdEdit1), settings_.Account);
   mokuna::SetControlText(Item(kIdEdit2), settings_.Password);
@@ -290,8 +295,8 @@ void TForm1::MoveRadioTabStop() {
 void TForm1::ApplyEnabling() {
   const bool checking = IsDlgButtonChecked(hwnd_, kIdCheckBox1) == BST_CHECKED;
   const bool sound = checking && IsDlgButtonChecked(hwnd_, kIdCheckBox2) == BST_CHECKED;
-  for (int id : {kIdEdit1, kIdEdit2, kIdEdit3, kIdEdit5, kIdComboBox1, kIdEdit4, kIdCheckBox2, kIdComboBox2,
-                 kIdComboBox3})
+  for (int id : {kIdEdit1, kIdEdit2, kIdEdit3, kIdEdit5, kIdComboBox1, kIdEdit4, kIdCheckBox2, kIdCheckBox3,
+                 kIdComboBox2, kIdComboBox3})
     EnableWindow(Item(id), checking);
   for (int id : {kIdEdit6, kIdButton3}) EnableWindow(Item(id), sound);
   // USER/PASS or APOP is a choice of POP3 only.
@@ -379,6 +384,7 @@ void TForm1::CollectSettings() {
   };
   settings_.isCheckMail = IsDlgButtonChecked(hwnd_, kIdCheckBox1) == BST_CHECKED;
   settings_.isPlay = IsDlgButtonChecked(hwnd_, kIdCheckBox2) == BST_CHECKED;
+  settings_.AnnounceSender = IsDlgButtonChecked(hwnd_, kIdCheckBox3) == BST_CHECKED;
   text(kIdEdit5, settings_.CheckInterval);
   text(kIdEdit1, settings_.Account);
   text(kIdEdit2, settings_.Password);
@@ -444,9 +450,11 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 std::string RunCheckMail(ModuleState& state) {
   TlsTransport transport;
   MciSound player;
+  const DpapiProtector protector;
   CheckMailEnv env;
   env.transport = &transport;
   env.player = &player;
+  env.protector = &protector;
   env.to_utf8 = SjisToUtf8;
   env.on_load_error = [](const EpopLoadResult& load) {
     if (Hooks().show_error) Hooks().show_error(nullptr, load.message);
@@ -457,20 +465,26 @@ std::string RunCheckMail(ModuleState& state) {
 std::string RunPropertyPage(ModuleState& state) {
   std::string result;
   std::string save_error;
+  bool password_kept = true;
   {
     TForm1 form(state);
     // With the file unread the window would show defaults, and OK would write them over the user's file.
     if (form.Unreadable()) return PropertyPageResult(mrCancel, form.Settings(), state);
     const int modal_result = form.ShowModal();
     EpopSettings settings = form.Settings();
-    if (modal_result == mrOk)
+    if (modal_result == mrOk) {
       ForgetStateOnProtocolChange(form.LoadedProtocol(), settings, state);
-    else
+      password_kept = ProtectPassword(settings, DpapiProtector());
+    } else {
       settings.MailProtocol = form.LoadedProtocol();  // the recheck repeats what the last check saw
+    }
     result = FinishPropertyPage(modal_result, settings, state, kEpopFileName, &save_error, &form.File());
   }
   if (!save_error.empty() && Hooks().show_error)
     Hooks().show_error(GetActiveWindow(), "設定を epop.ini に保存できませんでした．\r\n" + save_error);
+  // Never in plain text: a password Windows would not encrypt is not kept at all.
+  if (!password_kept && Hooks().show_error)
+    Hooks().show_error(GetActiveWindow(), "パスワードを暗号化できなかったため，保存しませんでした．");
   return result;
 }
 

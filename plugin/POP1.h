@@ -45,6 +45,7 @@ enum ControlId : int {
   kIdComboBox2,  // POP3 / IMAP
   kIdLabel9,     // プロバイダ
   kIdComboBox3,  // その他 and the providers' presets
+  kIdCheckBox3,  // 差出人と件名も知らせる, beside 音を出す
 };
 
 // The two things of the plug-in that wait for the user besides the window itself. Tests replace them.

@@ -1,8 +1,10 @@
 # Fennick.dll on Windows: the settings window, Winsock (with TLS through Schannel) and MCI over
 # fennick_core. The units are an object library so that the Win32 tests run the very code the DLL is made of.
 add_library(fennick_win OBJECT
+  ${CMAKE_CURRENT_LIST_DIR}/DpapiProtector.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MciSound.cpp
   ${CMAKE_CURRENT_LIST_DIR}/POP1.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SjisEncoder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TlsTransport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WinsockTransport.cpp)
 target_include_directories(fennick_win PUBLIC ${CMAKE_CURRENT_LIST_DIR})

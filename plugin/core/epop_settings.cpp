@@ -9,6 +9,7 @@
 
 #include "config_file.h"
 #include "file_io.h"
+#include "secret_protector.h"
 #include "sjis.h"
 #include "sound_player.h"
 
@@ -36,9 +37,9 @@ std::optional<std::uint32_t> ParseUint32(std::string_view text) {
 
 // The keys in the order loading applies them.
 constexpr const char* kLoadOrder[] = {"MailProtocol", "POPSecurity", "POPPort", "isCheckMail", "CheckInterval",
-                                      "Account", "Password", "POPServer", "isUseAPOP", "isPlay", "FilePlaying",
-                                      "LastMessageID", "LastMailNum", "IMAPUIDValidity", "IMAPUIDNext",
-                                      "IMAPUnseen"};
+                                      "Account", "Password", "PasswordProtected", "POPServer", "isUseAPOP",
+                                      "isPlay", "FilePlaying", "AnnounceSender", "LastMessageID", "LastMailNum",
+                                      "IMAPUIDValidity", "IMAPUIDNext", "IMAPUnseen"};
 
 bool KeyOf(std::string_view line, std::string_view key) {
   const std::size_t eq = line.find('=');
@@ -113,10 +114,13 @@ EpopLoadResult LoadEpop(std::string_view bytes, EpopSettings& settings, ModuleSt
   text("CheckInterval", settings.CheckInterval, "0");
   text("Account", settings.Account, "");
   text("Password", settings.Password, "");
+  text("PasswordProtected", settings.PasswordProtected, "");
   text("POPServer", settings.POPServer, "127.0.0.1");
   if (!number("isUseAPOP", 0, [&](int n) { settings.isUseAPOP = n >= 1 ? 1 : n <= -1 ? -1 : 0; })) return result;
   if (!number("isPlay", 0, [&](int n) { settings.isPlay = n == 1; })) return result;
   text("FilePlaying", settings.FilePlaying, "");
+  const auto announce = file.Find("AnnounceSender");
+  settings.AnnounceSender = announce && *announce == "1";
 
   if (settings.isPlay && player && !settings.FilePlaying.empty() && player->FileExists(settings.FilePlaying)) {
     std::string reason;
@@ -181,7 +185,7 @@ std::vector<EpopLine> EpopLines(const EpopSettings& settings, const ModuleState&
       line("isPlay", settings.isPlay ? "1" : "0"),
       line("CheckInterval", settings.CheckInterval),
       line("Account", settings.Account),
-      line("Password", settings.Password),
+      line("Password", ""),  // the password is kept only protected, below
       line("POPServer", settings.POPServer),
       line("isUseAPOP", std::to_string(apop)),
       line("FilePlaying", settings.FilePlaying),
@@ -193,6 +197,8 @@ std::vector<EpopLine> EpopLines(const EpopSettings& settings, const ModuleState&
       line("IMAPUIDValidity", std::to_string(state.imap.UidValidity), imap),
       line("IMAPUIDNext", std::to_string(state.imap.UidNext), imap),
       line("IMAPUnseen", std::to_string(state.imap.Unseen), imap),
+      line("AnnounceSender", "1", settings.AnnounceSender),
+      line("PasswordProtected", settings.PasswordProtected, !settings.PasswordProtected.empty()),
   };
 }
 
@@ -245,7 +251,8 @@ std::string EpopFile::Save(const EpopSettings& settings, const ModuleState& stat
     // is the value to keep.
     const bool unreached =
         std::find(unreached_.begin(), unreached_.end(), std::string(now[i].key)) != unreached_.end();
-    if (unreached && now[i].line == at_stop_[i].line) {
+    // The plain password is never written back, read or not.
+    if (unreached && now[i].line == at_stop_[i].line && std::string_view(now[i].key) != "Password") {
       if (std::optional<std::string> kept = FileLine(now[i].key)) {
         out.push_back(std::move(*kept));
         continue;
@@ -259,6 +266,24 @@ std::string EpopFile::Save(const EpopSettings& settings, const ModuleState& stat
     if (!known && line.find('=') != std::string::npos) out.push_back(line);
   }
   return config::JoinCrLf(out);
+}
+
+bool OpenPassword(EpopSettings& settings, const SecretProtector& protector) {
+  if (!settings.Password.empty() || settings.PasswordProtected.empty()) return true;
+  const std::optional<std::string> blob = Base64Decode(settings.PasswordProtected);
+  std::optional<std::string> password = blob ? protector.Unprotect(*blob) : std::nullopt;
+  if (!password) return false;
+  settings.Password = std::move(*password);
+  return true;
+}
+
+bool ProtectPassword(EpopSettings& settings, const SecretProtector& protector) {
+  settings.PasswordProtected.clear();
+  if (settings.Password.empty()) return true;
+  const std::optional<std::string> blob = protector.Protect(settings.Password);
+  if (!blob) return false;
+  settings.PasswordProtected = Base64Encode(*blob);
+  return true;
 }
 
 void ForgetStateOnProtocolChange(int loaded_protocol, const EpopSettings& settings, ModuleState& state) {

@@ -11,6 +11,7 @@
 
 namespace fennick {
 
+class SecretProtector;
 class SoundPlayer;
 
 constexpr const char kEpopFileName[] = "epop.ini";
@@ -49,13 +50,15 @@ struct EpopSettings {
   bool isPlay = false;                // CheckBox2
   std::string CheckInterval = "0";    // Edit5, minutes, as typed (not validated)
   std::string Account;                // Edit1
-  std::string Password;               // Edit2
+  std::string Password;               // Edit2, in plain text only in memory
+  std::string PasswordProtected;      // the password's protected form as base64, as epop.ini keeps it
   std::string POPServer = "127.0.0.1";  // Edit3
   int isUseAPOP = 0;                  // RadioGroup1 index: 1 APOP, 0 USER/PASS, -1 nothing marked
   std::string FilePlaying;            // Edit6
   int POPSecurity = kSecurityNone;    // ComboBox1 index; as read from the file, known or not
   std::string POPPort;                // Edit4, as typed; empty for the security's default port
   int MailProtocol = kProtocolPop3;   // ComboBox2 index
+  bool AnnounceSender = false;        // CheckBox3: name sender and subject of the newest new mail
 
   bool UsesApop() const { return isUseAPOP == 1; }
 };
@@ -112,7 +115,8 @@ EpopLoadResult LoadEpopFile(const std::string& path, EpopSettings& settings, Mod
 // isUseAPOP (1 above 1, -1 below 0), FilePlaying, LastMessageID, LastMailNum; then POPSecurity (1 or 2, 1
 // for an unknown one) unless it is none and POPPort unless it is empty, so a file that never had them keeps
 // its ten lines; then, for IMAP only, MailProtocol=1 and the IMAP state (IMAPUIDValidity, IMAPUIDNext,
-// IMAPUnseen).
+// IMAPUnseen); then AnnounceSender=1 when it is on and PasswordProtected when there is one. The Password
+// line is always empty: the password is kept only in its protected form.
 std::string SaveEpop(const EpopSettings& settings, const ModuleState& state);
 
 // One key's line as SaveEpop writes it; none for a key written only when set.
@@ -147,6 +151,13 @@ class EpopFile {
 // After the settings window's OK: a protocol other than the one the last check used makes the next check
 // a first one, so nothing remembered of the other mailbox's view counts.
 void ForgetStateOnProtocolChange(int loaded_protocol, const EpopSettings& settings, ModuleState& state);
+
+// Fills Password from PasswordProtected when the file held no plain one (a plain one was typed there by
+// hand, and wins). False when there is a protected one that cannot be opened here: Password stays empty.
+bool OpenPassword(EpopSettings& settings, const SecretProtector& protector);
+// Sets PasswordProtected from Password (nothing for an empty one) before a save. False when the platform
+// could not protect it; PasswordProtected is then empty, so the password is not kept at all.
+bool ProtectPassword(EpopSettings& settings, const SecretProtector& protector);
 
 // Replaces the file at path with SaveEpop's bytes (or loaded's Save, after the load it made), atomically.
 // False when it cannot be written; error then receives the system's reason (Shift-JIS) and the old file is

@@ -6,8 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base64.h"
 #include "clock.h"
 #include "imap_reply.h"
+#include "mail_announcement.h"
+#include "mail_header.h"
 #include "mail_results.h"
 #include "sound_player.h"
 
@@ -19,21 +22,6 @@ using imap::Token;
 
 // The largest literal LITERAL- lets a client send without waiting for the server's go-ahead.
 constexpr std::size_t kLiteralMinusMax = 4096;
-
-std::string Base64(std::string_view bytes) {
-  static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    std::uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 2]);
-    out += kDigits[(group >> 18) & 63];
-    out += kDigits[(group >> 12) & 63];
-    out += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
-    out += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
-  }
-  return out;
-}
 
 // A quoted string carries the 7-bit bytes other than NUL, CR and LF; everything else needs a literal.
 bool Quotable(std::string_view s) {
@@ -52,18 +40,72 @@ std::string Quoted(std::string_view s) {
   return out + "\"";
 }
 
-// The highest number of a UID set as ESEARCH gives it ("5,7:9"); nothing when any piece is no number.
-std::optional<std::uint32_t> HighestOfSet(std::string_view set) {
-  std::uint32_t highest = 0;
-  std::size_t i = 0;
-  while (i <= set.size()) {
-    const std::size_t end = std::min(set.find_first_of(",:", i), set.size());
-    const auto n = imap::ParseNumber(set.substr(i, end - i));
-    if (!n) return std::nullopt;
-    highest = std::max(highest, *n);
-    i = end + 1;
+// The new unseen messages a search found: how many, and the UIDs of the newest, ascending.
+struct NewUids {
+  std::size_t count = 0;
+  std::vector<std::uint32_t> newest;
+
+  void Add(std::uint32_t uid) {
+    ++count;
+    newest.insert(std::upper_bound(newest.begin(), newest.end(), uid), uid);
+    if (newest.size() > kNamedMessages) newest.erase(newest.begin());
   }
-  return highest;
+  // The UIDs of a set as ESEARCH gives it ("5,7:9") that are at least from; none when any piece is no
+  // number.
+  void AddSet(std::string_view set, std::uint32_t from) {
+    for (std::size_t i = 0; i <= set.size();) {
+      const std::size_t end = std::min(set.find_first_of(",:", i), set.size());
+      if (!imap::ParseNumber(set.substr(i, end - i))) return;
+      i = end + 1;
+    }
+    std::size_t i = 0;
+    while (i < set.size()) {
+      const std::size_t end = std::min(set.find(',', i), set.size());
+      const std::string_view item = set.substr(i, end - i);
+      const std::size_t colon = item.find(':');
+      const auto a = imap::ParseNumber(item.substr(0, colon));
+      const auto b = colon == std::string_view::npos ? a : imap::ParseNumber(item.substr(colon + 1));
+      if (a && b) {
+        const std::uint32_t low = std::max(std::min(*a, *b), from), high = std::max(*a, *b);
+        if (low <= high) {
+          const std::size_t size = std::size_t{high} - low + 1;
+          count += size - std::min(size, kNamedMessages);
+          for (std::uint32_t u = high - std::min<std::uint32_t>(high - low, kNamedMessages - 1);; ++u) {
+            Add(u);
+            if (u == high) break;
+          }
+        }
+      }
+      i = end + 1;
+    }
+  }
+};
+
+// The header bytes of one FETCH response's data: its UID and the value after the BODY[...] section.
+bool FetchedHeader(std::string_view data, std::uint32_t& uid, std::string& header) {
+  const auto tokens = imap::Tokenize(data);
+  if (!tokens) return false;
+  const std::vector<Token>& t = *tokens;
+  bool have_uid = false, have_header = false;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i].kind != Token::Kind::Atom) continue;
+    if (imap::EqualsNoCase(t[i].text, "UID") && i + 1 < t.size()) {
+      if (const auto n = imap::ParseNumber(t[i + 1].text)) uid = *n, have_uid = true;
+    } else if (t[i].text.size() >= 5 && imap::EqualsNoCase(t[i].text.substr(0, 5), "BODY[")) {
+      std::size_t v = i + 1;
+      if (t[i].text.find(']') == std::string::npos) {  // the field list, then the "]"
+        int depth = 0;
+        for (; v < t.size(); ++v) {
+          if (t[v].kind == Token::Kind::Open) ++depth;
+          else if (t[v].kind == Token::Kind::Close && --depth <= 0) break;
+        }
+        if (++v < t.size() && t[v].kind == Token::Kind::Atom && t[v].text.front() == ']') ++v;
+      }
+      if (v < t.size() && t[v].kind == Token::Kind::String) header = t[v].text, have_header = true;
+      i = v;
+    }
+  }
+  return have_uid && have_header;
 }
 
 // The end of the data item at i: past the list it opens, or the one token.
@@ -216,7 +258,7 @@ class ImapConversation {
     std::vector<std::string> pieces;
     if (Has("AUTH=PLAIN")) {
       const std::string response =
-          Base64(std::string(1, '\0') + account_ + std::string(1, '\0') + password_);
+          Base64Encode(std::string(1, '\0') + account_ + std::string(1, '\0') + password_);
       if (Has("SASL-IR"))
         pieces = {"AUTHENTICATE PLAIN " + response + "\r\n"};
       else
@@ -270,9 +312,9 @@ class ImapConversation {
     return true;
   }
 
-  // Whether any unseen message has a UID of at least from; the UIDs found are compared as well, since not
-  // every server keeps to the range.
-  bool UnseenSince(std::uint32_t from, bool& found) {
+  // The unseen messages with a UID of at least from; the UIDs found are compared as well, since not every
+  // server keeps to the range.
+  bool UnseenSince(std::uint32_t from, NewUids& found) {
     // SEARCH works on the selected mailbox only. EXAMINE selects it read-only, so nothing is marked seen.
     std::string examined;
     if (!Command({"EXAMINE INBOX\r\n"}, examined)) return false;
@@ -289,7 +331,7 @@ class ImapConversation {
           if (token.kind == Token::Kind::Open) ++depth;
           else if (token.kind == Token::Kind::Close) --depth;
           else if (depth == 0 && token.kind == Token::Kind::Atom && imap::ParseNumber(token.text).value_or(0) >= from)
-            found = true;
+            found.Add(*imap::ParseNumber(token.text));
         }
         return true;
       }
@@ -300,23 +342,54 @@ class ImapConversation {
         return true;
       std::size_t i = 4;
       if (i < t.size() && t[i].kind == Token::Kind::Atom && imap::EqualsNoCase(t[i].text, "UID")) ++i;
+      // ALL lists them; MAX alone names only the newest.
+      NewUids all, max;
       while (i + 1 < t.size()) {
         const Token& name = t[i];
         const Token& value = t[i + 1];
-        if (name.kind == Token::Kind::Atom && value.kind == Token::Kind::Atom &&
-            (imap::EqualsNoCase(name.text, "ALL") || imap::EqualsNoCase(name.text, "MAX")))
-          if (HighestOfSet(value.text).value_or(0) >= from) found = true;
+        if (name.kind == Token::Kind::Atom && value.kind == Token::Kind::Atom) {
+          if (imap::EqualsNoCase(name.text, "ALL")) all.AddSet(value.text, from);
+          if (imap::EqualsNoCase(name.text, "MAX")) max.AddSet(value.text, from);
+        }
         i = SkipItem(t, i + 1);
       }
+      found = all.count ? all : max;
       return true;
     };
-    found = false;
+    found = NewUids{};
     std::string done;
     // Not "from:*": some servers answer that with nothing when there is mail, and a "*" matches the highest
     // UID even when it is lower than from.
     if (!Command({"UID SEARCH UNSEEN UID " + std::to_string(from) + ":4294967295\r\n"}, done, on_search))
       return false;
     return done == "OK" || Fail(results::kUnexpectedReply);
+  }
+
+  // The sender and subject of the newest new messages, from their headers; fetching with PEEK leaves them
+  // unseen (and the mailbox is selected read-only besides). A header that does not come or does not parse
+  // names its message as unknown.
+  bool NameNewest(const NewUids& found, std::size_t new_count) {
+    decision_.new_count = std::max(new_count, found.newest.size());
+    if (found.newest.empty()) return true;
+    std::string set;
+    for (const std::uint32_t uid : found.newest) set += (set.empty() ? "" : ",") + std::to_string(uid);
+    std::vector<std::pair<std::uint32_t, std::string>> headers;
+    const auto on_fetch = [&](const Response& r) {
+      std::uint32_t uid = 0;
+      std::string header;
+      if (r.name == "FETCH" && FetchedHeader(r.data, uid, header)) headers.emplace_back(uid, std::move(header));
+      return true;
+    };
+    std::string done;
+    if (!Command({"UID FETCH " + set + " (BODY.PEEK[HEADER.FIELDS (FROM SUBJECT)])\r\n"}, done, on_fetch))
+      return false;
+    for (const std::uint32_t uid : found.newest) {
+      MessageNames names;
+      for (const auto& [fetched, header] : headers)
+        if (fetched == uid) names = NamesFromHeader(header, PlatformSjisEncoder());
+      decision_.named.push_back(std::move(names));
+    }
+    return true;
   }
 
   // The server answers LOGOUT with BYE and then OK; one that closes right after its BYE has said goodbye too.
@@ -354,19 +427,31 @@ class ImapConversation {
     std::int32_t unseen = 0;
     if (!Status(validity, next, unseen)) return false;
     bool arrived = false;
+    NewUids found;
+    // How many are new where no search tells: all unseen at a first check, the growth after a renumbering.
+    std::size_t new_count = 0;
     if (unseen == 0) {
       arrived = false;
     } else if (last_.UidValidity == 0) {  // the first check
       arrived = true;
+      new_count = static_cast<std::size_t>(unseen);
     } else if (last_.UidValidity != validity) {
       // The UIDs were renumbered, or the server gives a new UIDVALIDITY at every STATUS (a mailbox nobody
       // has opened yet, a spool a delivery agent appended to): only more unseen mail than last time is news.
       arrived = unseen > last_.Unseen;
+      new_count = static_cast<std::size_t>(unseen - last_.Unseen);
     } else if (next > last_.UidNext) {  // messages were added since
-      if (!UnseenSince(std::max<std::uint32_t>(last_.UidNext, 1), arrived)) return false;
+      if (!UnseenSince(std::max<std::uint32_t>(last_.UidNext, 1), found)) return false;
+      arrived = found.count > 0;
+      new_count = found.count;
     }
     decision_.new_mail = arrived;
     decision_.count = std::to_string(unseen);
+    if (arrived && settings_.AnnounceSender) {
+      // Without a search of its own the check knows no UIDs: naming needs the newest unseen ones.
+      if (found.count == 0 && !UnseenSince(1, found)) return false;
+      if (!NameNewest(found, new_count)) return false;
+    }
     if (arrived) c_.OffTheClock([this] { PlayNewMailSound(settings_.isPlay, player_); });
     if (!Logout()) return false;
     change_ = ImapState{validity, next, unseen};

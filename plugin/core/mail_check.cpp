@@ -1,9 +1,20 @@
 #include "mail_check.h"
 
 #include "imap_check.h"
+#include "secret_protector.h"
 #include "sound_player.h"
 
 namespace fennick {
+namespace {
+
+// Without a protector nothing protected opens and nothing is protected: the password is then not kept.
+class NoProtector : public SecretProtector {
+ public:
+  std::optional<std::string> Protect(std::string_view) const override { return std::nullopt; }
+  std::optional<std::string> Unprotect(std::string_view) const override { return std::nullopt; }
+};
+
+}  // namespace
 
 std::string CheckMail(ModuleState& state, const CheckMailEnv& env) {
   EpopSettings settings;
@@ -11,6 +22,12 @@ std::string CheckMail(ModuleState& state, const CheckMailEnv& env) {
   const EpopLoadResult load = file.LoadFile(env.ini_path, settings, state, env.player);
   if (load.error == EpopLoadResult::Error::Unreadable) return results::kCannotReadSettings;
   if (!load.ok() && env.on_load_error) env.on_load_error(load);
+  static const NoProtector no_protector;
+  const SecretProtector& protector = env.protector ? *env.protector : no_protector;
+  if (load.MayConnect() && !OpenPassword(settings, protector)) {
+    if (env.player) env.player->Close();
+    return results::kPasswordUnreadable;
+  }
   ConversationOutcome outcome;
   if (!load.MayConnect()) {
     outcome.result = results::kCannotReadSettings;
@@ -25,8 +42,10 @@ std::string CheckMail(ModuleState& state, const CheckMailEnv& env) {
   if (env.player) env.player->Close();
   if (outcome.success && load.SettingsComplete()) {
     std::string error;
+    const bool kept = ProtectPassword(settings, protector);
     if (!WriteEpopFile(env.ini_path, settings, state, &error, &file) && env.on_save_error)
       env.on_save_error(error);
+    if (!kept && env.on_save_error) env.on_save_error("パスワードを暗号化できなかったため，保存しませんでした．");
   }
   return outcome.result;
 }

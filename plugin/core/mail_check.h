@@ -20,12 +20,15 @@ class Clock;
 
 namespace fennick {
 
+class SecretProtector;
 class SoundPlayer;
 
 // Everything around one CheckMail call.
 struct CheckMailEnv {
   MailTransport* transport = nullptr;  // required
   SoundPlayer* player = nullptr;       // may be null: no sound
+  // Opens and protects the password; null: a protected one cannot be opened and none is kept.
+  const SecretProtector* protector = nullptr;
   std::string ini_path = kEpopFileName;
   MailWaits waits;
   TextToUtf8 to_utf8;  // for IMAP's user name and password; POP3 sends the bytes as they stand
@@ -44,6 +47,8 @@ struct CheckMailEnv {
 // loading stopped before all settings were applied, since writing would then replace the user's remaining
 // settings with initial states. An epop.ini that is there but cannot be read ends the call at once with
 // kCannotReadSettings: with the account unknown there is nobody to log in as, and the host reports the code.
+// A protected password that cannot be opened ends it with kPasswordUnreadable before any connection. The
+// write keeps the password only protected.
 std::string CheckMail(ModuleState& state, const CheckMailEnv& env);
 
 // The settings window's modal results.

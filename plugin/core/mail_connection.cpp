@@ -4,13 +4,15 @@
 #include <climits>
 
 #include "clock.h"
+#include "mail_announcement.h"
 #include "mail_results.h"
 
 namespace fennick {
 
 std::string DecisionResult(const MailDecision& decision) {
   if (!decision.new_mail) return results::kNoNewMail;
-  return std::string(results::kNewMailHead) + decision.count + results::kNewMailTail;
+  return std::string(results::kNewMailHead) + decision.count + results::kNewMailTail +
+         AnnouncementTokens(decision.named, decision.new_count);
 }
 
 const char* TlsRefusal(MailTransport::TlsResult result) {

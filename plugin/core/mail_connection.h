@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "mail_header.h"
 #include "mail_transport.h"
 
 namespace mokuna {
@@ -39,6 +41,9 @@ struct ConversationOutcome {
 struct MailDecision {
   bool new_mail = false;
   std::string count;  // the count the announcement says
+  // With AnnounceSender on: the newest new messages, oldest first, and how many messages are new.
+  std::vector<MessageNames> named;
+  std::size_t new_count = 0;
 };
 
 // Turns the settings' Shift-JIS text into UTF-8, for a server that wants it; the platform knows how.

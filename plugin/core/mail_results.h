@@ -17,6 +17,9 @@ constexpr const char kReceiveFailed[] = "Fennick CheckMail 102 Receive Failed";
 constexpr const char kQuitReceiveFailed[] = "Fennick CheckMail 102 receive Failed";
 constexpr const char kUnexpectedReply[] = "Fennick CheckMail 103 Unexpected Server Reply";
 constexpr const char kCannotReadSettings[] = "Fennick CheckMail 105 Cannot Read Settings";
+// The password was protected for another Windows user or on another PC: nothing to log in with.
+constexpr const char kPasswordUnreadable[] =
+    "Fennick CheckMail 000 パスワードを読み出せません．設定画面で入れ直してください．";
 // A secured connection that could not be had; the password has not left the machine.
 constexpr const char kTlsNameMismatch[] = "Fennick CheckMail 000 サーバ名が証明書と一致しません．";
 constexpr const char kTlsUntrusted[] = "Fennick CheckMail 000 サーバの証明書を信頼できません．";

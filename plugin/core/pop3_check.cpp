@@ -9,6 +9,7 @@
 
 #include "Md5unit.h"
 #include "clock.h"
+#include "mail_header.h"
 #include "mail_results.h"
 #include "message_id_reader.h"
 #include "sound_player.h"
@@ -23,6 +24,19 @@ constexpr std::size_t kQuitReadMax = 255;
 // Reading the retrieved message stops here when no identifier has turned up: the header sits at the top of
 // a message, and a server must not make us read without end.
 constexpr std::size_t kRetrieveLimit = 1 << 20;
+// The most of a message's top kept to name its sender and subject: far more than any real header.
+constexpr std::size_t kHeaderLimit = 64 * 1024;
+
+// Where the header read so far ends (its empty line, or the end of a message that has no body); npos while
+// it goes on.
+std::size_t HeaderEnd(std::string_view top) {
+  const std::size_t status = top.find('\n');  // the reply's status line comes first
+  if (status == std::string_view::npos) return status;
+  const std::string_view rest = top.substr(status + 1);
+  const std::size_t end = std::min({rest.find("\r\n\r\n"), rest.find("\n\n"), rest.find("\n.\r\n"),
+                                    rest.rfind(".\r\n", 0), rest.rfind("\r\n", 0)});
+  return end == std::string_view::npos ? end : status + 1 + end;
+}
 
 // A message count: 1 to 10 decimal digits and no more than a signed 32-bit number holds. Anything else (a
 // sign, thousands of leading zeros) is no count.
@@ -135,11 +149,11 @@ class Pop3Conversation {
     Pop3Change change;
     change.mail_num = n;
     if (n != 0) {
-      if (!c_.Send("RETR " + number + "\r\n") || !c_.Wait()) return false;
       std::string id;
-      if (!RetrieveIdentifier(id)) return false;
+      if (!RetrieveNewest(number, id)) return false;
       decision_.new_mail = n > last_.LastMailNum || id != last_.LastMessageID;
       decision_.count = number;
+      if (decision_.new_mail && settings_.AnnounceSender) NameNewest(n);
       if (decision_.new_mail) c_.OffTheClock([this] { PlayNewMailSound(settings_.isPlay, player_); });
       change.message_id = id;
     }
@@ -162,10 +176,23 @@ class Pop3Conversation {
     return count || c_.Fail(results::kUnexpectedReply);
   }
 
-  // Reads the retrieved message until the reader has its identifier. Reaching the size bound or the deadline first
+  // The newest message's identifier. With the sender box on, TOP brings its header alone and leaves it
+  // unread on servers that keep track; a server without TOP gets the RETR of old.
+  bool RetrieveNewest(const std::string& number, std::string& id) {
+    if (settings_.AnnounceSender) {
+      bool refused = false;
+      if (!c_.Send("TOP " + number + " 0\r\n") || !c_.Wait() || !RetrieveIdentifier(id, &refused)) return false;
+      if (!refused) return true;
+      top_.clear();
+    }
+    return c_.Send("RETR " + number + "\r\n") && c_.Wait() && RetrieveIdentifier(id);
+  }
+
+  // Reads the retrieved message until the reader has its identifier. A refusal fails the check, or with
+  // refused given is told there. Reaching the size bound or the deadline first
   // is a failed retrieval, not a message without an identifier: the newest message was never seen whole,
   // so nothing may be decided or remembered from it.
-  bool RetrieveIdentifier(std::string& id) {
+  bool RetrieveIdentifier(std::string& id, bool* refused = nullptr) {
     MessageIdReader reader;
     std::size_t total = 0;
     for (;;) {
@@ -174,13 +201,35 @@ class Pop3Conversation {
       if (got < 0) return c_.Fail(results::kCannotConnect);
       if (got == 0) return c_.Fail(results::kSendingFailure);
       total += static_cast<std::size_t>(got);
-      switch (reader.Take(std::string_view(buffer_.data(), static_cast<std::size_t>(got)))) {
+      const std::string_view chunk(buffer_.data(), static_cast<std::size_t>(got));
+      if (settings_.AnnounceSender) top_.append(chunk.substr(0, kHeaderLimit - std::min(kHeaderLimit, top_.size())));
+      switch (reader.Take(chunk)) {
         case MessageIdReader::Step::More: continue;
-        case MessageIdReader::Step::Refused: return c_.Fail(results::kSendingFailure);
+        case MessageIdReader::Step::Refused:
+          if (refused) return *refused = true;
+          return c_.Fail(results::kSendingFailure);
         case MessageIdReader::Step::Found:
         case MessageIdReader::Step::NoIdentifier: id = reader.Identifier(); return true;
       }
     }
+  }
+
+  // Names the newest message (of n) from its header: what the identifier's reads brought, and the rest of it
+  // when the identifier came first, read on within the retrieval's bounds. The reads after it would be
+  // taken by QUIT's all the same. A header cut short names what it holds.
+  void NameNewest(int n) {
+    std::size_t total = top_.size();
+    while (HeaderEnd(top_) == std::string::npos && top_.size() < kHeaderLimit && total < kRetrieveLimit &&
+           !c_.Overdue()) {
+      const std::ptrdiff_t got = Read(kReadMax);
+      if (got <= 0) break;
+      total += static_cast<std::size_t>(got);
+      top_.append(buffer_.data(), std::min(static_cast<std::size_t>(got), kHeaderLimit - top_.size()));
+    }
+    const std::size_t end = HeaderEnd(top_);
+    decision_.named = {NamesFromHeader(std::string_view(top_).substr(0, end), PlatformSjisEncoder())};
+    // Only a grown mailbox tells how many are new.
+    decision_.new_count = n > last_.LastMailNum ? static_cast<std::size_t>(n - last_.LastMailNum) : 1;
   }
 
   MailConnection& c_;
@@ -190,6 +239,7 @@ class Pop3Conversation {
   MailDecision decision_;
   std::optional<Pop3Change> change_;
   std::array<char, kBufferSize> buffer_{};
+  std::string top_;  // the retrieved message's first bytes, while its names may be wanted
 };
 
 }  // namespace

@@ -15,6 +15,9 @@ TLS_PORT = 995
 IMAP_PORT = 143
 IMAPS_PORT = 993
 USER, PASSWORD = "tester", "s3cret=pw"
+# A sender's name in ISO-2022-JP and a subject in UTF-8, encoded as mail programs send them.
+JAPANESE_FROM = "=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?= <taro@example.jp>"
+JAPANESE_SUBJECT = "=?UTF-8?Q?=E4=BC=9A=E8=AD=B0=E3=81=AE=E4=BB=B6?="
 
 
 def port_taken(port=PORT):
@@ -146,12 +149,13 @@ service anvil {{
             f.write(f"{USER}:{{PLAIN}}{password}\n".encode("utf-8"))
         os.chmod(self.passwd, 0o644)
 
-    def add_message(self, seen=False):
-        """Delivers one message (read elsewhere when seen); returns its identifier as the plug-in stores it
-        (lower case)."""
+    def add_message(self, seen=False, sender="sender@example.test", subject=None):
+        """Delivers one message (read elsewhere when seen) with the From and Subject given as they go on the
+        wire; returns its identifier as the plug-in stores it (lower case)."""
         self.count += 1
         ident = f"<Msg{self.count}.{int(time.time())}@Example.TEST>"
-        body = (f"From: sender@example.test\r\nTo: {USER}@example.test\r\nSubject: test {self.count}\r\n"
+        subject = f"test {self.count}" if subject is None else subject
+        body = (f"From: {sender}\r\nTo: {USER}@example.test\r\nSubject: {subject}\r\n"
                 f"Message-ID: {ident}\r\n\r\nmessage body {self.count}\r\n")
         name = f"{1700000000 + self.count}.M{self.count}P1.e2e"
         tmp = os.path.join(self.maildir, "tmp", name)
@@ -160,6 +164,10 @@ service anvil {{
         os.chmod(tmp, 0o666)
         os.rename(tmp, os.path.join(self.maildir, *(("cur", name + ":2,S") if seen else ("new", name))))
         return ident.lower()
+
+    def unseen(self):
+        names = os.listdir(os.path.join(self.maildir, "new")) + os.listdir(os.path.join(self.maildir, "cur"))
+        return sum(1 for n in names if "S" not in n.partition(":2,")[2])
 
     def log(self):
         try:
@@ -180,13 +188,14 @@ service anvil {{
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-def write_epop(folder, apop, password=PASSWORD, security=0, server="127.0.0.1", imap=False):
+def write_epop(folder, apop, password=PASSWORD, security=0, server="127.0.0.1", imap=False, announce=False):
     """security: 0 plain POP3 (no key written), 1 SSL/TLS, 2 STARTTLS, each on its default port."""
     text = (f"isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount={USER}\r\nPassword={password}\r\n"
             f"POPServer={server}\r\nisUseAPOP={1 if apop else 0}\r\nFilePlaying=\r\n")
     if security:
         text += f"POPSecurity={security}\r\n"
     text += "MailProtocol=1\r\n" if imap else ""
+    text += "AnnounceSender=1\r\n" if announce else ""
     with open(os.path.join(folder, "epop.ini"), "wb") as f:
         f.write(text.encode("cp932"))
 

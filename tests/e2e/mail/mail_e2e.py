@@ -7,7 +7,7 @@ import os
 
 import e2elib
 import tls_certs
-from dovecot import epop_value, start, write_epop
+from dovecot import JAPANESE_FROM, JAPANESE_SUBJECT, epop_value, start, write_epop
 
 suite = e2elib.Suite("mail_e2e")
 
@@ -19,16 +19,22 @@ def balloon_texts(app):
     return [t[len(prefix):] for t in app.debug_output() if t.startswith(prefix)]
 
 
-def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False):
+def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False, named=None):
+    """named: with the sender box ticked, the tokens said for the newest message, the Japanese one."""
     server = start(tls=certificate, imap=imap)
     try:
         for n in range(3):
-            server.add_message(seen=imap and n == 1)  # IMAP counts the two unread ones
-        count = 2 if imap else 3
+            if named and n == 2:
+                server.add_message(sender=JAPANESE_FROM, subject=JAPANESE_SUBJECT)
+            else:  # IMAP counts the two unread ones, or only the Japanese one (the balloon's trace is short)
+                server.add_message(seen=imap and (n == 1 or bool(named)))
+        count = (1 if named else 2) if imap else 3
         folder = e2elib.scratch_folder(e2elib.default_files())
         assert os.path.exists(os.path.join(folder, "Fennick.dll")), "Fennick.dll was not built"
         if certificate:
             write_epop(folder, apop=not imap, security=1, server="localhost", imap=imap)
+        elif named:
+            write_epop(folder, apop=False, imap=imap, announce=True)
         else:
             write_epop(folder, apop=True)
         with open(os.path.join(folder, "edll.ini"), "wb") as f:
@@ -39,6 +45,7 @@ def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False
         with e2elib.Display() as display, e2elib.Mokuna(folder, display) as app:
             app.main_window_geometry()
             first, second = f"メールが{count}通きています．", "はやく受信しましょう．"
+            second = named[-1] if named else second
             said = e2elib.wait_for(lambda: any(second in t for t in balloon_texts(app)), 90)
             display.save_png(e2elib.artifact(picture))
             texts = balloon_texts(app)
@@ -46,6 +53,8 @@ def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False
             # Both lines, the count first, in one balloon: the second joins the first below it.
             last = [t for t in texts if second in t][-1]
             assert last.index(first) < last.index(second), last
+            for token in named or ():
+                assert token in last, (token, last)
             assert epop_value(folder, "IMAPUnseen" if imap else "LastMailNum") == str(count)
             app.close_by_menu()
             assert app.wait_exit(30)
@@ -55,6 +64,8 @@ def announce_new_mail(certificate=None, picture="mail-announced.png", imap=False
             logins = server.logins()
             assert logins and all(", TLS," in line for line in logins), f"logins: {logins}"
             assert all(("imap-login" in line) == imap for line in logins), f"logins: {logins}"
+        if named:
+            assert server.unseen() == count, "the check marked mail read"
     finally:
         server.stop()
 
@@ -73,6 +84,12 @@ def character_announces_new_mail_checked_over_tls():
             announce_new_mail(authority.issue("localhost"), "mail-announced-imap.png", imap=True)
     finally:
         authority.remove()
+
+
+@suite.case
+def character_names_sender_and_subject_over_imap():
+    # The trace of the balloon's text ends about here; the picture shows it whole.
+    announce_new_mail(picture="mail-announced-sender.png", imap=True, named=("山田太郎さんから", "「会議の件"))
 
 
 suite.run()

@@ -3,14 +3,16 @@ POP3 server that this script starts on 127.0.0.1:110 with a throw-away configura
 in plain text, then with TLS required: SSL/TLS on 995 and STARTTLS on 110, the server's certificate from a
 throw-away authority trusted only in the tests' Wine prefix), then over IMAP with TLS required (SSL/TLS on
 993, STARTTLS on 143), and the settings window is photographed."""
+import base64
 import contextlib
 import os
+import pathlib
 import shutil
 import subprocess
 
 import e2elib
 import tls_certs
-from dovecot import epop_value, start, write_epop
+from dovecot import JAPANESE_FROM, JAPANESE_SUBJECT, epop_value, start, write_epop
 
 PROBE = os.path.join(e2elib.BUILD_DIR, "tests/e2e/plugin/fennick_probe.exe")
 FENNICK = os.path.join(e2elib.BUILD_DIR, "plugin/Fennick.dll")
@@ -134,6 +136,43 @@ def imap_conversation(security, certificate):
         assert epop_value(folder, "MailProtocol") == "1" and epop_value(folder, "IMAPUnseen") == "3"
         logins = server.logins()
         assert len(logins) == 4 and all("imap-login" in l and ", TLS" in l for l in logins), logins
+
+
+NAMED = " 山田太郎さんから 「会議の件」"
+
+
+@suite.case
+def sender_and_subject_named_over_imap_and_pop3():
+    """The newest messages named by sender and subject over IMAP and POP3, left unread; epop.ini then holds
+    the password only protected, and a changed blob is refused without a connection."""
+    def edit_epop(old, new):
+        path = pathlib.Path(folder, "epop.ini")
+        path.write_bytes(path.read_bytes().replace(old, new))
+
+    with served(imap=True) as (server, folder):
+        server.add_message(sender=JAPANESE_FROM, subject=JAPANESE_SUBJECT)
+        write_epop(folder, apop=False, imap=True, announce=True)
+        check(folder, NEW_MAIL.format(1) + NAMED)
+        assert epop_value(folder, "Password") == "" and epop_value(folder, "AnnounceSender") == "1"
+        for _ in range(4):
+            server.add_message()
+        # The newest three of the four new ones; a subject with a blank is one quoted token.
+        check(folder, NEW_MAIL.format(5) + "".join(f' sender@example.testさんから "「test {n}」"' for n in (3, 4, 5))
+              + " ほかに1通あります．")
+        server.add_message(sender=JAPANESE_FROM, subject=JAPANESE_SUBJECT)
+        edit_epop(b"MailProtocol=1\r\n", b"")  # POP3 now, logging in with the protected password
+        check(folder, NEW_MAIL.format(6) + NAMED + " ほかに5通あります．")
+        assert server.unseen() == 6, "a check marked mail read"
+
+        blob = epop_value(folder, "PasswordProtected").encode()
+        raw = bytearray(base64.b64decode(blob))
+        raw[-1] ^= 0x5A
+        edit_epop(blob, base64.b64encode(bytes(raw)))
+        def connections():  # Dovecot logs each connection to its login process
+            return pathlib.Path(server.root, "dovecot.log").read_text(errors="replace").count("pop3-login:")
+        before = connections()
+        check(folder, "Fennick CheckMail 000 パスワードを読み出せません．設定画面で入れ直してください．")
+        assert connections() == before, server.log()
 
 
 @suite.case

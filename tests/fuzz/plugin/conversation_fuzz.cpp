@@ -19,15 +19,16 @@ namespace {
 
 bool IsCommand(const std::string& c) {
   if (c.size() < 2 || c.compare(c.size() - 2, 2, "\r\n") != 0) return false;
-  for (const char* verb : {"USER ", "PASS ", "APOP ", "RETR ", "STAT\r\n", "QUIT\r\n", "STLS\r\n"})
+  for (const char* verb : {"USER ", "PASS ", "APOP ", "RETR ", "TOP ", "STAT\r\n", "QUIT\r\n", "STLS\r\n"})
     if (c.compare(0, std::strlen(verb), verb) == 0) return true;
   return false;
 }
 
 }  // namespace
 
-// Input: one byte of flags; when its top bit is set, a byte choosing the connection's security and the
-// handshake's verdict; then the server's events separated by "|#|", each event's first byte picking its kind.
+// Input: one byte of flags; when its top bit is set, a byte choosing the connection's security, the
+// handshake's verdict and the sender box; then the server's events separated by "|#|", each event's first
+// byte picking its kind.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::uint8_t flags = data[0];
@@ -44,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   settings.isUseAPOP = (flags & 1) ? 1 : 0;
   settings.isPlay = (flags & 2) != 0;
   settings.POPSecurity = tls % 3;
+  settings.AnnounceSender = (tls / 12) % 2 == 1;
   fennick::ModuleState state{(flags & 4) ? "<a@b>" : "", (flags >> 3) & 7};
 
   ScriptedTransport server;
@@ -73,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fennick::ConversationOutcome out =
       fennick::RunPop3Conversation(settings, state, server, &player, timeouts, &clock);
 
-  if (!fuzzing::IsKnownCheckResult(out.result, false)) __builtin_trap();
+  if (!fuzzing::IsKnownCheckResult(out.result, false, settings.AnnounceSender)) __builtin_trap();
   if (server.closes_ != 1) __builtin_trap();
   for (const std::string& c : server.sent_)
     if (!IsCommand(c)) __builtin_trap();

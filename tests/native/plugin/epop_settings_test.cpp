@@ -2,10 +2,13 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "epop_settings.h"
 #include "fakes.h"
 #include "file_io.h"
+#include "marking_protector.h"
+#include "secret_protector.h"
 
 namespace fennick {
 namespace {
@@ -36,7 +39,7 @@ TEST(EpopSettings, SavesTheTenLinesInTheirOrder) {
   s.FilePlaying = "C:\\sounds\\ding.wav";
   const ModuleState state{"<42@example.org>", 3, {}};
   EXPECT_EQ(SaveEpop(s, state),
-            "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=15\r\nAccount=bob\r\nPassword=a=b\r\n"
+            "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=15\r\nAccount=bob\r\nPassword=\r\n"
             "POPServer=mail.example.org\r\nisUseAPOP=1\r\nFilePlaying=C:\\sounds\\ding.wav\r\n"
             "LastMessageID=<42@example.org>\r\nLastMailNum=3\r\n");
 
@@ -270,6 +273,28 @@ TEST(EpopSettings, WriteReplacesTheFileAndReportsFailure) {
   EXPECT_FALSE(error.empty());
 }
 
+// Rows: the file, whether its password opens, the password then, the lines a save adds after the ten.
+TEST(EpopSettings, PasswordIsKeptOnlyProtected) {
+  const std::string a_b = "PasswordProtected=" + Base64Encode("M:a=b") + "\r\n";
+  const std::tuple<std::string, bool, const char*, std::string> rows[] = {
+      {"Password=a=b\r\n", true, "a=b", a_b},                   // plain, as files had it
+      {"Password=\r\n" + a_b, true, "a=b", a_b},                 // protected
+      {"Password=new\r\n" + a_b, true, "new", "PasswordProtected=" + Base64Encode("M:new") + "\r\n"},  // typed
+      {"PasswordProtected=" + Base64Encode("X:a=b") + "\r\n", false, "", ""},  // made elsewhere
+      {"PasswordProtected=M:a=b\r\n", false, "", ""},          // not base64
+      {"AnnounceSender=1\r\n", true, "", "AnnounceSender=1\r\n"},
+      {"AnnounceSender=yes\r\n", true, "", ""},
+  };
+  const testing::MarkingProtector protector;
+  for (const auto& [file, opens, password, written] : rows) {
+    Loaded l = Load(file);
+    EXPECT_EQ(OpenPassword(l.settings, protector), opens) << file;
+    EXPECT_EQ(l.settings.Password, password) << file;
+    ASSERT_TRUE(ProtectPassword(l.settings, protector));
+    EXPECT_EQ(SaveEpop(l.settings, l.state), SaveEpop({}, l.state) + written) << file;
+  }
+}
+
 // After a load error a write keeps the lines of keys never reached (unless changed) and of unknown keys;
 // after a load without error it writes exactly what SaveEpop writes.
 TEST(EpopFile, WriteAfterALoadErrorKeepsWhatTheLoadNeverTook) {
@@ -278,9 +303,9 @@ TEST(EpopFile, WriteAfterALoadErrorKeepsWhatTheLoadNeverTook) {
   const std::string reached = "MailProtocol=2\r\nAccount=bob\r\nPassword=pw\r\nPOPServer=mail.example.org\r\nNote=x\r\n";
   const struct { std::string file; void (*edit)(EpopSettings&); std::string saved; } rows[] = {
       {reached, [](EpopSettings&) {},
-       head + "Account=bob\r\nPassword=pw\r\nPOPServer=mail.example.org\r\n" + tail + "Note=x\r\n"},
+       head + "Account=bob\r\nPassword=\r\nPOPServer=mail.example.org\r\n" + tail + "Note=x\r\n"},
       {reached, [](EpopSettings& s) { s.Account = "alice"; },
-       head + "Account=alice\r\nPassword=pw\r\nPOPServer=mail.example.org\r\n" + tail + "Note=x\r\n"},
+       head + "Account=alice\r\nPassword=\r\nPOPServer=mail.example.org\r\n" + tail + "Note=x\r\n"},
       {"isUseAPOP=x\r\nisPlay=1\r\nFilePlaying=a.wav\r\nlastmailnum=4\r\nPassword =p\r\n", [](EpopSettings&) {},
        "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=0\r\nAccount=\r\nPassword=\r\nPOPServer=127.0.0.1\r\n"
        "isUseAPOP=0\r\nFilePlaying=a.wav\r\nLastMessageID=\r\nlastmailnum=4\r\nPassword =p\r\n"},

@@ -37,7 +37,15 @@ struct Row {
   ImapState after, before{};  // state.imap afterwards and before
   std::string password = "secret";
   int security = kSecurityNone;
+  bool announce = false;
 };
+
+// A FETCH response carrying a header as a literal, its section written as the server likes.
+std::string Fetch(int seq, int uid, const std::string& section, const std::string& header) {
+  return "* " + std::to_string(seq) + " FETCH (UID " + std::to_string(uid) + " BODY[" + section + "] {" +
+         std::to_string(header.size()) + "}\r\n" + header + ")\r\n";
+}
+const std::string kFields = "HEADER.FIELDS (FROM SUBJECT)";
 
 // UIDNEXT moved from 10 to 12; by default no unseen among the added.
 Row Searched(const char* name, const std::string& search, const std::string& result = results::kNoNewMail) {
@@ -87,6 +95,20 @@ const std::vector<Row> kRows = {
      results::kReceiveFailed, {}},
     {"OversizedLiteral", {"* OK {2000000}\r\n", std::string(4096, 'x')}, {}, results::kUnexpectedReply, {}},
     {"WrongTag", {kCaps, "A7 OK done\r\n"}, {Cmd(1, kLogin)}, results::kUnexpectedReply, {}},
+    // Sender box: the newest 3 of 4 new UIDs fetched unseen, answered in any order, a section quoted, one
+    // header missing, a flags update unasked. A first check searches to name, and ESEARCH counts too.
+    {"NamesTheNewestThree", {kCaps, Done(1), Status(2, "UNSEEN 5 UIDNEXT 14 UIDVALIDITY 7"), Done(3),
+     Done(4, "* SEARCH 10 11 12 13\r\n"), Done(5, Fetch(4, 13, "HEADER.FIELDS (\"FROM\" \"SUBJECT\")", "From: B <b@x>\r\n"
+     "Subject: y\r\n\r\n") + "* 1 FETCH (FLAGS (\\Seen))\r\n" + Fetch(2, 11, kFields, "Subject: x\r\nFrom: a@x\r\n\r\n")), Done(6)},
+     {Cmd(1, kLogin), Cmd(2, kStatus), Cmd(3, "EXAMINE INBOX"), Cmd(4, "UID SEARCH UNSEEN UID 10:4294967295"),
+      Cmd(5, "UID FETCH 11,12,13 (BODY.PEEK[" + kFields + "])"), Cmd(6, "LOGOUT")},
+     NewMail("5") + " a@xさんから 「x」 （差出人不明）さんから 「（件名なし）」 Bさんから 「y」 ほかに1通あります．",
+     {7, 14, 5}, {7, 10, 1}, "secret", kSecurityNone, true},
+    {"FirstCheckSearchesToName", {kCaps, Done(1), Status(2), Done(3), Done(4, "* ESEARCH (TAG \"A4\") UID ALL 8:9\r\n"),
+     Done(5, Fetch(1, 9, kFields, "From: c@x\r\n\r\n")), Done(6)},
+     {Cmd(1, kLogin), Cmd(2, kStatus), Cmd(3, "EXAMINE INBOX"), Cmd(4, "UID SEARCH UNSEEN UID 1:4294967295"),
+      Cmd(5, "UID FETCH 8,9 (BODY.PEEK[HEADER.FIELDS (FROM SUBJECT)])"), Cmd(6, "LOGOUT")},
+     NewMail("2") + " （差出人不明）さんから 「（件名なし）」 c@xさんから 「（件名なし）」", kSeen, {}, "secret", 0, true},
 };
 
 TEST(ImapCheck, ServerScripts) {
@@ -96,6 +118,7 @@ TEST(ImapCheck, ServerScripts) {
     settings.Account = "bob";
     settings.Password = row.password;
     settings.POPSecurity = row.security;
+    settings.AnnounceSender = row.announce;
     ModuleState state{"", 0, row.before};
     ScriptedTransport server;
     for (const std::string& s : row.script) s == kClosed ? server.Closed() : server.Reply(s);

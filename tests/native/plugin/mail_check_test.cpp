@@ -12,6 +12,7 @@
 #include "file_io.h"
 #include "imap_check.h"
 #include "mail_check.h"
+#include "marking_protector.h"
 #include "message_id_reader.h"
 
 namespace fennick {
@@ -123,6 +124,28 @@ TEST(MailCheck, ApopWithoutAProperTimestampSendsNothing) {
     EXPECT_FALSE(out.success);
     EXPECT_TRUE(c.server.sent_.empty()) << greeting;
     EXPECT_EQ(c.server.closes_, 1);
+  }
+}
+
+// The sender box reads the newest header with TOP (RETR where there is none); a header cut short names what
+// it holds. Rows: replies after login ("": nothing read), commands after PASS, LastMailNum, tokens said.
+TEST(MailCheck, SenderBoxReadsTheNewestHeaderWithTopAndNamesIt) {
+  const std::string id = "+OK\r\nMessage-ID: <n@x>\r\n", rest = "From: =?UTF-8?B?5bGx55Sw?= <y@x>\r\nSubject: hi\r\n\r\n.\r\n";
+  const std::tuple<Strings, Strings, int, std::string> rows[] = {
+      {{id, rest, "+OK bye\r\n"}, {"TOP 4 0\r\n", "QUIT\r\n"}, 1, " 山田さんから 「hi」 ほかに2通あります．"},
+      {{"-ERR no\r\n", Message("<n@x>"), "+OK\r\n"}, {"TOP 4 0\r\n", "RETR 4\r\n", "QUIT\r\n"}, 4,
+       " （差出人不明）さんから 「hi」"},
+      {{id, "", "+OK\r\n"}, {"TOP 4 0\r\n", "QUIT\r\n"}, 4, " （差出人不明）さんから 「（件名なし）」"},
+  };
+  for (const auto& [replies, sent, last_count, tokens] : rows) {
+    Check c;
+    c.settings.AnnounceSender = true;
+    c.state.LastMailNum = last_count;
+    ScriptedTransport& server = c.LoggedIn("+OK bob has 4\r\n");
+    for (const std::string& r : replies) r.empty() ? server.Closed() : server.Reply(r);
+    EXPECT_EQ(c.Run().result, NewMail("4") + tokens);
+    EXPECT_EQ(Strings(c.server.sent_.begin() + 2, c.server.sent_.end()), sent);
+    EXPECT_EQ(c.state.LastMessageID, "<n@x>");
   }
 }
 
@@ -570,6 +593,7 @@ class CheckMailCall : public ::testing::Test {
     std::filesystem::create_directories(dir_);
     env_.ini_path = (dir_ / "epop.ini").string();
     env_.player = &player_;
+    env_.protector = &protector_;
     env_.on_load_error = [this](const EpopLoadResult& r) { load_errors_.push_back(r.message); };
     env_.on_save_error = [this](const std::string& e) { save_errors_.push_back(e); };
   }
@@ -592,6 +616,7 @@ class CheckMailCall : public ::testing::Test {
   std::filesystem::path dir_;
   CheckMailEnv env_;
   RecordingPlayer player_;
+  testing::MarkingProtector protector_;
   Strings load_errors_, save_errors_;
 };
 
@@ -603,8 +628,9 @@ TEST_F(CheckMailCall, SuccessWritesTheFileAndTheNextCheckSeesNoNewMail) {
   EXPECT_EQ(Call(state, first), NewMail("2"));
   EXPECT_EQ(first.host_, "10.0.0.9");
   EXPECT_EQ(Ini(),
-            "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount=bob\r\nPassword=secret\r\nPOPServer=10.0.0.9\r\n"
-            "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=<two@x>\r\nLastMailNum=2\r\n");
+            "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=15\r\nAccount=bob\r\nPassword=\r\nPOPServer=10.0.0.9\r\n"
+            "isUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=<two@x>\r\nLastMailNum=2\r\nPasswordProtected=" +
+                Base64Encode("M:secret") + "\r\n");
 
   ModuleState reloaded;  // as after the library was loaded anew: only the file remembers
   ScriptedTransport second;
@@ -621,9 +647,10 @@ TEST_F(CheckMailCall, SecuredCheckKeepsItsKeysAndStaysSecuredAfterALaterBadNumbe
   server.Reply(kGreeting).Reply("+OK\r\n").Reply("+OK\r\n").Reply("+OK bob has 0\r\n").Reply("+OK\r\n");
   EXPECT_EQ(Call(state, server), results::kNoNewMail);
   EXPECT_EQ(Ini(),
-            "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=bob\r\nPassword=secret\r\n"
+            "isCheckMail=1\r\nisPlay=0\r\nCheckInterval=0\r\nAccount=bob\r\nPassword=\r\n"
             "POPServer=127.0.0.1\r\nisUseAPOP=0\r\nFilePlaying=\r\nLastMessageID=\r\nLastMailNum=0\r\n"
-            "POPSecurity=2\r\n");
+            "POPSecurity=2\r\nPasswordProtected=" +
+                Base64Encode("M:secret") + "\r\n");
 
   const std::string bad = "Account=bob\r\nPassword=secret\r\nisUseAPOP=x\r\nPOPSecurity=1\r\n";
   WriteIni(bad);
@@ -649,6 +676,16 @@ TEST_F(CheckMailCall, UnknownProtocolOrSecurityIsShownAndNoServerIsContacted) {
     EXPECT_EQ(server.connects_, 0);
     EXPECT_EQ(load_errors_.size(), 1u);
   }
+}
+
+TEST_F(CheckMailCall, UnopenablePasswordEndsTheCheckBeforeAnyConnection) {
+  const std::string file = "Account=bob\r\nPasswordProtected=" + Base64Encode("X:secret") + "\r\n";
+  WriteIni(file);
+  ModuleState state;
+  ScriptedTransport server;
+  EXPECT_EQ(Call(state, server), results::kPasswordUnreadable);
+  EXPECT_EQ(server.connects_, 0);
+  EXPECT_EQ(Ini(), file);
 }
 
 TEST_F(CheckMailCall, FailureLeavesTheFileUntouched) {

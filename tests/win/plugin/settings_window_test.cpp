@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "DpapiProtector.h"
 #include "Dpi.h"
 #include "POP1.h"
 #include "mail_check.h"
@@ -84,7 +85,7 @@ const Layout kLayout[] = {
     {kIdEdit3, 80, 158, 193, 20},   {kIdComboBox2, 80, 182, 96, 20}, {kIdRadioGroup1, 80, 202, 193, 33},
     {kIdComboBox1, 80, 238, 96, 20}, {kIdEdit4, 222, 238, 51, 20},   {kIdCheckBox2, 32, 265, 73, 17},
     {kIdEdit6, 80, 283, 169, 20},   {kIdButton3, 250, 283, 40, 19},  {kIdButton1, 136, 310, 75, 25},
-    {kIdButton2, 214, 310, 75, 25},
+    {kIdButton2, 214, 310, 75, 25}, {kIdCheckBox3, 120, 265, 160, 17},
 };
 
 RECT ClientRect(HWND w, int id) {
@@ -262,7 +263,7 @@ TEST_F(SettingsWindow, TabWalksTheControlsInTheirOrder) {
   std::vector<int> order;
   RunPage([&](HWND w) {
     HWND at = Item(w, kIdEdit1);
-    for (int i = 0; i < 17; ++i) {
+    for (int i = 0; i < 18; ++i) {
       order.push_back(GetDlgCtrlID(at));
       at = GetNextDlgTabItem(w, at, FALSE);
     }
@@ -272,8 +273,8 @@ TEST_F(SettingsWindow, TabWalksTheControlsInTheirOrder) {
   });
   const std::vector<int> expected = {kIdEdit1,     kIdEdit2,     kIdComboBox3, kIdEdit3,   kIdComboBox2,
                                      kIdRadioApop, kIdComboBox1, kIdEdit4,     kIdButton1, kIdButton2,
-                                     kIdCheckBox1, kIdEdit5,     kIdCheckBox2, kIdEdit6,   kIdButton3,
-                                     kIdButton4,   kIdEdit1,     kIdRadioPop};
+                                     kIdCheckBox1, kIdEdit5,     kIdCheckBox2, kIdCheckBox3, kIdEdit6,
+                                     kIdButton3,   kIdButton4,   kIdEdit1,     kIdRadioPop};
   EXPECT_EQ(expected, order);
 }
 
@@ -474,12 +475,33 @@ TEST_F(SettingsWindow, LoadedSettingsShowAndOkWritesWhatTheWindowHolds) {
   EXPECT_TRUE(apop);
   EXPECT_TRUE(edit6);
   EXPECT_EQ("Fennick PropertyPage 900 * * * * /15 Fennick 0 CheckMail", result);
-  EXPECT_EQ(
-      "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=15\r\nAccount=ユーザ\r\nPassword=a=b\r\n"
+  const std::string written = ReadAll("epop.ini");
+  const std::string ten =
+      "isCheckMail=1\r\nisPlay=1\r\nCheckInterval=15\r\nAccount=ユーザ\r\nPassword=\r\n"
       "POPServer=mail.example\r\nisUseAPOP=1\r\nFilePlaying=C:\\no\\such.wav\r\nLastMessageID=<x@y>\r\n"
-      "LastMailNum=3\r\n",
-      ReadAll("epop.ini"));
+      "LastMailNum=3\r\nPasswordProtected=";
+  ASSERT_EQ(ten, written.substr(0, ten.size()));
+  const auto blob = Base64Decode(written.substr(ten.size(), written.size() - 2 - ten.size()));
+  EXPECT_EQ("a=b", DpapiProtector().Unprotect(blob.value_or("")));
   EXPECT_TRUE(errors_.empty());
+}
+
+// A blob from elsewhere shows an empty password; the sender box is enabled, and written only ticked.
+TEST_F(SettingsWindow, UnopenablePasswordShowsEmptyAndTheSenderBoxIsWrittenOnlyTicked) {
+  ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "PasswordProtected=" + Base64Encode("x") + "\r\nAnnounceSender=1\r\n"));
+  std::vector<std::wstring> seen;
+  for (int run = 0; run < 2; ++run) {
+    RunPage([&](HWND w) {
+      seen.push_back(Text(w, kIdEdit2) + (Checked(w, kIdCheckBox3) && Enabled(w, kIdCheckBox3) ? L"on" : L"off"));
+      Click(w, kIdCheckBox3);
+      Click(w, kIdButton2);
+    });
+    if (run == 0) seen.push_back(mokuna::WidenSjis(ReadAll("epop.ini")));
+  }
+  EXPECT_EQ(seen[0], L"on");
+  EXPECT_EQ(seen[1].find(L"AnnounceSender"), std::wstring::npos) << seen[1];
+  EXPECT_EQ(seen[2], L"off");
+  EXPECT_EQ(mokuna::WidenSjis(ReadAll("epop.ini")), seen[1] + L"AnnounceSender=1\r\n");
 }
 
 TEST_F(SettingsWindow, CheckingOffSchedulesZeroButKeepsTheDisabledFields) {
@@ -546,8 +568,7 @@ TEST_F(SettingsWindow, OkAfterALoadErrorKeepsTheLinesTheLoadNeverReached) {
   ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "MailProtocol=2\r\nAccount=bob\r\nPassword=pw\r\nNote=x\r\n"));
   RunPage([&](HWND w) { Click(w, kIdButton2); });
   ASSERT_EQ(1u, errors_.size());
-  std::string want = kDefaultFile + "Note=x\r\n";
-  want.insert(want.find("Password=") + 9, "pw");
+  std::string want = kDefaultFile + "Note=x\r\n";  // but never the password in plain text
   EXPECT_EQ(want.insert(want.find("Account=") + 8, "bob"), ReadAll("epop.ini"));
 }
 
