@@ -18,11 +18,13 @@
 #include <optional>
 #include <string>
 
+#include "CharacterFrames.h"
 #include "CoolForm.h"
 #include "TaskTray.h"
 #include "TimeLabel.h"
 #include "UI4.h"
 #include "Window.h"
+#include "animation.h"
 #include "host_settings.h"
 #include "presence.h"
 #include "result_dispatch.h"
@@ -33,7 +35,7 @@ namespace mokuna {
 class TForm3 : public Window {
  public:
   // Timer identifiers (WM_TIMER wParam) and menu command identifiers (WM_COMMAND).
-  enum : UINT_PTR { kTimer1 = 1, kTimer2 = 2, kWatchTimer = 3 };
+  enum : UINT_PTR { kTimer1 = 1, kTimer2 = 2, kWatchTimer = 3, kAnimationTimer = 4 };
   enum : UINT {
     kDebug1 = 100, kN4, kN2, kDLL1, kN1, kN5, kN3, kAbout1, kHide1, kExit1,
     kFirstDllItem = 1000,  // the plug-in submenu: item i has the command kFirstDllItem + i
@@ -83,6 +85,13 @@ class TForm3 : public Window {
   WindowTimer WatchTimer{kWatchTimer, 100};
   TTimeLabel TimeLabel;            // the clock over the character
   TTaskTray TaskTray1{nullptr};    // the tray icon; right button: PopupMenu1
+
+  // --- The living character: blinking, and the mouth while a line enters the balloon ----------------
+  // Only with Animate on and frame files beside the picture; otherwise AnimationTimer never runs. It is a
+  // one-shot timer set to the next change of frame, and off while the character is hidden.
+  TCharacterFrames Frames;
+  CharacterAnimation Animation{false, false, 0};
+  WindowTimer AnimationTimer{kAnimationTimer, 0};
 
   // --- Character commands: clicks, announcement, hide and show again ---------------------------------
   int DownLeft = 0, DownTop = 0;   // the window's place at the last press on the character
@@ -155,6 +164,9 @@ class TForm3 : public Window {
   // Moved to a monitor of another scale: the suggested place, then picture, outline, clock, balloon,
   // calendar and tray icon at the new scale.
   void OnDpiChanged(int dpi, const RECT& suggested);
+  void LoadFrames();
+  void SetAnimationVisible(bool visible);
+  void StepAnimation();  // the frame for now on screen, the timer set to the next change
 
   bool closing_ = false;  // shutdown has begun
   class SettingsLinkImpl;

@@ -6,6 +6,17 @@
 
 namespace mokuna {
 
+std::string FrameFileName(const std::string& picture, std::string_view suffix) {
+  std::size_t dot = std::string::npos;
+  for (std::size_t i = 0; i < picture.size(); i += sjis::CharLength(picture, i)) {
+    const char c = picture[i];
+    if (c == '\\' || c == '/' || c == ':') dot = std::string::npos;
+    else if (c == '.') dot = i;
+  }
+  if (dot == std::string::npos) dot = picture.size();
+  return picture.substr(0, dot) + std::string(suffix) + picture.substr(dot);
+}
+
 std::int64_t SeededRandom::Between(std::int64_t low, std::int64_t high) {
   // splitmix64: every seed, zero included, gives a well-mixed sequence.
   state_ += 0x9E3779B97F4A7C15ull;

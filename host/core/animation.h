@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace mokuna {
@@ -14,6 +15,10 @@ inline constexpr std::int64_t kBlinkGapMinMs = 2000;   // between two blinks, at
 inline constexpr std::int64_t kBlinkGapMaxMs = 6000;
 inline constexpr std::int64_t kMouthStepMs = 120;      // open, closed, open, ... while talking
 inline constexpr std::int64_t kTalkMsPerChar = 80;
+
+// The file of a frame beside the picture NAME.EXT: NAME + suffix + ".EXT" (a Shift-JIS path; only the
+// last component's last dot starts the extension).
+std::string FrameFileName(const std::string& picture, std::string_view suffix);
 
 // A small, fast generator whose sequence is the same on every platform (the standard distributions are
 // not), seeded by the caller.
