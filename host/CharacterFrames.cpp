@@ -104,7 +104,8 @@ void TCharacterFrames::Rebuild(const TCoolForm& picture) {
 }
 
 HBITMAP TCharacterFrames::Shown(CharacterFrame frame) const {
-  if (frame.eyes_closed && frame.mouth_open) return shown_[kBoth] ? shown_[kBoth] : shown_[kTalk];
+  if (frame.eyes_closed && frame.mouth_open)
+    return shown_[kBoth] ? shown_[kBoth] : shown_[kTalk] ? shown_[kTalk] : shown_[kBlink];
   if (frame.eyes_closed) return shown_[kBlink];
   if (frame.mouth_open) return shown_[kTalk];
   return nullptr;
