@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "MessageLoop.h"
 #include "error_boxes.h"
 #include "host_error.h"
 #include "win_text.h"
@@ -128,7 +129,7 @@ void TApplication::SetTitle(const std::string& sjis_title) {
 int TApplication::Run() {
   MSG msg;
   while (main_window_ && IsWindow(main_window_)) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    const BOOL got = GetLoopMessage(msg);
     if (got == 0 || got == -1) break;
     // Tab, Enter and the arrow keys move between the controls of the program's other windows (debug
     // window, About box), as in a dialog. The character window has no controls to move between.
