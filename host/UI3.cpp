@@ -77,6 +77,7 @@ bool TForm3::Create(HWND owner) {
 
   // A failing step ends the creation handler only; the window then shows as designed.
   GuardHandler([this] { FormCreate(); });
+  if (Settings.HideOnFullScreen) full_screen_watch_.Start(Handle(), kFullScreenNotice);
   ShowWindow(Handle(), SW_SHOWNOACTIVATE);
   UpdateWindow(Handle());
   return true;
@@ -307,6 +308,7 @@ void TForm3::FormClose() {
   // 3. The scheduler library goes last; no call into it follows.
   Timer1.SetEnabled(false);
   Timer2.SetEnabled(false);
+  full_screen_watch_.Stop();
   freeForm();
 }
 
@@ -382,8 +384,15 @@ void TForm3::TaskTray1DblClick() {
   ShowCharacterWindows();
 }
 
+void TForm3::FullScreenNotice(WPARAM what) {
+  if (what != ABN_FULLSCREENAPP && what != FullScreenWatch::kWindowEvent) return;
+  full_screen_checks_ = 2;
+  CheckFullScreen();
+}
+
 void TForm3::CheckFullScreen() {
-  if (!Presence.PollDue(GetTickCount())) return;
+  if (full_screen_checks_ <= 0 || !Presence.PollDue(GetTickCount())) return;
+  --full_screen_checks_;
   if (!Presence.SetNotificationState(QueryNotificationState ? QueryNotificationState() : std::nullopt)) return;
   if (Presence.Shown())
     ShowCharacterWindows();
@@ -556,6 +565,9 @@ LRESULT TForm3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kShowRequest:
       TaskTray1DblClick();
+      return 0;
+    case kFullScreenNotice:
+      FullScreenNotice(wp);
       return 0;
     case WM_DPICHANGED:
       OnDpiChanged(LOWORD(wp), *reinterpret_cast<const RECT*>(lp));

@@ -20,6 +20,7 @@
 
 #include "CharacterFrames.h"
 #include "CoolForm.h"
+#include "FullScreenWatch.h"
 #include "TaskTray.h"
 #include "TimeLabel.h"
 #include "UI4.h"
@@ -42,6 +43,8 @@ class TForm3 : public Window {
   };
   // Posted by the listener of a later start in the same folder: show the windows as the tray does.
   static constexpr UINT kShowRequest = WM_APP + 1;
+  // A full-screen program may have come or gone (FullScreenWatch; wParam says which event).
+  static constexpr UINT kFullScreenNotice = WM_APP + 2;
   // The window as designed, before the picture gives it its size.
   static constexpr int kDesignClientWidth = 117;
   static constexpr int kDesignClientHeight = 103;
@@ -60,8 +63,9 @@ class TForm3 : public Window {
   bool IsShown = true;      // false while the character is hidden (by the user or for a full-screen program)
   // Why the character is hidden: the user's hide wins over the return after a full-screen program.
   CharacterPresence Presence;
-  // The shell's user notification state, asked about once a second on Timer1 while HideOnFullScreen is
-  // on; nothing when unknown. Replaceable for tests.
+  // The shell's user notification state, asked on Timer1 (at most once a second) after the system has
+  // told of a change in front (kFullScreenNotice), and once at start-up, while HideOnFullScreen is on;
+  // nothing when unknown. Replaceable for tests.
   std::function<std::optional<int>()> QueryNotificationState;
   // The speech queue and the balloon beside the character (UI4); keeps IsSpeaking up to date.
   TSerifu Serifu{Settings};
@@ -125,6 +129,10 @@ class TForm3 : public Window {
   void TaskTray1DblClick();
   // Timer1: steps aside while a full-screen program is in front, comes back when it has gone.
   void CheckFullScreen();
+  // What the system told: the shell's full-screen notice (ABN_FULLSCREENAPP) or a change of the window in
+  // front (FullScreenWatch::kWindowEvent). The shell is asked now and again a second later, as its state
+  // may follow the window a little late.
+  void FullScreenNotice(WPARAM what);
   // Brings the character and the calendar back onto the nearest monitor's work area when either shows
   // less than a 32 x 32 part of itself on every monitor; a window within reach keeps its place.
   void KeepWindowsReachable();
@@ -169,6 +177,8 @@ class TForm3 : public Window {
   void StepAnimation();  // the frame for now on screen, the timer set to the next change
 
   bool closing_ = false;  // shutdown has begun
+  FullScreenWatch full_screen_watch_;
+  int full_screen_checks_ = 1;  // asks of the shell still due; the first tick asks once
   class SettingsLinkImpl;
   std::unique_ptr<SettingsTarget> settings_link_;
 };

@@ -15,7 +15,7 @@ import e2elib  # noqa: E402
 RUNS, SECONDS = 3, 4.0
 
 
-def private_dirty_kb(root, exe_name):
+def program_pid(root, exe_name):
     todo = [root]  # the Windows program is the started process once Wine has exec'd into it, else a descendant
     while todo:
         pid = todo.pop()
@@ -23,13 +23,17 @@ def private_dirty_kb(root, exe_name):
             with open(f"/proc/{pid}/cmdline", "rb") as f:
                 name = f.read().split(b"\0")[0].decode("utf-8", "replace").replace("\\", "/").lower()
             if name.endswith(exe_name.lower()):
-                with open(f"/proc/{pid}/smaps_rollup") as f:
-                    return next(int(line.split()[1]) for line in f if line.startswith("Private_Dirty:"))
+                return pid
             with open(f"/proc/{pid}/task/{pid}/children") as f:
                 todo += [int(c) for c in f.read().split()]
         except OSError:  # gone meanwhile
             pass
     raise RuntimeError(f"{exe_name} is not running")
+
+
+def private_dirty_kb(root, exe_name):
+    with open(f"/proc/{program_pid(root, exe_name)}/smaps_rollup") as f:
+        return next(int(line.split()[1]) for line in f if line.startswith("Private_Dirty:"))
 
 
 def measure(display, folder, exe_name, seconds=SECONDS):

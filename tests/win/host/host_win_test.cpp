@@ -394,7 +394,16 @@ TEST_F(CharacterWindow, StepsAsideForFullScreenAndNotifiesWhileHidden) {
   form.Timer1.SetInterval(50);
   form.Timer2.SetInterval(50);
   auto shown = [&] { return IsWindowVisible(form.Handle()) && IsWindowVisible(calendar); };
-  shell_state = 3;  // full-screen Direct3D
+  // The shell is asked only after the system tells of a change in front, as its full-screen notice does.
+  const auto shell_says = [&](int state) {
+    shell_state = state;
+    PostMessageW(form.Handle(), TForm3::kFullScreenNotice, ABN_FULLSCREENAPP, 0);
+  };
+  PumpUntil([] { return false; }, 200);  // the start's own ask
+  shell_state = 3;
+  PumpUntil([] { return false; }, 1200);
+  EXPECT_TRUE(shown());
+  shell_says(3);  // full-screen Direct3D
   ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(form.Handle()) && !IsWindowVisible(calendar); }));
   results.queued = {"Fennick CheckMail 000 メールが3通きています． abcdefghijklmnopqrstuvwxy"};
   ASSERT_TRUE(PumpUntil([&] { return g_infos.size() == 1; }));
@@ -402,12 +411,12 @@ TEST_F(CharacterWindow, StepsAsideForFullScreenAndNotifiesWhileHidden) {
   EXPECT_EQ(NarrowToSjis(g_infos[0].szInfoTitle) + ": " + NarrowToSjis(g_infos[0].szInfo),
             "Mokuna: メールが3通きています．\r\nabcdefghijklmnopqrst\r\nuvwxy");
   EXPECT_EQ(g_infos[0].uFlags, static_cast<UINT>(NIF_INFO));
-  shell_state = 5;
+  shell_says(5);
   ASSERT_TRUE(PumpUntil(shown));
   results.queued = {"Fennick CheckMail 000 shown"};
   ASSERT_TRUE(PumpUntil([&] { return results.queued.empty(); }));
   form.Hide1Click();
-  for (int state : {2, 5}) shell_state = state, PumpUntil([] { return false; }, 1200);
+  for (int state : {2, 5}) shell_says(state), PumpUntil([] { return false; }, 1200);
   EXPECT_FALSE(IsWindowVisible(form.Handle()) || IsWindowVisible(calendar));
   EXPECT_EQ(g_infos.size(), 1u);
   form.TaskTray1DblClick();
