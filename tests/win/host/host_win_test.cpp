@@ -18,6 +18,7 @@
 #include "file_io.h"
 #include "host_settings.h"
 #include "win_text.h"
+#include "mask_reference.h"
 #include "scratch_folder.h"
 
 namespace mokuna {
@@ -456,21 +457,18 @@ TEST_F(CharacterWindow, ScaleChangeResizesTheCharacterAndPlacesTheBalloon) {
   form.Serifu.SetBalloon(nullptr);
 }
 
-// The 32-bit pixels of the character's client area as its paint draws them (the frame in place, or the picture).
-std::vector<std::uint32_t> Painted(const TForm3& form, int& w, int& h) {
+// The client area's pixels (0x00RRGGBB) as the character's paint draws them: the frame in place, or the picture.
+std::vector<std::uint32_t> Painted(const TForm3& form) {
   RECT c{};
   GetClientRect(form.Handle(), &c);
-  w = c.right;
-  h = c.bottom;
-  BITMAPINFO bmi{};
-  bmi.bmiHeader = {sizeof bmi.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  BITMAPINFO bmi{{sizeof(BITMAPINFOHEADER), c.right, -c.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
   void* bits = nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP target = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(dc, target);
   SendMessageW(form.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
   GdiFlush();
-  std::vector<std::uint32_t> out(static_cast<const std::uint32_t*>(bits), static_cast<const std::uint32_t*>(bits) + w * h);
+  std::vector<std::uint32_t> out(static_cast<std::uint32_t*>(bits), static_cast<std::uint32_t*>(bits) + c.right * c.bottom);
   SelectObject(dc, old);
   DeleteObject(target);
   DeleteDC(dc);
@@ -478,45 +476,27 @@ std::vector<std::uint32_t> Painted(const TForm3& form, int& w, int& h) {
   return out;
 }
 
-// A 24-bit bitmap file of w x h pixels (0x00RRGGBB, top row first).
-bool WriteBmp(const char* name, int w, int h, const std::vector<std::uint32_t>& pixels) {
-  const int stride = (w * 3 + 3) & ~3;
-  std::string data(static_cast<std::size_t>(stride) * h, '\0');
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      for (int c = 0; c < 3; ++c)
-        data[static_cast<std::size_t>(h - 1 - y) * stride + x * 3 + c] = static_cast<char>(pixels[y * w + x] >> (8 * c));
-  BITMAPINFOHEADER info{sizeof info, w, h, 1, 24, BI_RGB, static_cast<DWORD>(data.size()), 2835, 2835, 0, 0};
-  BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(14 + sizeof info + data.size()), 0, 0, 14 + sizeof info};
-  return fileio::WriteFileAtomic(name, std::string(reinterpret_cast<const char*>(&file), 14) +
-                                           std::string(reinterpret_cast<const char*>(&info), sizeof info) + data);
-}
-
-// Frames beside the picture, at 96 and 144 DPI. The test's blink frame is the picture with every colour
-// inverted and its talk frame solid green, so any pixel drawn off the picture's mapping, or outside its
-// outline, shows. Inside the outline a frame replaces the picture; outside it the picture's pixels stay.
-// When a line enters the balloon the mouth is open; it ends closed. A frame of another size or one that
-// cannot be read is left out and said once; without frames, or with Animate=0, the picture stays and
-// no animation timer runs.
+// Frames beside the picture at 96 and 144 DPI. The test's blink frame is the picture with every colour
+// inverted and its talk frame solid green, so a pixel drawn off the picture's mapping or outside its outline
+// shows: inside the outline a frame replaces the picture (within the smoothing's rounding), outside it the
+// picture's pixels stay. As a line enters the balloon the mouth is open; it ends closed; hidden, the
+// picture shows and no timer runs. A frame of another size, or one that cannot be read, is left out and
+// said once; without frames, or with Animate=0, the picture stays and no animation timer ever runs.
 TEST_F(CharacterWindow, FramesKeepToTheOutlineAndTheMouthMovesAsALineEnters) {
-  HBITMAP source = static_cast<HBITMAP>(LoadImageW(nullptr, L"climon.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-  ASSERT_TRUE(source);
-  const int pw = 116, ph = 102;
-  std::vector<std::uint32_t> picture(pw * ph), inverted, green(pw * ph, 0x00FF00), small(100, 0x123456);
-  BITMAPINFO bmi{};
-  bmi.bmiHeader = {sizeof bmi.bmiHeader, pw, -ph, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  HDC dc = CreateCompatibleDC(nullptr);
-  ASSERT_EQ(GetDIBits(dc, source, 0, ph, picture.data(), &bmi, DIB_RGB_COLORS), ph);
-  DeleteDC(dc);
-  DeleteObject(source);
-  for (std::uint32_t p : picture) inverted.push_back(~p & 0xFFFFFF);
-
+  HDC picture = CreateCompatibleDC(nullptr);
+  HGDIOBJ loaded = SelectObject(picture, LoadImageW(nullptr, L"climon.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+  const auto inverted = [&](int x, int y) { return ~GetPixel(picture, x, y) & 0xFFFFFF; };
   enum Kind { kNone, kInverted, kGreen, kSmall, kJunk };
+  const std::string files[] = {"", masktest::BitmapFileBytes(116, 102, inverted),
+                               masktest::BitmapFileBytes(116, 102, [](int, int) { return RGB(0, 255, 0); }),
+                               masktest::BitmapFileBytes(10, 10, inverted), "BM not a bitmap"};
+  DeleteObject(SelectObject(picture, loaded));
+  DeleteDC(picture);
   const struct {
     int dpi;
     Kind blink, talk;
     const char* ini;
-    const char* error;  // the start's one error box holds this; "" none
+    const char* error;  // what the start's one error box holds; "" none
   } cases[] = {
       {96, kInverted, kGreen, "", ""},
       {144, kInverted, kGreen, "", ""},
@@ -528,82 +508,62 @@ TEST_F(CharacterWindow, FramesKeepToTheOutlineAndTheMouthMovesAsALineEnters) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.dpi) + " " + std::to_string(c.blink) + std::to_string(c.talk) + c.ini);
     g_errors.clear();
-    DeleteFileW(L"climon-blink.bmp");
-    DeleteFileW(L"climon-talk.bmp");
-    for (const auto& [kind, name] : {std::pair{c.blink, "climon-blink.bmp"}, std::pair{c.talk, "climon-talk.bmp"}}) {
-      const bool written = kind == kNone || (kind == kInverted && WriteBmp(name, pw, ph, inverted)) ||
-                           (kind == kGreen && WriteBmp(name, pw, ph, green)) ||
-                           (kind == kSmall && WriteBmp(name, 10, 10, small)) ||
-                           (kind == kJunk && fileio::WriteFileAtomic(name, "BM not a bitmap"));
-      ASSERT_TRUE(written) << name;
+    for (const auto& [kind, name] : {std::pair{c.blink, L"climon-blink.bmp"}, std::pair{c.talk, L"climon-talk.bmp"}}) {
+      DeleteFileW(name);
+      ASSERT_TRUE(kind == kNone || masktest::WriteBytes(name, files[kind]));
     }
     ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", std::string(c.ini) + "[DLLlist]\r\n"));
     TForm3 form;
     ASSERT_TRUE(form.Create(nullptr));
     form.Timer1.SetInterval(20);
-    if (c.dpi != 96) {
-      RECT suggested{100, 100, 100 + Scale(117, c.dpi), 100 + Scale(103, c.dpi)};
-      SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(c.dpi, c.dpi), reinterpret_cast<LPARAM>(&suggested));
-    }
+    RECT suggested{100, 100, 100 + Scale(117, c.dpi), 100 + Scale(103, c.dpi)};
+    if (c.dpi != 96) SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(c.dpi, c.dpi), reinterpret_cast<LPARAM>(&suggested));
     ASSERT_EQ(g_errors.size(), *c.error ? 1u : 0u);
-    if (*c.error) {
-      EXPECT_NE(g_errors[0].find(c.error), std::string::npos) << g_errors[0];
-    }
-    const bool animated = !*c.ini && c.blink == kInverted;  // between lines only blinks are due
-    EXPECT_EQ(form.AnimationTimer.Running(), animated);
+    EXPECT_NE((g_errors.empty() ? std::string() : g_errors[0]).find(c.error), std::string::npos);
+    const bool on = !*c.ini, blinks = on && c.blink == kInverted, talks = on && c.talk == kGreen;
+    EXPECT_EQ(form.AnimationTimer.Running(), blinks);  // between lines only blinks are due
 
-    int w = 0, h = 0;
     form.CoolForm1.SetFrame(nullptr);
-    const std::vector<std::uint32_t> still = Painted(form, w, h);
+    const std::vector<std::uint32_t> still = Painted(form);
     HRGN outline = CreateRectRgn(0, 0, 0, 0);
     ASSERT_NE(GetWindowRgn(form.Handle(), outline), ERROR);
-    // Each frame as the character shows it: inside the outline the frame at the picture's mapping (inverted
-    // colours within rounding of the smoothing), outside it the picture's own pixels.
+    RECT client{};
+    GetClientRect(form.Handle(), &client);
+    // A frame as the character shows it; false when a pixel is not what kind makes of it.
     const auto shows = [&](CharacterFrame frame, Kind kind) {
       form.CoolForm1.SetFrame(form.Frames.Shown(frame));
-      const std::vector<std::uint32_t> shot = Painted(form, w, h);
+      const std::vector<std::uint32_t> shot = Painted(form);
       if (kind != kInverted && kind != kGreen) return shot == still;
-      int inside = 0;
-      for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-          const std::uint32_t got = shot[y * w + x], was = still[y * w + x];
-          const bool in = PtInRegion(outline, x, y) && x < Scale(pw, c.dpi) && y < Scale(ph, c.dpi);
-          inside += in;
-          std::uint32_t want = !in ? was : kind == kGreen ? 0x00FF00 : ~was & 0xFFFFFF;
-          for (int k = 0; k < 24; k += 8)
-            if (std::abs(static_cast<int>(got >> k & 0xFF) - static_cast<int>(want >> k & 0xFF)) > (in ? 1 : 0)) {
-              ADD_FAILURE() << x << "," << y << " " << std::hex << got << " want " << want;
-              return false;
-            }
-        }
-      return inside > Scale(pw, c.dpi) * Scale(ph, c.dpi) / 2;
+      for (int i = 0; i < static_cast<int>(shot.size()); ++i) {
+        const int x = i % client.right, y = i / client.right;
+        const bool in = PtInRegion(outline, x, y) && x < Scale(116, c.dpi) && y < Scale(102, c.dpi);
+        const std::uint32_t want = !in ? still[i] : kind == kGreen ? 0x00FF00 : ~still[i] & 0xFFFFFF;
+        for (int k = 0; k < 24; k += 8)
+          if (std::abs(static_cast<int>((shot[i] >> k & 0xFF) - (want >> k & 0xFF))) > in) return false;
+      }
+      return true;
     };
-    const bool use = !*c.ini;
-    EXPECT_TRUE(shows({true, false}, use ? c.blink : kNone));
-    const std::vector<std::uint32_t> blinking = Painted(form, w, h);
-    EXPECT_TRUE(shows({false, true}, use ? c.talk : kNone));
-    const std::vector<std::uint32_t> talking = Painted(form, w, h);
-    const bool blink_over_talk = use && c.blink == kInverted && c.talk == kGreen;
-    EXPECT_TRUE(shows({true, true}, blink_over_talk ? kInverted : use && c.talk == kGreen ? kGreen : use ? c.blink : kNone));
-    const std::vector<std::uint32_t> both = Painted(form, w, h);
+    EXPECT_TRUE(shows({true, false}, on ? c.blink : kNone));
+    const std::vector<std::uint32_t> blinking = Painted(form);
+    EXPECT_TRUE(shows({false, true}, on ? c.talk : kNone));
+    const std::vector<std::uint32_t> talking = Painted(form);
+    EXPECT_TRUE(shows({true, true}, blinks && talks ? kInverted : talks ? kGreen : on ? c.blink : kNone));
+    const std::vector<std::uint32_t> both = Painted(form);
     DeleteObject(outline);
 
-    // The line enters at the next tick: the mouth is open then (the eyes may be closed too), closed at the end.
     form.CoolForm1.SetFrame(nullptr);
-    form.AddSerifu("hello");
+    form.AddSerifu("hello");  // 5 characters: 400 ms of talking
     ASSERT_TRUE(PumpUntil([&] { return !form.Serifu.Queue().FukidasiLines().empty(); }));
-    const std::vector<std::uint32_t> entering = Painted(form, w, h);
-    const bool talks = use && c.talk == kGreen;
+    const std::vector<std::uint32_t> entering = Painted(form);
     EXPECT_TRUE(talks ? entering == talking || entering == both : entering == still || entering == blinking);
-    PumpUntil([] { return false; }, 600);  // 5 characters: 400 ms of talking
-    const std::vector<std::uint32_t> after = Painted(form, w, h);
+    PumpUntil([] { return false; }, 600);
+    const std::vector<std::uint32_t> after = Painted(form);
     EXPECT_TRUE(after == still || after == blinking);
-    EXPECT_EQ(form.AnimationTimer.Running(), animated);
     form.Hide1Click();
     EXPECT_FALSE(form.AnimationTimer.Running());
-    EXPECT_TRUE(Painted(form, w, h) == still);
+    EXPECT_TRUE(Painted(form) == still);
     form.TaskTray1DblClick();
-    EXPECT_EQ(form.AnimationTimer.Running(), animated);
+    EXPECT_EQ(form.AnimationTimer.Running(), blinks);
     SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
   }
 }
