@@ -218,10 +218,8 @@ void TForm3::StepAnimation() {
   const std::int64_t now = CurrentClock().TickMs();
   CoolForm1.SetFrame(Frames.Shown(Animation.At(now)));
   const std::optional<std::int64_t> next = Animation.NextChange();
-  AnimationTimer.SetEnabled(false);
-  if (!next) return;
-  AnimationTimer.SetInterval(static_cast<int>(std::clamp<std::int64_t>(*next - now, 1, 60000)));
-  AnimationTimer.SetEnabled(true);
+  if (next) AnimationTimer.Restart(static_cast<int>(std::clamp<std::int64_t>(*next - now, 1, 60000)));
+  else AnimationTimer.SetEnabled(false);
 }
 
 void TForm3::SetTrayIconRegistered(bool registered) { TaskTray1.SetRegistered(registered); }

@@ -103,6 +103,14 @@ void WindowTimer::SetEnabled(bool enabled) {
   Update();
 }
 
+void WindowTimer::Restart(int ms) {
+  interval_ = ms;
+  enabled_ = true;
+  // The same identifier replaces a running timer and counts from now.
+  if (ms > 0 && window_ && IsWindow(window_)) running_ = SetTimer(window_, id_, static_cast<UINT>(ms), nullptr) != 0;
+  else Update();
+}
+
 void WindowTimer::Update() {
   // An interval of 0 (or below) stops the ticks, as it does for a timer component.
   const bool want = enabled_ && interval_ > 0 && window_ && IsWindow(window_);

@@ -34,8 +34,7 @@ std::pair<Spans, Spans> Drive(CharacterAnimation& a, std::int64_t end, const std
 }
 
 // Blinks: 120 ms each, 2 to 6 s after the last, about one in five followed by a second one 120 ms later;
-// the same seed gives the same blinks. Hidden, nothing is due and the picture shows; shown again, the
-// next blink is a gap away.
+// the same seed gives the same blinks. Hidden, nothing is due and the picture shows.
 TEST(CharacterAnimation, BlinksAtRandomTwoToSixSecondsApart) {
   int doubles = 0, singles = 0;
   for (const std::uint64_t seed : {0ull, 1ull, 42ull, ~0ull}) {
@@ -53,12 +52,8 @@ TEST(CharacterAnimation, BlinksAtRandomTwoToSixSecondsApart) {
       EXPECT_TRUE(gap == kBlinkMs || (gap >= kBlinkGapMinMs && gap <= kBlinkGapMaxMs)) << from;
       last_end = to;
     }
-    a.Stop();
-    EXPECT_FALSE(a.NextChange());
-    EXPECT_FALSE(a.At(closed[3].first + 1).eyes_closed);
-    a.Start(700000);
-    a.At(700000);
-    EXPECT_GE(a.NextChange().value_or(0), 700000 + kBlinkGapMinMs);
+    a.Stop();  // hidden: nothing is due
+    EXPECT_FALSE(a.NextChange() || a.At(closed[3].first + 1).eyes_closed);
   }
   EXPECT_GT(doubles * 8, singles);
   EXPECT_LT(doubles * 3, singles);
