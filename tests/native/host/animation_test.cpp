@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace mokuna {
@@ -11,24 +10,22 @@ namespace {
 
 using Spans = std::vector<std::pair<std::int64_t, std::int64_t>>;  // [from, to)
 
-// Runs the animation as the window's one-shot timer does, waking only at NextChange (and when a line
-// enters at line_at), up to end; gives the spans with the eyes closed and with the mouth open.
+// The spans with the eyes closed and the mouth open, woken as the window's timer wakes it (and at line_at).
 std::pair<Spans, Spans> Drive(CharacterAnimation& a, std::int64_t end, const std::string& line = "",
                               std::int64_t line_at = -1, std::int64_t until_next = 0) {
   Spans spans[2];
   bool was[2] = {false, false};
   a.Start(0);
-  for (std::int64_t now = 0; now < end;) {
+  for (std::int64_t now = 0, next = 0; now < end; now = line_at > now && line_at < next ? line_at : next) {
     if (now == line_at) a.LineEntered(now, line, until_next);
     const CharacterFrame f = a.At(now);
-    for (int i = 0; i < 2; ++i) {
+    for (const int i : {0, 1}) {
       const bool on = i ? f.mouth_open : f.eyes_closed;
       if (on && !was[i]) spans[i].push_back({now, 0});
       if (!on && was[i]) spans[i].back().second = now;
       was[i] = on;
     }
-    const std::int64_t next = a.NextChange().value_or(end);
-    now = line_at > now && line_at < next ? line_at : next;
+    next = a.NextChange().value_or(end);
   }
   return {spans[0], spans[1]};
 }
@@ -41,16 +38,13 @@ TEST(CharacterAnimation, BlinksAtRandomTwoToSixSecondsApart) {
     SCOPED_TRACE(seed);
     CharacterAnimation a(true, false, seed), again(true, false, seed);
     const auto [closed, open] = Drive(a, 600000);
-    EXPECT_EQ(closed, Drive(again, 600000).first);
-    EXPECT_TRUE(open.empty());
+    EXPECT_TRUE(closed == Drive(again, 600000).first && open.empty());
     ASSERT_GT(closed.size(), 90u);
-    std::int64_t last_end = 0;
-    for (const auto& [from, to] : closed) {
-      EXPECT_EQ(to - from, kBlinkMs);
-      const std::int64_t gap = from - last_end;
+    for (std::size_t i = 0; i < closed.size(); ++i) {
+      const std::int64_t gap = closed[i].first - (i ? closed[i - 1].second : 0);
       (gap == kBlinkMs ? doubles : singles)++;
-      EXPECT_TRUE(gap == kBlinkMs || (gap >= kBlinkGapMinMs && gap <= kBlinkGapMaxMs)) << from;
-      last_end = to;
+      EXPECT_TRUE(gap == kBlinkMs || (gap >= kBlinkGapMinMs && gap <= kBlinkGapMaxMs)) << closed[i].first;
+      EXPECT_EQ(closed[i].second - closed[i].first, kBlinkMs);
     }
     a.Stop();  // hidden: nothing is due
     EXPECT_FALSE(a.NextChange() || a.At(closed[3].first + 1).eyes_closed);
@@ -64,12 +58,7 @@ TEST(CharacterAnimation, BlinksAtRandomTwoToSixSecondsApart) {
 // blinking goes on meanwhile. Without the talk frame it never opens; without either nothing is ever due.
 TEST(CharacterAnimation, TalksWhileALineEntersTheBalloon) {
   const Spans five{{1000, 1120}, {1240, 1360}};  // 400 ms, ending in a closed step
-  const struct {
-    bool blink, talk;
-    std::string line;
-    std::int64_t until_next;
-    Spans open;
-  } cases[] = {
+  const struct { bool blink, talk; std::string line; std::int64_t until_next; Spans open; } cases[] = {
       {false, true, "12345", 3000, five},
       {false, true, "123", 3000, {{1000, 1120}}},
       {true, true, "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd", 3000, five},

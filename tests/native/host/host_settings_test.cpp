@@ -98,9 +98,9 @@ TEST(HostSettings, DllListSection) {
 }
 
 // What exit writes after the read at start. After a bad value, the keys the read never reached keep the
-// file's own lines byte for byte unless the program changed them. HideOnFullScreen, NotifyWhileHidden and
-// Animate are on unless the file says otherwise (only exactly 1 is on), written only when off, after CalY in
-// this order.
+// file's own lines byte for byte unless the program changed them. HideOnFullScreen and NotifyWhileHidden are
+// on unless the file says otherwise (only exactly 1 is on), written only when off, after CalY in this order;
+// Animate likewise, after them.
 TEST(HostSettings, WriteAfterReadKeepsWhatTheReadNeverReached) {
   const std::string def(kDefaultFile), head = def.substr(0, def.find("Top=")), cal = def.substr(0, def.find("CalX")),
                     courtesy = def.substr(0, def.find("[DLL"));  // all before the section line
