@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws Mokuna's default files: the character (climon.bmp), the speech balloon (fukidasi.bmp), the calendar
-background (back.bmp), the tray and program icon (mokuna.ico) and the version notes (version.txt).
+"""Draws Mokuna's default files: the character (climon.bmp) with its frames (climon-blink.bmp, eyes closed;
+climon-talk.bmp, mouth open), the speech balloon (fukidasi.bmp), the calendar background (back.bmp), the
+tray and program icon (mokuna.ico) and the version notes (version.txt).
 
 Standard library only; run it from anywhere:  python3 assets/make_assets.py
 With --check it draws everything into a temporary folder and fails when a committed file differs.
@@ -114,8 +115,9 @@ CHAR_W, CHAR_H = 116, 102
 INK = (62, 44, 36)
 
 
-def character(x, y):
-    """Climon, a round lemon sprite with a leaf; colour at (x, y) in picture pixels, or None."""
+def character(x, y, eyes_closed=False, mouth_open=False):
+    """Climon, a round lemon sprite with a leaf; colour at (x, y) in picture pixels, or None. The frames
+    change the face only, so their outline is the picture's."""
     colour = None
     line = 2.0
 
@@ -154,6 +156,11 @@ def character(x, y):
     for cx, cheek in ((42, 29), (74, 87)):
         if ellipse(cheek, 67, 7, 4)(x, y):
             colour = mix(colour, (255, 120, 130), 0.55)
+        if eyes_closed:
+            # A lid line curved like a smile, where the eye's lower half was.
+            if y >= 52 and abs(math.hypot((x - cx) / 1.15, y - 50) - 6.5) <= 1.25:
+                colour = INK
+            continue
         if ellipse(cx, 51, 8, 10, 1.5)(x, y):
             colour = INK
         if ellipse(cx, 51, 8, 10)(x, y):
@@ -162,6 +169,13 @@ def character(x, y):
             colour = (40, 30, 34)
         if ellipse(cx + 3.5, 49.5, 2, 2)(x, y):
             colour = (255, 255, 255)
+    if mouth_open:
+        # A round open mouth, taller than the smile, with the tongue at its bottom.
+        if ellipse(58, 70, 7, 8.5)(x, y):
+            colour = (250, 130, 140) if ellipse(58, 76, 4.5, 3)(x, y) else (150, 40, 52)
+        elif ellipse(58, 70, 7, 8.5, 1.6)(x, y):
+            colour = INK
+        return colour
     mouth = lambda px, py: py >= 66 and ellipse(58, 66, 8, 8)(px, py)
     if mouth(x, y):
         colour = (250, 130, 140) if ellipse(58, 74, 5, 3)(x, y) else (190, 56, 64)
@@ -269,6 +283,9 @@ VERSION_NOTES = """Oribel Mokuna バージョン 1.0.0
 
 def main():
     write_bmp(os.path.join(OUT, "climon.bmp"), CHAR_W, CHAR_H, opaque(smooth(CHAR_W, CHAR_H, character)))
+    for name, closed, open_mouth in (("climon-blink.bmp", True, False), ("climon-talk.bmp", False, True)):
+        frame = lambda x, y, c=closed, o=open_mouth: character(x, y, eyes_closed=c, mouth_open=o)
+        write_bmp(os.path.join(OUT, name), CHAR_W, CHAR_H, opaque(smooth(CHAR_W, CHAR_H, frame)))
     write_bmp(os.path.join(OUT, "fukidasi.bmp"), BALLOON_W, BALLOON_H,
               opaque(smooth(BALLOON_W, BALLOON_H, balloon)))
     write_bmp(os.path.join(OUT, "back.bmp"), 232, 160, calendar)
@@ -278,7 +295,7 @@ def main():
         f.write(VERSION_NOTES.replace("\n", "\r\n").encode("cp932"))
 
 
-FILES = ("climon.bmp", "fukidasi.bmp", "back.bmp", "mokuna.ico", "version.txt")
+FILES = ("climon.bmp", "climon-blink.bmp", "climon-talk.bmp", "fukidasi.bmp", "back.bmp", "mokuna.ico", "version.txt")
 
 
 def check():

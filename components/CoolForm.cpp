@@ -138,6 +138,7 @@ void TCoolForm::ClearPicture() {
   if (metafile_) DeleteEnhMetaFile(metafile_);
   if (shown_) DeleteObject(shown_);
   shown_ = nullptr;
+  frame_ = nullptr;
   bitmap_ = nullptr;
   icon_ = nullptr;
   metafile_ = nullptr;
@@ -440,8 +441,25 @@ void TCoolForm::SetDpi(int dpi) {
 void TCoolForm::BuildShownBitmap() {
   if (shown_) DeleteObject(shown_);
   shown_ = nullptr;
+  if (dpi_ != kBaseDpi) shown_ = Scaled(bitmap_, false);
+}
+
+HBITMAP TCoolForm::ShownLikePicture(HBITMAP frame) const { return Scaled(frame, true); }
+
+void TCoolForm::SetFrame(HBITMAP shown) {
+  if (shown == frame_) return;
+  frame_ = shown;
+  if (parent_) InvalidateRect(parent_, nullptr, FALSE);
+}
+
+// source at the current scale. keep_to_outline: source is a frame of the picture, whose pixels outside
+// the outline give way to the picture's own.
+HBITMAP TCoolForm::Scaled(HBITMAP source_bitmap, bool keep_to_outline) const {
   const int w = picture_width_, h = picture_height_;
-  if (dpi_ == kBaseDpi || !bitmap_ || w <= 0 || h <= 0) return;
+  if (!source_bitmap || !bitmap_ || w <= 0 || h <= 0) return nullptr;
+  BITMAP info{};
+  if (!GetObjectW(source_bitmap, sizeof info, &info) || info.bmWidth != w || std::abs(info.bmHeight) != h)
+    return nullptr;
   BITMAPINFO bmi{};
   bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
   bmi.bmiHeader.biWidth = w;
@@ -449,12 +467,16 @@ void TCoolForm::BuildShownBitmap() {
   bmi.bmiHeader.biPlanes = 1;
   bmi.bmiHeader.biBitCount = 32;
   bmi.bmiHeader.biCompression = BI_RGB;
-  std::vector<std::uint32_t> source(static_cast<std::size_t>(w) * h);
+  std::vector<std::uint32_t> source(static_cast<std::size_t>(w) * h), picture;
   HDC dc = CreateCompatibleDC(nullptr);
-  const int got = dc ? GetDIBits(dc, bitmap_, 0, static_cast<UINT>(h), source.data(), &bmi, DIB_RGB_COLORS) : 0;
+  int got = dc ? GetDIBits(dc, source_bitmap, 0, static_cast<UINT>(h), source.data(), &bmi, DIB_RGB_COLORS) : 0;
+  if (got == h && keep_to_outline) {
+    picture.resize(source.size());
+    got = GetDIBits(dc, bitmap_, 0, static_cast<UINT>(h), picture.data(), &bmi, DIB_RGB_COLORS);
+  }
   if (got != h) {
     if (dc) DeleteDC(dc);
-    return;
+    return nullptr;
   }
   // Which pixels of the picture lie inside its outline; without a mask, all of them.
   std::vector<char> inside(source.size(), mask_bytes_.empty() ? 1 : 0);
@@ -467,14 +489,20 @@ void TCoolForm::BuildShownBitmap() {
         for (LONG x = std::max(rects[i].left, 0L); x < std::min<LONG>(rects[i].right, w); ++x)
           inside[static_cast<std::size_t>(y) * w + x] = 1;
   }
+  if (keep_to_outline)
+    for (std::size_t i = 0; i < source.size(); ++i)
+      if (!inside[i]) source[i] = picture[i];
   const std::vector<int> map_x = NearestSource(w, dpi_), map_y = NearestSource(h, dpi_);
   const int sw = static_cast<int>(map_x.size()), sh = static_cast<int>(map_y.size());
   bmi.bmiHeader.biWidth = sw;
   bmi.bmiHeader.biHeight = -sh;
   void* bits = nullptr;
-  shown_ = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP shown = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
   DeleteDC(dc);
-  if (!shown_ || !bits) return;
+  if (!shown || !bits) {
+    if (shown) DeleteObject(shown);
+    return nullptr;
+  }
   auto* out = static_cast<std::uint32_t*>(bits);
   const bool smooth = dpi_ % kBaseDpi != 0;
   const double step = static_cast<double>(kBaseDpi) / dpi_;
@@ -510,6 +538,7 @@ void TCoolForm::BuildShownBitmap() {
       out[static_cast<std::size_t>(y) * sw + x] = pixel & 0xFFFFFF;
     }
   }
+  return shown;
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -520,7 +549,7 @@ void TCoolForm::PaintContent(HDC dc, const RECT& client) {
   const int h = std::min<int>(ShownHeight(), height_);
   if (picture_kind_ == PictureKind::kBitmap && w > 0 && h > 0) {
     HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, shown_ ? shown_ : bitmap_);
+    HGDIOBJ old = SelectObject(source, frame_ ? frame_ : shown_ ? shown_ : bitmap_);
     BitBlt(dc, 0, 0, w, h, source, 0, 0, SRCCOPY);
     SelectObject(source, old);
     DeleteDC(source);

@@ -132,6 +132,16 @@ class TCoolForm {
   int ShownWidth() const;
   int ShownHeight() const;
 
+  // --- Frames -----------------------------------------------------------------------------------------
+  // A bitmap of the picture's size as it would show at the current scale: the same mapping and
+  // smoothing as the picture, and the picture's own pixels wherever the outline (the last mask applied)
+  // leaves the frame out. The caller owns the result; nullptr when the frame is not of the picture's size
+  // or cannot be read.
+  HBITMAP ShownLikePicture(HBITMAP frame) const;
+  // Painted in place of the picture until SetFrame(nullptr); not owned, and of the shown size. A change
+  // repaints the window (double-buffered, nothing erased).
+  void SetFrame(HBITMAP shown);
+
   // --- Mask -------------------------------------------------------------------------------------------
   // Reads a mask file and cuts the parent window to it. False, with mask and outline unchanged, when the
   // file cannot be opened or read or does not hold a well-formed mask. A file with N = 0 gives true, leaves
@@ -179,6 +189,7 @@ class TCoolForm {
   bool OnControl(int x, int y) const;
   void PaintContent(HDC dc, const RECT& client);
   void BuildShownBitmap();
+  HBITMAP Scaled(HBITMAP source, bool keep_to_outline) const;
   void ApplyScaledMask();
   void FitParent();
 
@@ -198,6 +209,7 @@ class TCoolForm {
   int picture_height_ = 0;
   int dpi_ = 96;
   HBITMAP shown_ = nullptr;  // the picture at dpi_ (dpi_ != 96 only)
+  HBITMAP frame_ = nullptr;  // shown instead of the picture (not owned)
   std::string mask_bytes_;   // the last mask applied, within the window (the outline at 96)
 };
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "CurrentFolder.h"
+#include "MessageLoop.h"
 #include "instance_name.h"
 
 namespace mokuna {
@@ -29,10 +30,8 @@ std::wstring FinalFolderPath() {
 
 }  // namespace
 
-constexpr UINT kRequestLookMs = 250;
-
 FolderInstance::~FolderInstance() {
-  if (window_) KillTimer(window_, reinterpret_cast<UINT_PTR>(this));
+  if (window_) SetLoopWait(nullptr, nullptr);
   if (request_) CloseHandle(request_);
 }
 
@@ -65,14 +64,8 @@ void FolderInstance::Listen(HWND window, UINT message) {
   if (!request_ || window_) return;
   window_ = window;
   message_ = message;
-  // The timer's identifier is this object, which outlives the window's message loop.
-  SetTimer(window, reinterpret_cast<UINT_PTR>(this), kRequestLookMs, LookForRequest);
-  LookForRequest(window, WM_TIMER, reinterpret_cast<UINT_PTR>(this), 0);
-}
-
-void CALLBACK FolderInstance::LookForRequest(HWND window, UINT, UINT_PTR self, DWORD) {
-  const auto* instance = reinterpret_cast<const FolderInstance*>(self);
-  if (WaitForSingleObject(instance->request_, 0) == WAIT_OBJECT_0) PostMessageW(window, instance->message_, 0, 0);
+  // The event stays set until a wait takes it, so an earlier request wakes the first wait.
+  SetLoopWait(request_, [this] { PostMessageW(window_, message_, 0, 0); });
 }
 
 }  // namespace mokuna

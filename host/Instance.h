@@ -24,13 +24,12 @@ class FolderInstance {
   // there: that one has then been asked to show its windows.
   bool Claim(const std::wstring& name);
 
-  // From now on each request of a later start posts message to window. A timer of the window looks for
-  // requests (modal loops dispatch its ticks too); a thread waiting for them would cost the process as
-  // much memory as all its windows. A request made before this call is delivered at once.
+  // From now on each request of a later start posts message to window. The program's message loops wait
+  // on the request beside their messages (nothing polls, and a thread waiting for it would cost the process
+  // as much memory as all its windows). A request made before this call is delivered at once.
   void Listen(HWND window, UINT message);
 
  private:
-  static void CALLBACK LookForRequest(HWND window, UINT, UINT_PTR self, DWORD);
 
   HANDLE request_ = nullptr;  // auto-reset: set by a later start
   HWND window_ = nullptr;

@@ -38,6 +38,7 @@ bool TForm1::Create(HWND owner) {
 }
 
 void TForm1::Show() {
+  if (!Handle() && (!deferred_ || !Create(deferred_owner_))) return;
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
 }

@@ -19,6 +19,9 @@ class TForm1 : public Window {
   // Creates the window hidden at its place; Debug1Click of the character window shows it.
   // owner: the application window, so that the window has no task-bar button of its own.
   bool Create(HWND owner = nullptr);
+  // Or only remembers owner: the window and its controls are made at the first Show, so a program that
+  // never shows them does not carry them.
+  void CreateWhenShown(HWND owner) { deferred_ = true, deferred_owner_ = owner; }
   void Show();
 
   void Button1Click();  // エントリ入力
@@ -30,6 +33,8 @@ class TForm1 : public Window {
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  bool deferred_ = false;
+  HWND deferred_owner_ = nullptr;
   SchedulerPort& scheduler_;
   HFONT font_ = nullptr;
   int dpi_ = 96;  // the DPI the controls and font are made for

@@ -222,6 +222,7 @@ void TForm2::ApplySettings() {
 }
 
 void TForm2::ShowModal() {
+  if (!Handle() && (!deferred_ || !Create(deferred_owner_))) return;
   if (modal_) {
     SetForegroundWindow(Handle());
     return;

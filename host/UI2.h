@@ -29,6 +29,9 @@ class TForm2 : public Window {
 
   // Creates the dialog hidden, centred on the screen.
   bool Create(HWND owner = nullptr);
+  // Or only remembers owner: the dialog and its controls are made at the first ShowModal, filled from the
+  // values given at construction as Create would have filled them.
+  void CreateWhenShown(HWND owner) { deferred_ = true, deferred_owner_ = owner; }
   // Shows the dialog modally: the program's other windows are disabled until OK or キャンセル closes it.
   // Timer and other messages keep being handled meanwhile. A second call while open only brings it forward.
   void ShowModal();
@@ -54,6 +57,8 @@ class TForm2 : public Window {
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  bool deferred_ = false;
+  HWND deferred_owner_ = nullptr;
   void FormCreate(const HostSettings& values);
   SettingsForm ReadForm() const;
   void ApplySettings();

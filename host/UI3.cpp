@@ -1,5 +1,6 @@
 #include "UI3.h"
 
+#include <algorithm>
 #include <string>
 
 #include "DLLHead.h"
@@ -68,6 +69,7 @@ bool TForm3::Create(HWND owner) {
   Timer1.Attach(Handle());
   Timer2.Attach(Handle());
   WatchTimer.Attach(Handle());
+  AnimationTimer.Attach(Handle());
   CreatePopupMenu1();
   CoolForm1.PopupMenu = PopupMenu1;
   TimeLabel.Create(Handle());
@@ -75,6 +77,7 @@ bool TForm3::Create(HWND owner) {
 
   // A failing step ends the creation handler only; the window then shows as designed.
   GuardHandler([this] { FormCreate(); });
+  if (Settings.HideOnFullScreen) full_screen_watch_.Start(Handle(), kFullScreenNotice);
   ShowWindow(Handle(), SW_SHOWNOACTIVATE);
   UpdateWindow(Handle());
   return true;
@@ -105,6 +108,7 @@ void TForm3::FormCreate() {
   // 8.-14. The picture and the outline: hourglass, picture, transparent colour from pixel (0, 0), window =
   // picture + 1, mask file made when missing, outline cut, default cursor, repaint.
   CoolForm1.SetUpShape(Settings.MokunaImage, Settings.MokunaImage + ".msk");
+  LoadFrames();
 
   // 15. From here on the speech refresh and the result poll run.
   Timer1.SetEnabled(true);
@@ -189,6 +193,35 @@ void TForm3::SetTimeLabelVisible(bool visible) {
   TimeLabel.SetVisible(visible);
 }
 
+void TForm3::LoadFrames() {
+  if (!Settings.Animate) return;
+  const std::string problems = Frames.Load(Settings.MokunaImage, CoolForm1);
+  const auto seed = static_cast<std::uint64_t>(GetTickCount64()) ^ (std::uint64_t{GetCurrentProcessId()} << 32);
+  Animation = CharacterAnimation(Frames.HasBlink(), Frames.HasTalk(), seed);
+  // A frame left out does not stop the start: the character keeps its other frames.
+  if (!problems.empty()) ReportError(problems);
+}
+
+void TForm3::SetAnimationVisible(bool visible) {
+  if (!Animation.Moves()) return;
+  if (visible) {
+    Animation.Start(CurrentClock().TickMs());
+    StepAnimation();
+  } else {
+    Animation.Stop();
+    AnimationTimer.SetEnabled(false);
+    CoolForm1.SetFrame(nullptr);  // shown again, it starts from the picture
+  }
+}
+
+void TForm3::StepAnimation() {
+  const std::int64_t now = CurrentClock().TickMs();
+  CoolForm1.SetFrame(Frames.Shown(Animation.At(now)));
+  const std::optional<std::int64_t> next = Animation.NextChange();
+  if (next) AnimationTimer.Restart(static_cast<int>(std::clamp<std::int64_t>(*next - now, 1, 60000)));
+  else AnimationTimer.SetEnabled(false);
+}
+
 void TForm3::SetTrayIconRegistered(bool registered) { TaskTray1.SetRegistered(registered); }
 
 void TForm3::OnDpiChanged(int dpi, const RECT& suggested) {
@@ -196,7 +229,10 @@ void TForm3::OnDpiChanged(int dpi, const RECT& suggested) {
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   // The clock first: the resize that follows places it from its new size.
   TimeLabel.SetDpi(dpi);
+  CoolForm1.SetFrame(nullptr);
   CoolForm1.SetDpi(dpi);
+  Frames.Rebuild(CoolForm1);
+  if (Animation.Running()) StepAnimation();
   Serifu.OnDpiChanged(dpi);
   if (CalForm && CalForm->Handle() == CalendarWindow) CalForm->SetDpi(dpi);
   HICON icon = LoadSmallIcon(GetModuleHandleW(nullptr), 1, dpi);
@@ -270,6 +306,7 @@ void TForm3::FormClose() {
   // 3. The scheduler library goes last; no call into it follows.
   Timer1.SetEnabled(false);
   Timer2.SetEnabled(false);
+  full_screen_watch_.Stop();
   freeForm();
 }
 
@@ -281,7 +318,14 @@ void TForm3::PlaceFukidasi() { Serifu.PlaceFukidasi(); }
 
 void TForm3::RefreshSerifu() {
   // Timer1: at most one speech line per tick into the balloon; clears it after its linger time.
+  const std::deque<std::string>& queue = Serifu.Queue().SerifuQueue();
+  const std::size_t queued = queue.size();
+  const std::string line = queued ? queue.front() : std::string();
   Serifu.RefreshSerifu();
+  if (queue.size() >= queued || !Animation.Running()) return;
+  // The mouth moves for the line that just entered, until the next one may come at the earliest.
+  Animation.LineEntered(CurrentClock().TickMs(), line, std::int64_t{Settings.SerifuInterval} * 1000);
+  StepAnimation();
 }
 
 void TForm3::DispatchResultString() {
@@ -338,8 +382,15 @@ void TForm3::TaskTray1DblClick() {
   ShowCharacterWindows();
 }
 
+void TForm3::FullScreenNotice(WPARAM what) {
+  if (what != ABN_FULLSCREENAPP && what != FullScreenWatch::kWindowEvent) return;
+  full_screen_checks_ = 2;
+  CheckFullScreen();
+}
+
 void TForm3::CheckFullScreen() {
-  if (!Presence.PollDue(GetTickCount())) return;
+  if (full_screen_checks_ <= 0 || !Presence.PollDue(GetTickCount())) return;
+  --full_screen_checks_;
   if (!Presence.SetNotificationState(QueryNotificationState ? QueryNotificationState() : std::nullopt)) return;
   if (Presence.Shown())
     ShowCharacterWindows();
@@ -452,6 +503,7 @@ void TForm3::OnTimer(UINT_PTR id) {
       break;
     case kTimer2: DispatchResultString(); break;
     case kWatchTimer: WatchTimerTimer(); break;
+    case kAnimationTimer: StepAnimation(); break;
     default: break;
   }
 }
@@ -496,6 +548,7 @@ LRESULT TForm3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_SHOWWINDOW:
       if (wp) FormShow();
+      SetAnimationVisible(wp != 0);
       break;
     case WM_ENTERSIZEMOVE:
       OnEnterSizeMove();
@@ -510,6 +563,9 @@ LRESULT TForm3::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kShowRequest:
       TaskTray1DblClick();
+      return 0;
+    case kFullScreenNotice:
+      FullScreenNotice(wp);
       return 0;
     case WM_DPICHANGED:
       OnDpiChanged(LOWORD(wp), *reinterpret_cast<const RECT*>(lp));

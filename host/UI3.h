@@ -18,11 +18,14 @@
 #include <optional>
 #include <string>
 
+#include "CharacterFrames.h"
 #include "CoolForm.h"
+#include "FullScreenWatch.h"
 #include "TaskTray.h"
 #include "TimeLabel.h"
 #include "UI4.h"
 #include "Window.h"
+#include "animation.h"
 #include "host_settings.h"
 #include "presence.h"
 #include "result_dispatch.h"
@@ -33,13 +36,15 @@ namespace mokuna {
 class TForm3 : public Window {
  public:
   // Timer identifiers (WM_TIMER wParam) and menu command identifiers (WM_COMMAND).
-  enum : UINT_PTR { kTimer1 = 1, kTimer2 = 2, kWatchTimer = 3 };
+  enum : UINT_PTR { kTimer1 = 1, kTimer2 = 2, kWatchTimer = 3, kAnimationTimer = 4 };
   enum : UINT {
     kDebug1 = 100, kN4, kN2, kDLL1, kN1, kN5, kN3, kAbout1, kHide1, kExit1,
     kFirstDllItem = 1000,  // the plug-in submenu: item i has the command kFirstDllItem + i
   };
   // Posted by the listener of a later start in the same folder: show the windows as the tray does.
   static constexpr UINT kShowRequest = WM_APP + 1;
+  // A full-screen program may have come or gone (FullScreenWatch; wParam says which event).
+  static constexpr UINT kFullScreenNotice = WM_APP + 2;
   // The window as designed, before the picture gives it its size.
   static constexpr int kDesignClientWidth = 117;
   static constexpr int kDesignClientHeight = 103;
@@ -58,8 +63,9 @@ class TForm3 : public Window {
   bool IsShown = true;      // false while the character is hidden (by the user or for a full-screen program)
   // Why the character is hidden: the user's hide wins over the return after a full-screen program.
   CharacterPresence Presence;
-  // The shell's user notification state, asked about once a second on Timer1 while HideOnFullScreen is
-  // on; nothing when unknown. Replaceable for tests.
+  // The shell's user notification state, asked on Timer1 (at most once a second) after the system has
+  // told of a change in front (kFullScreenNotice), and once at start-up, while HideOnFullScreen is on;
+  // nothing when unknown. Replaceable for tests.
   std::function<std::optional<int>()> QueryNotificationState;
   // The speech queue and the balloon beside the character (UI4); keeps IsSpeaking up to date.
   TSerifu Serifu{Settings};
@@ -83,6 +89,13 @@ class TForm3 : public Window {
   WindowTimer WatchTimer{kWatchTimer, 100};
   TTimeLabel TimeLabel;            // the clock over the character
   TTaskTray TaskTray1{nullptr};    // the tray icon; right button: PopupMenu1
+
+  // --- The living character: blinking, and the mouth while a line enters the balloon ----------------
+  // Only with Animate on and frame files beside the picture; otherwise AnimationTimer never runs. It is a
+  // one-shot timer set to the next change of frame, and off while the character is hidden.
+  TCharacterFrames Frames;
+  CharacterAnimation Animation{false, false, 0};
+  WindowTimer AnimationTimer{kAnimationTimer, 0};
 
   // --- Character commands: clicks, announcement, hide and show again ---------------------------------
   int DownLeft = 0, DownTop = 0;   // the window's place at the last press on the character
@@ -116,6 +129,10 @@ class TForm3 : public Window {
   void TaskTray1DblClick();
   // Timer1: steps aside while a full-screen program is in front, comes back when it has gone.
   void CheckFullScreen();
+  // What the system told: the shell's full-screen notice (ABN_FULLSCREENAPP) or a change of the window in
+  // front (FullScreenWatch::kWindowEvent). The shell is asked now and again a second later, as its state
+  // may follow the window a little late.
+  void FullScreenNotice(WPARAM what);
   // Brings the character and the calendar back onto the nearest monitor's work area when either shows
   // less than a 32 x 32 part of itself on every monitor; a window within reach keeps its place.
   void KeepWindowsReachable();
@@ -155,8 +172,13 @@ class TForm3 : public Window {
   // Moved to a monitor of another scale: the suggested place, then picture, outline, clock, balloon,
   // calendar and tray icon at the new scale.
   void OnDpiChanged(int dpi, const RECT& suggested);
+  void LoadFrames();
+  void SetAnimationVisible(bool visible);
+  void StepAnimation();  // the frame for now on screen, the timer set to the next change
 
   bool closing_ = false;  // shutdown has begun
+  FullScreenWatch full_screen_watch_;
+  int full_screen_checks_ = 1;  // asks of the shell still due; the first tick asks once
   class SettingsLinkImpl;
   std::unique_ptr<SettingsTarget> settings_link_;
 };

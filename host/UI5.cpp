@@ -161,6 +161,7 @@ void TForm5::FormCreate() {
 }
 
 void TForm5::Show() {
+  if (!Handle() && (!deferred_ || !Create(deferred_owner_))) return;
   if (!Control(kRichEdit1)) CreateCredits();
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());

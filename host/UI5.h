@@ -21,6 +21,8 @@ class TForm5 : public Window {
   // The credits come with the first Show.
   // owner: the application window, so that the window has no task-bar button of its own.
   bool Create(HWND owner = nullptr);
+  // Or only remembers owner: the box, its controls and the notes are made and read at the first Show.
+  void CreateWhenShown(HWND owner) { deferred_ = true, deferred_owner_ = owner; }
   void Show();
 
   void Button1Click();  // しめる
@@ -37,6 +39,8 @@ class TForm5 : public Window {
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  bool deferred_ = false;
+  HWND deferred_owner_ = nullptr;
   void FormCreate();
   void CreateCredits();
   void SetHeight(int height);

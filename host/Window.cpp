@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "MessageLoop.h"
 #include "error_boxes.h"
 #include "host_error.h"
 #include "win_text.h"
@@ -102,6 +103,14 @@ void WindowTimer::SetEnabled(bool enabled) {
   Update();
 }
 
+void WindowTimer::Restart(int ms) {
+  interval_ = ms;
+  enabled_ = true;
+  // The same identifier replaces a running timer and counts from now.
+  if (ms > 0 && window_ && IsWindow(window_)) running_ = SetTimer(window_, id_, static_cast<UINT>(ms), nullptr) != 0;
+  else Update();
+}
+
 void WindowTimer::Update() {
   // An interval of 0 (or below) stops the ticks, as it does for a timer component.
   const bool want = enabled_ && interval_ > 0 && window_ && IsWindow(window_);
@@ -128,7 +137,7 @@ void TApplication::SetTitle(const std::string& sjis_title) {
 int TApplication::Run() {
   MSG msg;
   while (main_window_ && IsWindow(main_window_)) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    const BOOL got = GetLoopMessage(msg);
     if (got == 0 || got == -1) break;
     // Tab, Enter and the arrow keys move between the controls of the program's other windows (debug
     // window, About box), as in a dialog. The character window has no controls to move between.

@@ -47,6 +47,9 @@ class WindowTimer {
   bool Running() const { return running_; }
   void SetInterval(int ms);
   void SetEnabled(bool enabled);
+  // Enabled with interval ms, the next tick ms from now: one call to the system, where turning it off and
+  // on again would take two.
+  void Restart(int ms);
 
  private:
   void Update();

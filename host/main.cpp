@@ -53,16 +53,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   form3.Serifu.SetBalloon(&form4);
   form3.BalloonWindow = form4.Handle();
 
-  // 4. TForm1, the debug entry window, hidden.
+  // 4. TForm1, the debug entry window, hidden. It and the windows of steps 5 and 8 are made when first
+  //    shown: until then they would only cost memory.
   FunctionSchedulerPort kavrel(isResult, GetResults, AddEntry, DirectAction, PropertyPage);
   TForm1 form1(kavrel);
   Form1 = &form1;
-  form1.Create(Application.Handle());
+  form1.CreateWhenShown(Application.Handle());
 
   // 5. TForm5, the About box, hidden.
   TForm5 form5;
   Form5 = &form5;
-  form5.Create(Application.Handle());
+  form5.CreateWhenShown(Application.Handle());
 
   // 6. TCalForm, the calendar window (at CalX, CalY; shown when ShowCalender); its place is written at exit.
   TCalForm cal_form;
@@ -76,7 +77,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // 8. TForm2, the settings dialog, hidden; filled from the settings as the character window now holds them.
   TForm2 form2(form3.SettingsLink(), form3.CurrentSettings());
   Form2 = &form2;
-  form2.Create(form3.Handle());
+  form2.CreateWhenShown(form3.Handle());
 
   // From here on a later start in this folder shows the windows instead of running a second character.
   instance.Listen(form3.Handle(), TForm3::kShowRequest);

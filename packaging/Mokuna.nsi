@@ -105,6 +105,8 @@ Section "Mokuna" SecMain
   ; A picture the user put in place of a default one stays, and so does the outline made from it.
   SetOverwrite off
   File "${STAGE}\climon.bmp"
+  File "${STAGE}\climon-blink.bmp"
+  File "${STAGE}\climon-talk.bmp"
   File "${STAGE}\fukidasi.bmp"
   File "${STAGE}\back.bmp"
   SetOverwrite on
@@ -141,6 +143,8 @@ Section "Uninstall"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\climon.bmp"
+  Delete "$INSTDIR\climon-blink.bmp"
+  Delete "$INSTDIR\climon-talk.bmp"
   Delete "$INSTDIR\fukidasi.bmp"
   Delete "$INSTDIR\back.bmp"
   Delete "$SMPROGRAMS\Mokuna.lnk"

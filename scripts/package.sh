@@ -29,7 +29,7 @@ stage="$build_dir/package/Mokuna"
 rm -rf "$build_dir/package"
 mkdir -p "$stage" "$dist_dir"
 cp "$build_dir/host/Mokuna.exe" "$build_dir/scheduler/Kavrel.dll" "$build_dir/plugin/Fennick.dll" "$stage/"
-cp assets/climon.bmp assets/fukidasi.bmp assets/back.bmp assets/version.txt "$stage/"
+cp assets/climon.bmp assets/climon-blink.bmp assets/climon-talk.bmp assets/fukidasi.bmp assets/back.bmp assets/version.txt "$stage/"
 # Texts for Notepad: CR LF line ends, UTF-8 with a byte-order mark so Japanese shows on any system.
 to_windows_text() { printf '\xef\xbb\xbf'; sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' "$1"; }
 to_windows_text packaging/README.txt >"$stage/README.txt"

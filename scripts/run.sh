@@ -21,7 +21,7 @@ for f in host/Mokuna.exe scheduler/Kavrel.dll plugin/Fennick.dll; do
   [ -f "$build_dir/$f" ] && cp "$build_dir/$f" "$run_dir/"
 done
 # Default pictures and notes, never overwriting what the user changed in the working folder.
-for f in assets/climon.bmp assets/fukidasi.bmp assets/back.bmp assets/version.txt; do
+for f in assets/climon.bmp assets/climon-blink.bmp assets/climon-talk.bmp assets/fukidasi.bmp assets/back.bmp assets/version.txt; do
   [ -f "$f" ] && [ ! -f "$run_dir/$(basename "$f")" ] && cp "$f" "$run_dir/"
 done
 

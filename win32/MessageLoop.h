@@ -8,6 +8,15 @@
 
 namespace mokuna {
 
+// A kernel object that the program's own loops (the main loop, RunModalLoop) wait on beside their
+// messages, so that a request from outside wakes the program only when it comes; signalled runs on the
+// loop's thread each time the object is signalled. One object at a time: a later call replaces it, and
+// nullptr ends the waiting. The system's own modal loops (menus, message boxes, moves) do not wait on it:
+// the request is seen when they end.
+void SetLoopWait(HANDLE object, std::function<void()> signalled);
+// GetMessageW for those loops: waits for a message or the object above.
+BOOL GetLoopMessage(MSG& msg);
+
 // Runs the loop of the modal window dialog until done() holds. Keys go through IsDialogMessage, so Tab,
 // Enter and the arrows move between its controls. False when the program is ending: the quit request is
 // then posted again for the caller's loop.

@@ -14,17 +14,19 @@ constexpr HostKey kReadOrder[] = {
     HostKey::MokunaImage, HostKey::SerifuInterval, HostKey::FukidasiInterval, HostKey::EventPolling,
     HostKey::LocalPolling, HostKey::MaxSpeaking, HostKey::Top, HostKey::Left,
     HostKey::ShowCalender, HostKey::ShowTime, HostKey::CalX, HostKey::CalY, HostKey::HideOnFullScreen,
-    HostKey::NotifyWhileHidden, HostKey::DllList,
+    HostKey::NotifyWhileHidden, HostKey::Animate, HostKey::DllList,
 };
 constexpr HostKey kWriteOrder[] = {
     HostKey::MokunaImage, HostKey::SerifuInterval, HostKey::FukidasiInterval, HostKey::EventPolling,
     HostKey::LocalPolling, HostKey::Top, HostKey::Left, HostKey::MaxSpeaking,
     HostKey::ShowCalender, HostKey::ShowTime, HostKey::CalX, HostKey::CalY, HostKey::HideOnFullScreen,
-    HostKey::NotifyWhileHidden, HostKey::DllList,
+    HostKey::NotifyWhileHidden, HostKey::Animate, HostKey::DllList,
 };
 
 // Keys that are on unless the file says otherwise; their line is written only when they are off.
-bool OnByDefault(HostKey key) { return key == HostKey::HideOnFullScreen || key == HostKey::NotifyWhileHidden; }
+bool OnByDefault(HostKey key) {
+  return key == HostKey::HideOnFullScreen || key == HostKey::NotifyWhileHidden || key == HostKey::Animate;
+}
 
 int IntValue(const std::string& value) {
   const std::optional<int> number = config::ParseInt(value);
@@ -59,6 +61,7 @@ auto BoolField(HostKey key, S& s) -> decltype(&s.ShowTime) {
     case HostKey::ShowTime: return &s.ShowTime;
     case HostKey::HideOnFullScreen: return &s.HideOnFullScreen;
     case HostKey::NotifyWhileHidden: return &s.NotifyWhileHidden;
+    case HostKey::Animate: return &s.Animate;
     default: return nullptr;
   }
 }
@@ -121,6 +124,7 @@ const char* HostKeyName(HostKey key) {
     case HostKey::CalY: return "CalY";
     case HostKey::HideOnFullScreen: return "HideOnFullScreen";
     case HostKey::NotifyWhileHidden: return "NotifyWhileHidden";
+    case HostKey::Animate: return "Animate";
     case HostKey::DllList: return kDllListSection;
   }
   return "";

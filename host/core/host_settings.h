@@ -28,6 +28,8 @@ struct HostSettings {
   bool HideOnFullScreen = true;
   // While the character is hidden, what plug-ins say also goes to the tray icon as a notification.
   bool NotifyWhileHidden = true;
+  // The character blinks and moves its mouth when it has the frames for it.
+  bool Animate = true;
 
   // Stored in the file, but owned by window objects while the program runs: Timer1 (LocalPolling),
   // Timer2 (EventPolling) and the character window's top-left corner.
@@ -53,6 +55,7 @@ enum class HostKey {
   CalY,
   HideOnFullScreen,
   NotifyWhileHidden,
+  Animate,
   DllList,
 };
 
@@ -68,8 +71,8 @@ using HostKeyApplied = std::function<void(HostKey)>;
 void ReadHostIni(std::string_view text, HostSettings& settings, const HostKeyApplied& applied = {});
 
 // The whole file as written at exit: thirteen key and section lines and one line per DllList entry,
-// each ended by CR LF. HideOnFullScreen and NotifyWhileHidden, in that order, stand before the section
-// line only when they are off, so a file that never had them is written as it always was.
+// each ended by CR LF. HideOnFullScreen, NotifyWhileHidden and Animate, in that order, stand before the
+// section line only when they are off, so a file that never had them is written as it always was.
 std::string WriteHostIni(const HostSettings& settings);
 
 // edll.ini as met at start-up, and what the write at exit may do with it. The user's file must never be

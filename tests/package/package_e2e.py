@@ -22,8 +22,8 @@ VERSION = re.match(r"Mokuna-(\d+\.\d+\.\d+)-win64\.zip$",
 ZIP = os.path.join(DIST, f"Mokuna-{VERSION}-win64.zip")
 SETUP = os.path.join(DIST, f"Mokuna-{VERSION}-win64-setup.exe")
 UNINST_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Mokuna"
-PROGRAM_FILES = ["Fennick.dll", "Kavrel.dll", "LICENSE.txt", "Mokuna.exe", "README.txt", "back.bmp", "climon.bmp",
-                 "fukidasi.bmp", "version.txt"]
+PROGRAM_FILES = ["Fennick.dll", "Kavrel.dll", "LICENSE.txt", "Mokuna.exe", "README.txt", "back.bmp", "climon-blink.bmp",
+                 "climon-talk.bmp", "climon.bmp", "fukidasi.bmp", "version.txt"]
 
 # A prefix made for this script and removed with it; no menu entries leak into the user's desktop.
 _scratch = tempfile.mkdtemp(prefix="mokuna-package-")

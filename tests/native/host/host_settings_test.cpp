@@ -99,7 +99,8 @@ TEST(HostSettings, DllListSection) {
 
 // What exit writes after the read at start. After a bad value, the keys the read never reached keep the
 // file's own lines byte for byte unless the program changed them. HideOnFullScreen and NotifyWhileHidden are
-// on unless the file says otherwise (only exactly 1 is on), written only when off, after CalY in this order.
+// on unless the file says otherwise (only exactly 1 is on), written only when off, after CalY in this order;
+// Animate likewise, after them.
 TEST(HostSettings, WriteAfterReadKeepsWhatTheReadNeverReached) {
   const std::string def(kDefaultFile), head = def.substr(0, def.find("Top=")), cal = def.substr(0, def.find("CalX")),
                     courtesy = def.substr(0, def.find("[DLL"));  // all before the section line
@@ -115,6 +116,8 @@ TEST(HostSettings, WriteAfterReadKeepsWhatTheReadNeverReached) {
        courtesy + "HideOnFullScreen=0\r\nNotifyWhileHidden=0\r\n[DLLlist]\r\nKavrel\r\n"},
       {"HideOnFullScreen=no\r\nnotifywhilehidden=0\r\n[DLLlist]\r\nA\r\n", nullptr, true, true,
        courtesy + "notifywhilehidden=0\r\n[DLLlist]\r\nA\r\n"},
+      {"animate=2\r\nNotifyWhileHidden=0\r\nAnimate=1\r\n", nullptr, true, false,
+       courtesy + "NotifyWhileHidden=0\r\nAnimate=0\r\n[DLLlist]\r\nKavrel\r\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);

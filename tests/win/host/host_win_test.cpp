@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "file_io.h"
 #include "host_settings.h"
 #include "win_text.h"
+#include "../components/mask_reference.h"
 #include "scratch_folder.h"
 #include "wait_until.h"
 
@@ -379,7 +382,16 @@ TEST_F(CharacterWindow, StepsAsideForFullScreenAndNotifiesWhileHidden) {
   form.Timer1.SetInterval(50);
   form.Timer2.SetInterval(50);
   auto shown = [&] { return IsWindowVisible(form.Handle()) && IsWindowVisible(calendar); };
-  shell_state = 3;  // full-screen Direct3D
+  // The shell is asked only after the system tells of a change in front, as its full-screen notice does.
+  const auto shell_says = [&](int state) {
+    shell_state = state;
+    PostMessageW(form.Handle(), TForm3::kFullScreenNotice, ABN_FULLSCREENAPP, 0);
+  };
+  WaitUntil([] { return false; }, 200);  // the start's own ask
+  shell_state = 3;
+  WaitUntil([] { return false; }, 1200);
+  EXPECT_TRUE(shown());
+  shell_says(3);  // full-screen Direct3D
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(form.Handle()) && !IsWindowVisible(calendar); }, 5000));
   results.queued = {"Fennick CheckMail 000 メールが3通きています． abcdefghijklmnopqrstuvwxy"};
   ASSERT_TRUE(WaitUntil([&] { return g_infos.size() == 1; }, 5000));
@@ -387,12 +399,12 @@ TEST_F(CharacterWindow, StepsAsideForFullScreenAndNotifiesWhileHidden) {
   EXPECT_EQ(NarrowToSjis(g_infos[0].szInfoTitle) + ": " + NarrowToSjis(g_infos[0].szInfo),
             "Mokuna: メールが3通きています．\r\nabcdefghijklmnopqrst\r\nuvwxy");
   EXPECT_EQ(g_infos[0].uFlags, static_cast<UINT>(NIF_INFO));
-  shell_state = 5;
+  shell_says(5);
   ASSERT_TRUE(WaitUntil(shown, 5000));
   results.queued = {"Fennick CheckMail 000 shown"};
   ASSERT_TRUE(WaitUntil([&] { return results.queued.empty(); }, 5000));
   form.Hide1Click();
-  for (int state : {2, 5}) shell_state = state, WaitUntil([] { return false; }, 1200);
+  for (int state : {2, 5}) shell_says(state), WaitUntil([] { return false; }, 1200);
   EXPECT_FALSE(IsWindowVisible(form.Handle()) || IsWindowVisible(calendar));
   EXPECT_EQ(g_infos.size(), 1u);
   form.TaskTray1DblClick();
@@ -430,6 +442,96 @@ TEST_F(CharacterWindow, ScaleChangeResizesTheCharacterAndPlacesTheBalloon) {
     EXPECT_EQ(std::make_pair(spot.left, spot.top), (std::pair<int, int>(b.left, b.top)));
   }
   form.Serifu.SetBalloon(nullptr);
+}
+
+// The client area's pixels (0x00RRGGBB) as the character's paint draws them: the frame in place, or the picture.
+std::vector<std::uint32_t> Painted(const TForm3& form) {
+  RECT c{};
+  GetClientRect(form.Handle(), &c);
+  BITMAPINFO bmi{{sizeof(BITMAPINFOHEADER), c.right, -c.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+  std::uint32_t* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
+  SendMessageW(form.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  std::vector<std::uint32_t> out(bits, bits + c.right * c.bottom);
+  DeleteObject(SelectObject(dc, old));
+  DeleteDC(dc);
+  for (auto& p : out) p &= 0xFFFFFF;
+  return out;
+}
+
+// Frames at 96 and 144 DPI: the test's blink frame inverts the picture's colours, its talk frame is green; inside
+// the outline a frame shows at the picture's mapping (within rounding), outside it the picture stays. The mouth
+// is open as a line enters the balloon and ends closed; hidden, the picture shows, no timer runs. A frame of
+// another size or unreadable is left out and said once; with none, or Animate=0, nothing runs.
+TEST_F(CharacterWindow, FramesKeepToTheOutlineAndTheMouthMovesAsALineEnters) {
+  HDC picture = CreateCompatibleDC(nullptr);
+  HGDIOBJ loaded = SelectObject(picture, LoadImageW(nullptr, L"climon.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+  const auto inverted = [&](int x, int y) { return ~GetPixel(picture, x, y) & 0xFFFFFF; };
+  enum Kind { kNone, kInverted, kGreen, kSmall, kJunk };
+  const std::string files[] = {"", masktest::BitmapFileBytes(116, 102, inverted),
+                               masktest::BitmapFileBytes(116, 102, [](int, int) { return RGB(0, 255, 0); }),
+                               masktest::BitmapFileBytes(10, 10, inverted), "BM not a bitmap"};
+  DeleteObject(SelectObject(picture, loaded));
+  DeleteDC(picture);
+  const struct { int dpi; Kind blink, talk; const char *ini, *error; } cases[] = {  // error: the one box says it
+      {96, kInverted, kGreen, "", ""},
+      {144, kInverted, kGreen, "", ""},
+      {144, kSmall, kGreen, "", "climon-blink.bmp は 10 × 10 で"},
+      {96, kInverted, kJunk, "", "ファイル climon-talk.bmp は開けません"},
+      {96, kInverted, kGreen, "Animate=0\r\n", ""},
+      {144, kNone, kNone, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.dpi) + " " + std::to_string(c.blink) + std::to_string(c.talk) + c.ini);
+    g_errors.clear();
+    for (const auto& [kind, name] : {std::pair{c.blink, L"climon-blink.bmp"}, std::pair{c.talk, L"climon-talk.bmp"}})
+      ASSERT_TRUE((DeleteFileW(name), kind == kNone) || masktest::WriteBytes(name, files[kind]));
+    ASSERT_TRUE(fileio::WriteFileAtomic("edll.ini", std::string(c.ini) + "[DLLlist]\r\n"));
+    TForm3 form;
+    ASSERT_TRUE(form.Create(nullptr));
+    form.Timer1.SetInterval(20);
+    RECT suggested{100, 100, 100 + Scale(117, c.dpi), 100 + Scale(103, c.dpi)};
+    if (c.dpi != 96) SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(c.dpi, c.dpi), reinterpret_cast<LPARAM>(&suggested));
+    ASSERT_EQ(g_errors.size(), *c.error ? 1u : 0u);
+    EXPECT_NE((g_errors.empty() ? std::string() : g_errors[0]).find(c.error), std::string::npos);
+    const bool on = !*c.ini, blinks = on && c.blink == kInverted, talks = on && c.talk == kGreen;
+    EXPECT_EQ(form.AnimationTimer.Running(), blinks);  // between lines only blinks are due
+    form.CoolForm1.SetFrame(nullptr);
+    const std::vector<std::uint32_t> still = Painted(form);
+    HRGN outline = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(form.Handle(), outline), ERROR);
+    const int width = Scale(117, c.dpi);  // the client area (the picture + 1)
+    const auto shows = [&](CharacterFrame frame, Kind kind) {  // checks each pixel against what kind makes of it
+      form.CoolForm1.SetFrame(form.Frames.Shown(frame));
+      const std::vector<std::uint32_t> shot = Painted(form);
+      for (int i = 0, x = 0, y = 0; i < static_cast<int>(shot.size()); x = ++i % width, y = i / width) {
+        const bool in = (kind == kInverted || kind == kGreen) && PtInRegion(outline, x, y) &&
+                        x < Scale(116, c.dpi) && y < Scale(102, c.dpi);
+        const std::uint32_t want = !in ? still[i] : kind == kGreen ? 0x00FF00 : ~still[i] & 0xFFFFFF;
+        for (int k = 0; k < 24; k += 8)
+          if (std::abs(static_cast<int>((shot[i] >> k & 0xFF) - (want >> k & 0xFF))) > in)
+            return ADD_FAILURE() << x << "," << y << ": " << std::hex << shot[i] << " for " << want, shot;
+      }
+      return shot;
+    };
+    const auto blinking = shows({true, false}, on ? c.blink : kNone), talking = shows({false, true}, on ? c.talk : kNone);
+    const auto both = shows({true, true}, blinks && talks ? kInverted : talks ? kGreen : on ? c.blink : kNone);
+    DeleteObject(outline);
+    form.CoolForm1.SetFrame(nullptr);
+    form.AddSerifu("hello");  // 5 characters: 400 ms of talking
+    ASSERT_TRUE(WaitUntil([&] { return !form.Serifu.Queue().FukidasiLines().empty(); }, 5000));
+    const auto entering = Painted(form);
+    EXPECT_TRUE(talks ? entering == talking || entering == both : entering == still || entering == blinking);
+    WaitUntil([] { return false; }, 600);
+    const auto after = Painted(form);
+    EXPECT_TRUE(after == still || after == blinking);
+    form.Hide1Click();
+    EXPECT_TRUE(!form.AnimationTimer.Running() && Painted(form) == still);
+    form.TaskTray1DblClick();
+    EXPECT_EQ(form.AnimationTimer.Running(), blinks);
+    SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  }
 }
 
 // One name per folder whatever its spelling; its first holder keeps it until it ends, and a later one is
