@@ -176,6 +176,57 @@ std::string FormatReminder(const Reminder& r) {
   return WhenText(r) + " " + TwoDigits(r.hour) + ":" + TwoDigits(r.minute) + " " + r.text;
 }
 
+Repeat RepeatOf(const Reminder& r) {
+  switch (r.kind) {
+    case Reminder::Kind::kDate: return Repeat::kDate;
+    case Reminder::Kind::kDaily: return Repeat::kDaily;
+    case Reminder::Kind::kWeekdays: return Repeat::kWeekdays;
+    case Reminder::Kind::kWeekdaySet: return Repeat::kChosenDays;
+    case Reminder::Kind::kMonthly: return Repeat::kMonthly;
+  }
+  return Repeat::kDaily;
+}
+
+std::optional<Reminder> ReminderFromFields(Repeat repeat, std::string_view date_or_day, unsigned days,
+                                           std::string_view time, std::string_view text) {
+  Reminder when;
+  switch (repeat) {
+    case Repeat::kDate: return ParseReminder(std::string(date_or_day) + " " + std::string(time) + " " + std::string(text));
+    case Repeat::kDaily: when.kind = Reminder::Kind::kDaily; break;
+    case Repeat::kWeekdays: when.kind = Reminder::Kind::kWeekdays; break;
+    case Repeat::kChosenDays:
+      if ((days & 0x7Fu) == 0) return std::nullopt;
+      when.kind = Reminder::Kind::kWeekdaySet;
+      when.weekdays = days & 0x7Fu;
+      break;
+    case Repeat::kMonthly:
+      return ParseReminder("monthly " + std::string(date_or_day) + " " + std::string(time) + " " + std::string(text));
+  }
+  // The parser is the one judge of a reminder: the page makes nothing the file could not hold.
+  return ParseReminder(WhenText(when) + " " + std::string(time) + " " + std::string(text));
+}
+
+std::string ShownLine(const ReminderLine& line) {
+  if (!line.reminder) return "（読めない行）" + line.line;
+  static const char* const kJapaneseDays[] = {"日", "月", "火", "水", "木", "金", "土"};
+  const Reminder& r = *line.reminder;
+  std::string when;
+  switch (r.kind) {
+    case Reminder::Kind::kDate: when = WhenText(r); break;
+    case Reminder::Kind::kDaily: when = "毎日"; break;
+    case Reminder::Kind::kWeekdays: when = "平日"; break;
+    case Reminder::Kind::kMonthly: when = "毎月" + std::to_string(r.day) + "日"; break;
+    case Reminder::Kind::kWeekdaySet:
+      for (unsigned i = 0; i < 7; ++i) {
+        if (!((r.weekdays >> i) & 1u)) continue;
+        if (!when.empty()) when += "・";
+        when += kJapaneseDays[i];
+      }
+      break;
+  }
+  return when + " " + std::to_string(r.hour) + ":" + TwoDigits(r.minute) + " " + r.text;
+}
+
 bool YoteiFile::AnythingSet() const {
   return hourly_chime ||
          std::any_of(reminders.begin(), reminders.end(), [](const ReminderLine& l) { return l.reminder.has_value(); });
@@ -224,7 +275,10 @@ TickOutcome Tick(const YoteiFile& file, std::optional<std::int64_t> last_tick, s
 
 TickRun RunTick(const std::string* file_text, std::optional<std::int64_t>& remembered, std::int64_t now) {
   YoteiFile file = file_text ? ParseYoteiFile(*file_text) : YoteiFile{};
-  const TickOutcome outcome = Tick(file, file.last_tick ? file.last_tick : remembered, now);
+  // The later of the two: the file's may lag behind when nothing was said, or when it could not be written.
+  std::optional<std::int64_t> last = file.last_tick;
+  if (remembered && (!last || *remembered > *last)) last = remembered;
+  const TickOutcome outcome = Tick(file, last, now);
   remembered = outcome.last_tick;
   TickRun run{TickResult(outcome.said), std::nullopt};
   if (!outcome.said.empty()) {

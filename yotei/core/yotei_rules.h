@@ -54,6 +54,16 @@ std::string FormatReminder(const Reminder& r);
 // "daily 12:00 お昼ごはん" back to its parts for the page, or the when-part alone ("weekdays").
 std::string WhenText(const Reminder& r);
 
+// The settings page's choice of repetition, in the order of its drop-down.
+enum class Repeat { kDate, kDaily, kWeekdays, kChosenDays, kMonthly };
+Repeat RepeatOf(const Reminder& r);
+// A reminder from the page's fields: the date (kDate) or day of the month (kMonthly) in date_or_day, the
+// days (bit 0 Sunday) for kChosenDays, the time as H:MM or HH:MM, the text. nullopt when they do not make one.
+std::optional<Reminder> ReminderFromFields(Repeat repeat, std::string_view date_or_day, unsigned days,
+                                           std::string_view time, std::string_view text);
+// A line as the page lists it: "毎日 12:00 お昼ごはん"; one that does not read, marked.
+std::string ShownLine(const ReminderLine& line);
+
 struct YoteiFile {
   bool hourly_chime = false;
   std::optional<std::int64_t> last_tick;  // a minute index
@@ -80,7 +90,7 @@ struct TickOutcome {
 TickOutcome Tick(const YoteiFile& file, std::optional<std::int64_t> last_tick, std::int64_t now);
 
 // One call of the export Tick on yotei.ini's text (nullptr: there is none). remembered is the LastTick the
-// loaded plug-in keeps between calls, used when the file holds none; it moves to now. new_file is the file's
+// loaded plug-in keeps between calls; the later of it and the file's counts, and it moves to now. new_file is the file's
 // new text when something was said (only then is the file written), with LastTick at now.
 struct TickRun {
   std::string result;

@@ -125,12 +125,13 @@ TEST(YoteiTick, WritesTheFileOnlyWhenItSaidSomething) {
   ASSERT_TRUE(run.new_file);
   EXPECT_EQ("HourlyChime=0\r\nLastTick=2026-12-09 09:00\r\n[Reminders]\r\ndaily 09:00 朝会\r\ndaily 25:00 壊れた\r\n",
             *run.new_file);
-  // The file's LastTick wins over the remembered one.
-  run = yotei::RunTick(&*run.new_file, remembered, MinuteOf(2026, 12, 9, 9, 5));
-  EXPECT_FALSE(run.new_file);
+  // Nothing twice, even when the file kept an older LastTick (it could not be written, say).
+  EXPECT_EQ("Yotei Tick 000", yotei::RunTick(&text, remembered, MinuteOf(2026, 12, 9, 9, 5)).result);
+  // A fresh start goes by the file's LastTick.
   const std::string old = "LastTick=2026-12-09 08:00\r\n[Reminders]\r\ndaily 09:00 朝会\r\n";
-  EXPECT_EQ("Yotei Tick 000 （9:00）朝会", yotei::RunTick(&old, remembered, MinuteOf(2026, 12, 9, 9, 6)).result);
-  EXPECT_FALSE(yotei::RunTick(nullptr, remembered, MinuteOf(2026, 12, 10, 9, 0)).new_file);
+  std::optional<std::int64_t> fresh;
+  EXPECT_EQ("Yotei Tick 000 （9:00）朝会", yotei::RunTick(&old, fresh, MinuteOf(2026, 12, 9, 9, 6)).result);
+  EXPECT_FALSE(yotei::RunTick(nullptr, fresh, MinuteOf(2026, 12, 10, 9, 0)).new_file);
 }
 
 TEST(YoteiResult, EachTextReachesTheHostAsOneToken) {
