@@ -66,7 +66,7 @@ const mokuna::ControlSpec kControls[] = {
     Row(kIdAdd, kButton, "追加", 72, 264, 75, 25),
     Row(kIdChange, kButton, "変更", 152, 264, 75, 25),
     Row(kIdDelete, kButton, "削除", 232, 264, 75, 25),
-    Row(kIdChime, kCheckBox, "毎正時に時刻を知らせる", 8, 304, 180, 17),
+    Row(kIdChime, kCheckBox, "毎正時に時刻を知らせる", 8, 316, 180, 17),
     Row(kIdCancel, kButton, "キャンセル", 196, 312, 75, 25),
     Row(kIdOk, kButton, "OK", 277, 312, 75, 25),
 };
