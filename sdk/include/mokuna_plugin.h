@@ -107,7 +107,8 @@ MOKUNA_INLINE void mokuna_result_begin(mokuna_result* r, char* text, size_t size
   mokuna_result_append_(r, digits, strlen(digits));
 }
 
-/* Appends one payload token after a blank, in double quotes (an inner quote doubled) when it needs them.
+/* Appends one payload token (valid Shift-JIS: a lone lead byte would take the closing quote) after a blank,
+ * in double quotes (an inner quote doubled) when it needs them.
  * Returns 0 when it did not fit. */
 MOKUNA_INLINE int mokuna_result_add_token(mokuna_result* r, const char* token) {
   size_t need, i, at;

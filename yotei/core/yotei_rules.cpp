@@ -78,6 +78,22 @@ std::optional<unsigned> ParseDaySet(std::string_view text) {
   }
 }
 
+// Text that reaches the host as it stands: no control character (a NUL would end it) and no broken
+// double-byte character, whose lone lead byte would take the quote or blank after it as its second byte.
+bool Speakable(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (sjis::IsLeadByte(c)) {
+      const auto trail = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+      if (trail < 0x40 || trail == 0x7F || trail > 0xFC) return false;
+      ++i;
+    } else if (c < 32 && c != '\t') {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string TwoDigits(int v) {
   char buffer[8];
   std::snprintf(buffer, sizeof buffer, "%02d", v);
@@ -149,6 +165,7 @@ std::optional<Reminder> ParseReminder(std::string_view line) {
   // The text is the rest after the blanks that follow the time, kept as it is.
   while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
   if (rest.empty() || sjis::CharCount(rest) > kMaxTextChars) return std::nullopt;
+  if (!Speakable(rest)) return std::nullopt;
   r.text = std::string(rest);
   return r;
 }

@@ -31,6 +31,9 @@ TEST(YoteiGrammar, LinesReadOrStayBad) {
       {"monthly 32 10:00 x", nullptr},
       {"monthly 10:00 x", nullptr},
       {"sun,,sat 10:00 x", nullptr},
+      {"daily 10:00 a\x01b", nullptr},
+      {"daily 10:00 a\x81", nullptr},      // a double-byte character cut short
+      {"daily 10:00 \x81\"a", nullptr},
       {"someday 10:00 x", nullptr},
       {"", nullptr},
   };
