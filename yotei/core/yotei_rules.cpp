@@ -108,12 +108,6 @@ std::optional<std::int64_t> ParseLastTick(std::string_view text) {
   return MinuteOf(y, mo, d, h, mi);
 }
 
-std::string FormatMinute(std::int64_t minute) {
-  const mokuna::LocalTime t = AtMinute(minute);
-  return std::to_string(t.year) + "-" + TwoDigits(t.month) + "-" + TwoDigits(t.day) + " " + TwoDigits(t.hour) +
-         ":" + TwoDigits(t.minute);
-}
-
 }  // namespace
 
 std::int64_t MinuteOf(int year, int month, int day, int hour, int minute) {
@@ -125,6 +119,12 @@ std::int64_t MinuteOf(int year, int month, int day, int hour, int minute) {
 std::int64_t MinuteOf(const mokuna::LocalTime& t) { return MinuteOf(t.year, t.month, t.day, t.hour, t.minute); }
 
 mokuna::LocalTime AtMinute(std::int64_t minute) { return mokuna::FromDateTime(static_cast<double>(minute) / 1440.0); }
+
+std::string FormatMinute(std::int64_t minute) {
+  const mokuna::LocalTime t = AtMinute(minute);
+  return std::to_string(t.year) + "-" + TwoDigits(t.month) + "-" + TwoDigits(t.day) + " " + TwoDigits(t.hour) +
+         ":" + TwoDigits(t.minute);
+}
 
 bool Reminder::OccursAt(std::int64_t minute_index) const {
   const mokuna::LocalTime t = AtMinute(minute_index);

@@ -30,6 +30,8 @@ inline constexpr std::int64_t kMissedAfterMinutes = 12 * 60;
 std::int64_t MinuteOf(int year, int month, int day, int hour, int minute);
 std::int64_t MinuteOf(const mokuna::LocalTime& t);
 mokuna::LocalTime AtMinute(std::int64_t minute);
+// "2026-12-09 08:59", as LastTick is written.
+std::string FormatMinute(std::int64_t minute);
 
 struct Reminder {
   enum class Kind { kDate, kDaily, kWeekdays, kWeekdaySet, kMonthly };

@@ -38,26 +38,8 @@ class ThroughKavrel : public ::testing::Test {
   }
 };
 
-// Local time minutes_ago minutes back, as "YYYY-MM-DD HH:MM" and "H:MM".
-struct Moment {
-  std::string stamp, clock, hhmm;
-};
-Moment Ago(int minutes_ago) {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  FILETIME ft;
-  SystemTimeToFileTime(&now, &ft);
-  ULARGE_INTEGER v{{ft.dwLowDateTime, ft.dwHighDateTime}};
-  v.QuadPart -= static_cast<ULONGLONG>(minutes_ago) * 60 * 10000000;
-  ft = {v.LowPart, v.HighPart};
-  SYSTEMTIME t;
-  FileTimeToSystemTime(&ft, &t);
-  char stamp[32], clock[16], hhmm[16];
-  wsprintfA(stamp, "%04d-%02d-%02d %02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
-  wsprintfA(clock, "%d:%02d", t.wHour, t.wMinute);
-  wsprintfA(hhmm, "%02d:%02d", t.wHour, t.wMinute);
-  return {stamp, clock, hhmm};
-}
+// The local minute minutes_ago minutes back.
+std::int64_t Ago(int minutes_ago) { return MinuteOf(mokuna::SystemClock().Now()) - minutes_ago; }
 
 std::string File(const char* name) {
   std::string bytes;
@@ -149,8 +131,8 @@ TEST_F(ThroughKavrel, PageAddsChangesDeletesAndOkWritesTheFile) {
     Command(w, kIdOk, BN_CLICKED);
   });
   EXPECT_EQ("Yotei PropertyPage 900 * * * * /1 Yotei 0 Tick", Result());
-  const auto expected = [](const Moment& now) {
-    return "HourlyChime=1\r\nLastTick=" + now.stamp +
+  const auto expected = [](std::int64_t now) {
+    return "HourlyChime=1\r\nLastTick=" + FormatMinute(now) +
            "\r\n[Reminders]\r\nmon,wed 09:00 朝会 \"全員\"\r\ndaily 25:00 壊れた行\r\n2026-12-24 18:00 ケーキを受け取る\r\n";
   };
   const std::string file = File(kIniName);
@@ -178,14 +160,14 @@ TEST_F(ThroughKavrel, PageAddsChangesDeletesAndOkWritesTheFile) {
 }
 
 TEST_F(ThroughKavrel, ReminderMissedWhileAwayIsSaidOnceWithItsTime) {
-  const Moment due = Ago(120), last = Ago(180);
-  const std::string text =
-      "HourlyChime=0\r\nLastTick=" + last.stamp + "\r\n[Reminders]\r\ndaily " + due.hhmm + " 朝会 です\r\n";
+  const mokuna::LocalTime due = AtMinute(Ago(120));
+  const std::string hhmm = FormatMinute(Ago(120)).substr(11), text = "HourlyChime=0\r\nLastTick=" +
+      FormatMinute(Ago(180)) + "\r\n[Reminders]\r\ndaily " + hhmm + " 朝会 です\r\n";
   ASSERT_TRUE(fileio::WriteFileAtomic(kIniName, text));
   DirectAction("Yotei 0 Tick");
-  EXPECT_EQ("Yotei Tick 000 \"（" + due.clock + "）朝会 です\"", Result());
+  EXPECT_EQ("Yotei Tick 000 \"（" + std::to_string(due.hour) + hhmm.substr(2) + "）朝会 です\"", Result());
   const std::string written = File(kIniName);
-  EXPECT_NE(std::string::npos, written.find("LastTick=" + Ago(0).stamp.substr(0, 10))) << written;
+  EXPECT_NE(std::string::npos, written.find("LastTick=" + FormatMinute(Ago(0)).substr(0, 10))) << written;
   DirectAction("Yotei 0 Tick");
   EXPECT_EQ("Yotei Tick 000", Result());
   EXPECT_EQ(written, File(kIniName));  // nothing said, nothing written
