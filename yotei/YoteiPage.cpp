@@ -71,12 +71,7 @@ const mokuna::ControlSpec kControls[] = {
     Row(kIdOk, kButton, "OK", 277, 312, 75, 25),
 };
 
-std::string TwoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
-
-std::string TodayText() {
-  const mokuna::LocalTime t = mokuna::CurrentClock().Now();
-  return std::to_string(t.year) + "-" + TwoDigits(t.month) + "-" + TwoDigits(t.day);
-}
+std::string TodayText() { return FormatMinute(MinuteOf(mokuna::CurrentClock().Now())).substr(0, 10); }
 
 void ShowError(HWND owner, const std::string& text) {
   MessageBoxW(owner, mokuna::WidenSjis(text).c_str(), L"Error", MB_OK | MB_ICONEXCLAMATION | (owner ? 0u : MB_TASKMODAL));
@@ -174,7 +169,7 @@ void SettingsPage::ListSelected() {
     if (repeat == Repeat::kMonthly) mokuna::SetControlText(Item(kIdDate), std::to_string(r.day));
     for (int d = 0; d < 7; ++d)
       CheckDlgButton(hwnd_, kIdSunday + d, repeat == Repeat::kChosenDays && ((r.weekdays >> d) & 1u) ? BST_CHECKED : BST_UNCHECKED);
-    mokuna::SetControlText(Item(kIdTime), std::to_string(r.hour) + ":" + TwoDigits(r.minute));
+    mokuna::SetControlText(Item(kIdTime), ShortTime(r.hour, r.minute));
     mokuna::SetControlText(Item(kIdText), r.text);
   }
   ApplyEnabling();

@@ -204,6 +204,8 @@ def installer_installs_updates_and_removes():
             assert app.wait_exit(30)
         wine_idle()
         assert "edll.ini" not in os.listdir(elsewhere)
+        with open(os.path.join(installed, "edll.ini"), "rb") as f:
+            assert f.read().endswith(b"[DLLlist]\r\nKavrel\r\nFennick\r\nYotei\r\n")  # the release's list
 
         # The user's settings, outline and own picture survive an update.
         kept = {"edll.ini": b"MokunaImage=mine.bmp\r\nTop=10\r\n[DLLlist]\r\nFennick\r\n",

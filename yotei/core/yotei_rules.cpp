@@ -28,7 +28,7 @@ std::string_view NextField(std::string_view& rest) {
   return field;
 }
 
-// Exactly digits decimal digits.
+// Between min_digits and max_digits decimal digits, nothing else.
 std::optional<int> Digits(std::string_view text, std::size_t min_digits, std::size_t max_digits) {
   if (text.size() < min_digits || text.size() > max_digits) return std::nullopt;
   int value = 0;
@@ -126,6 +126,8 @@ std::string FormatMinute(std::int64_t minute) {
          ":" + TwoDigits(t.minute);
 }
 
+std::string ShortTime(int hour, int minute) { return std::to_string(hour) + ":" + TwoDigits(minute); }
+
 bool Reminder::OccursAt(std::int64_t minute_index) const {
   const mokuna::LocalTime t = AtMinute(minute_index);
   if (t.hour != hour || t.minute != minute) return false;
@@ -206,21 +208,29 @@ Repeat RepeatOf(const Reminder& r) {
 
 std::optional<Reminder> ReminderFromFields(Repeat repeat, std::string_view date_or_day, unsigned days,
                                            std::string_view time, std::string_view text) {
-  Reminder when;
+  // One field each: a blank typed into the date or the time must not move the rest into the next field.
+  const auto one_field = [](std::string_view f) { return !f.empty() && f.find_first_of(" \t") == std::string_view::npos; };
+  if (!one_field(time)) return std::nullopt;
+  Reminder chosen;
+  std::string when;
   switch (repeat) {
-    case Repeat::kDate: return ParseReminder(std::string(date_or_day) + " " + std::string(time) + " " + std::string(text));
-    case Repeat::kDaily: when.kind = Reminder::Kind::kDaily; break;
-    case Repeat::kWeekdays: when.kind = Reminder::Kind::kWeekdays; break;
+    case Repeat::kDate: when = date_or_day; break;
+    case Repeat::kDaily: when = "daily"; break;
+    case Repeat::kWeekdays: when = "weekdays"; break;
     case Repeat::kChosenDays:
-      if ((days & 0x7Fu) == 0) return std::nullopt;
-      when.kind = Reminder::Kind::kWeekdaySet;
-      when.weekdays = days & 0x7Fu;
+      chosen.kind = Reminder::Kind::kWeekdaySet;
+      chosen.weekdays = days & 0x7Fu;
+      if (chosen.weekdays == 0) return std::nullopt;
+      when = WhenText(chosen);
       break;
-    case Repeat::kMonthly:
-      return ParseReminder("monthly " + std::string(date_or_day) + " " + std::string(time) + " " + std::string(text));
+    case Repeat::kMonthly: when = "monthly " + std::string(date_or_day); break;
   }
-  // The parser is the one judge of a reminder: the page makes nothing the file could not hold.
-  return ParseReminder(WhenText(when) + " " + std::string(time) + " " + std::string(text));
+  if ((repeat == Repeat::kDate || repeat == Repeat::kMonthly) && !one_field(date_or_day)) return std::nullopt;
+  // The parser is the one judge of a reminder: the page makes nothing the file could not hold. A date
+  // field reading "daily" still makes no daily reminder.
+  std::optional<Reminder> r = ParseReminder(when + " " + std::string(time) + " " + std::string(text));
+  if (r && RepeatOf(*r) != repeat) return std::nullopt;
+  return r;
 }
 
 std::string ShownLine(const ReminderLine& line) {
@@ -241,7 +251,7 @@ std::string ShownLine(const ReminderLine& line) {
       }
       break;
   }
-  return when + " " + std::to_string(r.hour) + ":" + TwoDigits(r.minute) + " " + r.text;
+  return when + " " + ShortTime(r.hour, r.minute) + " " + r.text;
 }
 
 bool YoteiFile::AnythingSet() const {
@@ -284,7 +294,7 @@ TickOutcome Tick(const YoteiFile& file, std::optional<std::int64_t> last_tick, s
     for (const ReminderLine& line : file.reminders) {
       if (!line.reminder || !line.reminder->OccursAt(m)) continue;
       const std::string& text = line.reminder->text;
-      out.said.push_back(late ? "（" + std::to_string(t.hour) + ":" + TwoDigits(t.minute) + "）" + text : text);
+      out.said.push_back(late ? "（" + ShortTime(t.hour, t.minute) + "）" + text : text);
     }
   }
   return out;

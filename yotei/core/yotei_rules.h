@@ -32,6 +32,8 @@ std::int64_t MinuteOf(const mokuna::LocalTime& t);
 mokuna::LocalTime AtMinute(std::int64_t minute);
 // "2026-12-09 08:59", as LastTick is written.
 std::string FormatMinute(std::int64_t minute);
+// "9:05", as the page shows a time and a late reminder is said.
+std::string ShortTime(int hour, int minute);
 
 struct Reminder {
   enum class Kind { kDate, kDaily, kWeekdays, kWeekdaySet, kMonthly };

@@ -18,7 +18,6 @@ def balloon_texts(app):
 
 
 def type_into(display, page, cx, cy, text):
-    """Types text into the field at client coordinates (cx, cy) of page."""
     display.click(page[2] + cx, page[3] + cy)
     time.sleep(0.2)
     display.xdotool("type", text)

@@ -1,6 +1,5 @@
-// Arbitrary bytes as yotei.ini: what is written from a read reads back to the same bytes, every reminder's
-// text reaches the host as exactly one token, and a tick over the last twelve hours runs clean. (The fuzz
-// build's literals are UTF-8, so the texts the plug-in composes itself are not split here.)
+// Arbitrary bytes as yotei.ini: written back from a read it reads the same, each reminder's text reaches the
+// host as one token (the fuzz build's literals are UTF-8: composed texts are not split), a tick runs clean.
 #include <cstddef>
 #include <cstdint>
 #include <string>

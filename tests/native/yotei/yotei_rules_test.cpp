@@ -39,16 +39,31 @@ TEST(YoteiGrammar, LinesReadOrStayBad) {
   };
   for (const auto& row : rows) {
     const auto r = yotei::ParseReminder(row.line);
-    EXPECT_EQ(row.read != nullptr, r.has_value()) << row.line;
-    if (r && row.read) {
-      EXPECT_EQ(row.read, yotei::FormatReminder(*r)) << row.line;
-    }
+    EXPECT_EQ(row.read ? row.read : "bad", r ? yotei::FormatReminder(*r) : "bad") << row.line;
   }
   // Up to 100 characters of text, a double-byte one counting as one.
   std::string text;
   for (int i = 0; i < 100; ++i) text += "あ";
   EXPECT_TRUE(yotei::ParseReminder("daily 12:00 " + text));
   EXPECT_FALSE(yotei::ParseReminder("daily 12:00 " + text + "a"));
+}
+
+TEST(YoteiGrammar, PageFieldsMakeOnlyWhatTheyShow) {
+  using yotei::Repeat;
+  const struct {
+    Repeat repeat;
+    const char *field, *time, *made;  // made: nullptr for refused
+    unsigned days;
+  } rows[] = {
+      {Repeat::kDate, "2026-12-24", "18:00", "2026-12-24 18:00 x", 0},  {Repeat::kDate, "daily", "9:00", nullptr, 0},
+      {Repeat::kDate, "2026-12-24 9:00", "9:00", nullptr, 0},            {Repeat::kDaily, "", "9:00 x", nullptr, 0},
+      {Repeat::kChosenDays, "", "9:00", "sun,sat 09:00 x", 0x41},         {Repeat::kChosenDays, "", "9:00", nullptr, 0},
+      {Repeat::kMonthly, "31", "7:00", "monthly 31 07:00 x", 0},         {Repeat::kMonthly, "", "7:00", nullptr, 0},
+  };
+  for (const auto& row : rows) {
+    const auto r = yotei::ReminderFromFields(row.repeat, row.field, row.days, row.time, "x");
+    EXPECT_EQ(row.made ? row.made : "refused", r ? yotei::FormatReminder(*r) : "refused") << row.field << row.time;
+  }
 }
 
 TEST(YoteiFile, KeepsBadLinesAndWritesItsOwnLayout) {
