@@ -126,7 +126,9 @@ void TForm3::ReadHostSettings() {
   // An edll.ini that exists but cannot be read (held open by another program) is reported and then left
   // alone: the defaults this run starts from must not replace the user's settings at exit.
   switch (fileio::ReadFileStatus(kHostIniName, text)) {
-    case fileio::ReadStatus::Missing: return;
+    case fileio::ReadStatus::Missing:
+      if (fileio::ReadFile(kHostIniSeedName, text)) break;
+      return;
     case fileio::ReadStatus::Unreadable:
       HostIni.SetUnreadable();
       throw HostError(std::string("ファイル ") + kHostIniName + " は開けません（このファイルは上書きしません）");

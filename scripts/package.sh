@@ -18,7 +18,7 @@ fi
 export SOURCE_DATE_EPOCH
 
 cmake --preset windows -B "$build_dir" >/dev/null
-cmake --build "$build_dir" -j"$(nproc)" --target Mokuna Kavrel Fennick
+cmake --build "$build_dir" -j"$(nproc)" --target Mokuna Kavrel Fennick Yotei
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
 [ -n "$version" ] || { echo "no project version in $build_dir/CMakeCache.txt" >&2; exit 1; }
 # The notes the About box shows are this release's: they must name its version.
@@ -28,13 +28,19 @@ head -n 1 assets/version.txt | tr -d "\r" | grep -qE " ${version//./\\.}$" ||
 stage="$build_dir/package/Mokuna"
 rm -rf "$build_dir/package"
 mkdir -p "$stage" "$dist_dir"
-cp "$build_dir/host/Mokuna.exe" "$build_dir/scheduler/Kavrel.dll" "$build_dir/plugin/Fennick.dll" "$stage/"
-cp assets/climon.bmp assets/climon-blink.bmp assets/climon-talk.bmp assets/fukidasi.bmp assets/back.bmp assets/version.txt "$stage/"
+cp "$build_dir/host/Mokuna.exe" "$build_dir/scheduler/Kavrel.dll" "$build_dir/plugin/Fennick.dll" \
+  "$build_dir/yotei/Yotei.dll" "$stage/"
+cp assets/climon.bmp assets/climon-blink.bmp assets/climon-talk.bmp assets/fukidasi.bmp assets/back.bmp assets/version.txt packaging/edll-default.ini "$stage/"
+# The plug-in SDK as it stands in the repository: the header, the guide and the sample's sources.
+mkdir -p "$stage/sdk/include" "$stage/sdk/sample"
+cp sdk/README.md "$stage/sdk/"
+cp sdk/include/mokuna_plugin.h "$stage/sdk/include/"
+cp sdk/sample/break.c sdk/sample/CMakeLists.txt "$stage/sdk/sample/"
 # Texts for Notepad: CR LF line ends, UTF-8 with a byte-order mark so Japanese shows on any system.
 to_windows_text() { printf '\xef\xbb\xbf'; sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' "$1"; }
 to_windows_text packaging/README.txt >"$stage/README.txt"
 to_windows_text LICENSE.txt >"$stage/LICENSE.txt"
-touch -h -d "@$SOURCE_DATE_EPOCH" "$stage"/* "$stage"
+find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 zip="Mokuna-$version-win64.zip"
 setup="Mokuna-$version-win64-setup.exe"

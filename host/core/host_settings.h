@@ -11,6 +11,9 @@
 namespace mokuna {
 
 inline constexpr const char* kHostIniName = "edll.ini";
+// What a release brings for its first start: read in place of a missing edll.ini (its plug-in list), never
+// written, so that an update may replace it while the user's edll.ini stays.
+inline constexpr const char* kHostIniSeedName = "edll-default.ini";
 inline constexpr const char* kDllListSection = "[DLLlist]";
 inline constexpr const char* kDefaultDllName = "Kavrel";
 

@@ -22,8 +22,10 @@ VERSION = re.match(r"Mokuna-(\d+\.\d+\.\d+)-win64\.zip$",
 ZIP = os.path.join(DIST, f"Mokuna-{VERSION}-win64.zip")
 SETUP = os.path.join(DIST, f"Mokuna-{VERSION}-win64-setup.exe")
 UNINST_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Mokuna"
-PROGRAM_FILES = ["Fennick.dll", "Kavrel.dll", "LICENSE.txt", "Mokuna.exe", "README.txt", "back.bmp", "climon-blink.bmp",
-                 "climon-talk.bmp", "climon.bmp", "fukidasi.bmp", "version.txt"]
+PROGRAM_FILES = ["Fennick.dll", "Kavrel.dll", "LICENSE.txt", "Mokuna.exe", "README.txt", "Yotei.dll", "back.bmp",
+                 "climon-blink.bmp", "climon-talk.bmp", "climon.bmp", "edll-default.ini", "fukidasi.bmp", "sdk", "version.txt"]
+SDK_FILES = ["sdk/", "sdk/README.md", "sdk/include/", "sdk/include/mokuna_plugin.h", "sdk/sample/",
+             "sdk/sample/CMakeLists.txt", "sdk/sample/break.c"]
 
 # A prefix made for this script and removed with it; no menu entries leak into the user's desktop.
 _scratch = tempfile.mkdtemp(prefix="mokuna-package-")
@@ -111,10 +113,11 @@ def expect_character(app):
 def every_binary_carries_the_version():
     with zipfile.ZipFile(ZIP) as z:
         names = z.namelist()
-        assert names == ["Mokuna/"] + [f"Mokuna/{f}" for f in sorted(PROGRAM_FILES)], names
+        expected = ["Mokuna/"] + [f"Mokuna/{f}" for f in PROGRAM_FILES if f != "sdk"] + [f"Mokuna/{f}" for f in SDK_FILES]
+        assert names == sorted(expected), names
         folder = os.path.join(_scratch, "binaries")
         z.extractall(folder)
-    for name, kind in (("Mokuna.exe", "0x1"), ("Kavrel.dll", "0x2"), ("Fennick.dll", "0x2")):
+    for name, kind in (("Mokuna.exe", "0x1"), ("Kavrel.dll", "0x2"), ("Fennick.dll", "0x2"), ("Yotei.dll", "0x2")):
         rc = subprocess.run(["x86_64-w64-mingw32-windres", "-i", os.path.join(folder, "Mokuna", name), "-O", "rc"],
                             capture_output=True, text=True, check=True).stdout
         values = dict(re.findall(r'VALUE "(\w+)", L?"([^"]*)"', rc))
@@ -136,9 +139,20 @@ def unpacked_zip_starts_with_the_character():
     with e2elib.Display() as display, e2elib.Mokuna(program, display) as app:
         expect_character(app)
         display.save_png(e2elib.artifact("package-zip.png"))
+        # A first start lists the plug-ins that came with it: 拡張DLL > Yotei, the third item, opens its page.
+        _, _, x, y, w, h = app.main_window
+        display.click(x + w // 2, y + h // 2, 3)
+        time.sleep(0.7)
+        display.key("Down", "Down", "Down", "Right", "Down", "Down", "Return")
+        page = display.find_window(name="予定の設定", timeout=30)
+        assert page, "拡張DLL > Yotei did not open the reminders page"
+        time.sleep(1.0)
+        display.click(page[2] + 196 + 37, page[3] + 312 + 12)  # キャンセル
+        assert e2elib.wait_for(lambda: not display.find_window(name="予定の設定", timeout=0.5), 10)
         app.close_by_menu()
         assert app.wait_exit(30)
-    assert os.path.exists(os.path.join(program, "edll.ini"))
+    with open(os.path.join(program, "edll.ini"), "rb") as f:
+        assert f.read().endswith(b"[DLLlist]\r\nKavrel\r\nFennick\r\nYotei\r\n")
 
 
 class FromShortcut(e2elib.Mokuna):
@@ -190,6 +204,8 @@ def installer_installs_updates_and_removes():
             assert app.wait_exit(30)
         wine_idle()
         assert "edll.ini" not in os.listdir(elsewhere)
+        with open(os.path.join(installed, "edll.ini"), "rb") as f:
+            assert f.read().endswith(b"[DLLlist]\r\nKavrel\r\nFennick\r\nYotei\r\n")  # the release's list
 
         # The user's settings, outline and own picture survive an update.
         kept = {"edll.ini": b"MokunaImage=mine.bmp\r\nTop=10\r\n[DLLlist]\r\nFennick\r\n",
