@@ -474,6 +474,7 @@ std::string RunPropertyPage(ModuleState& state) {
     EpopSettings settings = form.Settings();
     if (modal_result == mrOk) {
       ForgetStateOnProtocolChange(form.LoadedProtocol(), settings, state);
+      form.File().KeepUnreadPassword(settings);
       password_kept = ProtectPassword(settings, DpapiProtector());
     } else {
       settings.MailProtocol = form.LoadedProtocol();  // the recheck repeats what the last check saw

@@ -268,6 +268,13 @@ std::string EpopFile::Save(const EpopSettings& settings, const ModuleState& stat
   return config::JoinCrLf(out);
 }
 
+void EpopFile::KeepUnreadPassword(EpopSettings& settings) const {
+  if (!keep_ || !settings.Password.empty() ||
+      std::find(unreached_.begin(), unreached_.end(), std::string("Password")) == unreached_.end())
+    return;
+  if (std::optional<std::string> line = FileLine("Password")) settings.Password = line->substr(line->find('=') + 1);
+}
+
 bool OpenPassword(EpopSettings& settings, const SecretProtector& protector) {
   if (!settings.Password.empty() || settings.PasswordProtected.empty()) return true;
   const std::optional<std::string> blob = Base64Decode(settings.PasswordProtected);

@@ -138,6 +138,9 @@ class EpopFile {
   EpopLoadResult LoadFile(const std::string& path, EpopSettings& settings, ModuleState& state,
                           SoundPlayer* player);
   std::string Save(const EpopSettings& settings, const ModuleState& state) const;
+  // Before a save after a load error that never reached Password: the file's plain password goes into an
+  // empty Password, so the save keeps it (protected) instead of dropping it.
+  void KeepUnreadPassword(EpopSettings& settings) const;
 
  private:
   std::optional<std::string> FileLine(std::string_view key) const;

@@ -325,5 +325,20 @@ TEST(EpopFile, WriteAfterALoadErrorKeepsWhatTheLoadNeverTook) {
   }
 }
 
+// The plain password a load error left unread is kept protected, unless one was typed since.
+TEST(EpopFile, UnreadPlainPasswordIsKeptProtected) {
+  const testing::MarkingProtector protector;
+  for (const char* typed : {"", "new"}) {
+    EpopFile file;
+    EpopSettings settings;
+    ModuleState state;
+    file.Load("MailProtocol=2\r\nPassword=p=w\r\n", settings, state, nullptr);
+    settings.Password = typed;
+    file.KeepUnreadPassword(settings);
+    ASSERT_TRUE(ProtectPassword(settings, protector));
+    EXPECT_EQ(settings.PasswordProtected, Base64Encode(std::string("M:") + (*typed ? typed : "p=w"))) << typed;
+  }
+}
+
 }  // namespace
 }  // namespace fennick

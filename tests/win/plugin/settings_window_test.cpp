@@ -568,8 +568,13 @@ TEST_F(SettingsWindow, OkAfterALoadErrorKeepsTheLinesTheLoadNeverReached) {
   ASSERT_TRUE(fileio::WriteFileAtomic("epop.ini", "MailProtocol=2\r\nAccount=bob\r\nPassword=pw\r\nNote=x\r\n"));
   RunPage([&](HWND w) { Click(w, kIdButton2); });
   ASSERT_EQ(1u, errors_.size());
-  std::string want = kDefaultFile + "Note=x\r\n";  // but never the password in plain text
-  EXPECT_EQ(want.insert(want.find("Account=") + 8, "bob"), ReadAll("epop.ini"));
+  std::string want = kDefaultFile;  // the password kept, but never in plain text
+  want.insert(want.find("Account=") + 8, "bob");
+  const std::string written = ReadAll("epop.ini"), blob_key = "PasswordProtected=";
+  ASSERT_EQ(want + blob_key, written.substr(0, want.size() + blob_key.size()));
+  ASSERT_EQ("\r\nNote=x\r\n", written.substr(written.size() - 10));
+  const auto blob = Base64Decode(written.substr(want.size() + blob_key.size(), written.size() - 10 - want.size() - blob_key.size()));
+  EXPECT_EQ("pw", DpapiProtector().Unprotect(blob.value_or("")));
 }
 
 TEST_F(SettingsWindow, SoundTheDeviceCannotOpenIsReportedInItsWords) {
