@@ -138,9 +138,10 @@ class TCoolForm {
   // leaves the frame out. The caller owns the result; nullptr when the frame is not of the picture's size
   // or cannot be read.
   HBITMAP ShownLikePicture(HBITMAP frame) const;
-  // Painted in place of the picture until SetFrame(nullptr); not owned, and of the shown size. A change
-  // repaints the window (double-buffered, nothing erased).
-  void SetFrame(HBITMAP shown);
+  // Painted in place of the picture until SetFrame(nullptr); not owned, and of the shown size. changed:
+  // where it differs from the picture (nullptr: anywhere). A change repaints only where the old or the new
+  // frame differs from the picture (double-buffered, nothing erased), so a blink costs an eye's pixels.
+  void SetFrame(HBITMAP shown, const RECT* changed = nullptr);
 
   // --- Mask -------------------------------------------------------------------------------------------
   // Reads a mask file and cuts the parent window to it. False, with mask and outline unchanged, when the
@@ -177,7 +178,7 @@ class TCoolForm {
   bool HandleParentMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   // Paints the control (picture at the top-left, the rest of the client area in the button face colour,
   // then OnPaint) into dc.
-  void Paint(HDC dc);
+  void Paint(HDC dc, const RECT* area = nullptr);  // area: the part to paint (nullptr: the whole client area)
 
  private:
   enum class PictureKind { kNone, kBitmap, kIcon, kMetafile };
@@ -210,6 +211,7 @@ class TCoolForm {
   int dpi_ = 96;
   HBITMAP shown_ = nullptr;  // the picture at dpi_ (dpi_ != 96 only)
   HBITMAP frame_ = nullptr;  // shown instead of the picture (not owned)
+  RECT frame_changed_{};     // where frame_ differs from the picture
   std::string mask_bytes_;   // the last mask applied, within the window (the outline at 96)
 };
 

@@ -1,5 +1,6 @@
 #include "CharacterFrames.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -97,18 +98,38 @@ HBITMAP TCharacterFrames::BothFrame(HBITMAP picture) const {
 }
 
 void TCharacterFrames::Rebuild(const TCoolForm& picture) {
+  HBITMAP still = picture.ShownLikePicture(picture.PictureBitmap());
+  int w = 0, h = 0;
+  const std::vector<std::uint32_t> base = still && SizeOf(still, w, h) ? Pixels(still, w, h) : std::vector<std::uint32_t>{};
+  if (still) DeleteObject(still);
   for (int i = 0; i < kCount; ++i) {
     if (shown_[i]) DeleteObject(shown_[i]);
     shown_[i] = raw_[i] ? picture.ShownLikePicture(raw_[i]) : nullptr;
+    changed_[i] = {0, 0, 1 << 20, 1 << 20};  // unknown: anywhere
+    const std::vector<std::uint32_t> pixels = shown_[i] && !base.empty() ? Pixels(shown_[i], w, h) : base;
+    if (pixels.empty()) continue;
+    RECT box{w, h, 0, 0};
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        if ((pixels[static_cast<std::size_t>(y) * w + x] ^ base[static_cast<std::size_t>(y) * w + x]) & 0xFFFFFF)
+          box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
+                 std::max<LONG>(box.bottom, y + 1)};
+    changed_[i] = box.left < box.right ? box : RECT{};
   }
 }
 
-HBITMAP TCharacterFrames::Shown(CharacterFrame frame) const {
+int TCharacterFrames::Index(CharacterFrame frame) const {
   if (frame.eyes_closed && frame.mouth_open)
-    return shown_[kBoth] ? shown_[kBoth] : shown_[kTalk] ? shown_[kTalk] : shown_[kBlink];
-  if (frame.eyes_closed) return shown_[kBlink];
-  if (frame.mouth_open) return shown_[kTalk];
-  return nullptr;
+    return shown_[kBoth] ? kBoth : shown_[kTalk] ? kTalk : shown_[kBlink] ? kBlink : -1;
+  if (frame.eyes_closed) return shown_[kBlink] ? kBlink : -1;
+  if (frame.mouth_open) return shown_[kTalk] ? kTalk : -1;
+  return -1;
+}
+
+void TCharacterFrames::Show(TCoolForm& picture, CharacterFrame frame) const {
+  const int i = Index(frame);
+  if (i < 0) picture.SetFrame(nullptr);
+  else picture.SetFrame(shown_[i], &changed_[i]);
 }
 
 }  // namespace mokuna

@@ -28,16 +28,19 @@ class TCharacterFrames {
 
   // The frames again at the control's scale, after its SetDpi. The bitmaps Shown gave before are gone.
   void Rebuild(const TCoolForm& picture);
-  // What the control paints for frame: nullptr for the picture itself (or a frame the character lacks).
-  HBITMAP Shown(CharacterFrame frame) const;
+  // Has the control paint frame (the picture itself for none, or for a frame the character lacks),
+  // repainting only where the frames differ.
+  void Show(TCoolForm& picture, CharacterFrame frame) const;
 
  private:
   enum { kBlink, kTalk, kBoth, kCount };  // kBoth: eyes closed while the mouth is open
   void Clear();
   HBITMAP BothFrame(HBITMAP picture) const;
+  int Index(CharacterFrame frame) const;  // into shown_, -1 for the picture
 
   HBITMAP raw_[kCount] = {};    // as read (kBoth made from the other two), at the picture's own size
   HBITMAP shown_[kCount] = {};  // at the control's scale, kept to its outline
+  RECT changed_[kCount] = {};   // where each shown frame differs from the shown picture
 };
 
 }  // namespace mokuna

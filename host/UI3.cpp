@@ -218,7 +218,7 @@ void TForm3::SetAnimationVisible(bool visible) {
 
 void TForm3::StepAnimation() {
   const std::int64_t now = CurrentClock().TickMs();
-  CoolForm1.SetFrame(Frames.Shown(Animation.At(now)));
+  Frames.Show(CoolForm1, Animation.At(now));
   const std::optional<std::int64_t> next = Animation.NextChange();
   if (next) AnimationTimer.Restart(static_cast<int>(std::clamp<std::int64_t>(*next - now, 1, 60000)));
   else AnimationTimer.SetEnabled(false);

@@ -444,15 +444,23 @@ TEST_F(CharacterWindow, ScaleChangeResizesTheCharacterAndPlacesTheBalloon) {
   form.Serifu.SetBalloon(nullptr);
 }
 
-// The client area's pixels (0x00RRGGBB) as the character's paint draws them: the frame in place, or the picture.
-std::vector<std::uint32_t> Painted(const TForm3& form) {
+// The client area's pixels (0x00RRGGBB) as the character's paint draws them (the frame in place, or the
+// picture), or with on_screen as the window shows them once its repaints are done.
+std::vector<std::uint32_t> Painted(const TForm3& form, bool on_screen = false) {
   RECT c{};
   GetClientRect(form.Handle(), &c);
   BITMAPINFO bmi{{sizeof(BITMAPINFOHEADER), c.right, -c.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
   std::uint32_t* bits = nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
-  SendMessageW(form.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  if (on_screen) {
+    WaitUntil([&] { return !GetUpdateRect(form.Handle(), nullptr, FALSE); }, 5000);
+    HDC window = GetDC(form.Handle());
+    BitBlt(dc, 0, 0, c.right, c.bottom, window, 0, 0, SRCCOPY);
+    ReleaseDC(form.Handle(), window);
+  } else {
+    SendMessageW(form.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  }
   std::vector<std::uint32_t> out(bits, bits + c.right * c.bottom);
   DeleteObject(SelectObject(dc, old));
   DeleteDC(dc);
@@ -502,10 +510,13 @@ TEST_F(CharacterWindow, FramesKeepToTheOutlineAndTheMouthMovesAsALineEnters) {
     HRGN outline = CreateRectRgn(0, 0, 0, 0);
     ASSERT_NE(GetWindowRgn(form.Handle(), outline), ERROR);
     const int width = Scale(117, c.dpi);  // the client area (the picture + 1)
-    const auto shows = [&](CharacterFrame frame, Kind kind) {  // checks each pixel against what kind makes of it
-      form.CoolForm1.SetFrame(form.Frames.Shown(frame));
-      const std::vector<std::uint32_t> shot = Painted(form);
+    // each pixel against what kind makes of it, and inside the outline the window shows it
+    const auto shows = [&](CharacterFrame frame, Kind kind) {
+      form.Frames.Show(form.CoolForm1, frame);
+      const std::vector<std::uint32_t> shot = Painted(form), seen = Painted(form, true);
       for (int i = 0, x = 0, y = 0; i < static_cast<int>(shot.size()); x = ++i % width, y = i / width) {
+        if (seen[i] != shot[i] && PtInRegion(outline, x, y))
+          return ADD_FAILURE() << x << "," << y << " shows " << std::hex << seen[i] << " for " << shot[i], shot;
         const bool in = (kind == kInverted || kind == kGreen) && PtInRegion(outline, x, y) &&
                         x < Scale(116, c.dpi) && y < Scale(102, c.dpi);
         const std::uint32_t want = !in ? still[i] : kind == kGreen ? 0x00FF00 : ~still[i] & 0xFFFFFF;
@@ -517,8 +528,8 @@ TEST_F(CharacterWindow, FramesKeepToTheOutlineAndTheMouthMovesAsALineEnters) {
     };
     const auto blinking = shows({true, false}, on ? c.blink : kNone), talking = shows({false, true}, on ? c.talk : kNone);
     const auto both = shows({true, true}, blinks && talks ? kInverted : talks ? kGreen : on ? c.blink : kNone);
+    shows({false, false}, kNone);
     DeleteObject(outline);
-    form.CoolForm1.SetFrame(nullptr);
     form.AddSerifu("hello");  // 5 characters: 400 ms of talking
     ASSERT_TRUE(WaitUntil([&] { return !form.Serifu.Queue().FukidasiLines().empty(); }, 5000));
     const auto entering = Painted(form);
