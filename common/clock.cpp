@@ -7,6 +7,16 @@
 
 namespace mokuna {
 
+std::tm LocalCalendar(std::time_t seconds) {
+  std::tm tm{};
+#ifdef _WIN32
+  localtime_s(&tm, &seconds);
+#else
+  localtime_r(&seconds, &tm);
+#endif
+  return tm;
+}
+
 namespace {
 
 // Days from 1 January of year 0 (proleptic Gregorian) to the given date; the classic civil-days formula.

@@ -42,70 +42,51 @@ constexpr char kPortErrorCaption[] = "Error";
 constexpr char kPortErrorText[] =
     "ポートには 1 から 65535 までの数を入れてください．\r\n空にすると暗号化に合ったポートを使います．";
 
-enum Kind { kLabel, kEdit, kPassword, kButton, kCheckBox, kGroup, kRadioFirst, kRadio, kDropDown };
+using Kind = mokuna::ControlKind;
 constexpr int kFieldHeight = 20;     // the edit fields, and the drop-downs' closed boxes beside them
 constexpr int kDropDownRoom = 120;  // below a drop-down's closed box, for the opened list
-
-// Class and styles of each kind, in the order of Kind. No clipping among the controls: the group box must let
-// its radio buttons show through.
-struct KindStyle {
-  const wchar_t* window_class;
-  DWORD style, ex_style;
-};
-constexpr KindStyle kKinds[] = {
-    {L"STATIC", SS_LEFT | SS_NOPREFIX, 0},
-    {L"EDIT", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
-    {L"EDIT", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE},
-    {L"BUTTON", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
-    {L"BUTTON", WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0},
-    {L"BUTTON", BS_GROUPBOX, 0},
-    {L"BUTTON", WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 0},
-    {L"BUTTON", BS_AUTORADIOBUTTON, 0},
-    {L"COMBOBOX", WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST, 0},
-};
 
 // A row of the control table. x, y: client pixels, or Panel1's with in_panel; w = 0 sizes a label to its
 // text; h of a drop-down is its closed height.
 constexpr mokuna::ControlSpec Row(int id, Kind kind, const char* text, int x, int y, int w, int h, bool in_panel) {
-  const KindStyle& k = kKinds[kind];
-  return {id, k.window_class, text, WS_VISIBLE | k.style, k.ex_style, x + (in_panel ? kPanel1.left : 0),
-          y + (in_panel ? kPanel1.top : 0), w, kind == kDropDown ? h + kDropDownRoom : h, 0};
+  return mokuna::ControlRow(id, kind, text, x + (in_panel ? kPanel1.left : 0), y + (in_panel ? kPanel1.top : 0), w,
+                            kind == Kind::kDropDown ? h + kDropDownRoom : h);
 }
 
 // In tab order: creation order is the order Tab walks. Labels take no focus and come first.
 const mokuna::ControlSpec kControls[] = {
-    Row(kIdLabel1, kLabel, "分おき", 237, 57, 0, 0, false),
-    Row(kIdLabel2, kLabel, "POPアカウント", 3, 82, 0, 0, false),
-    Row(kIdLabel3, kLabel, "POPパスワード", 2, 106, 0, 0, false),
-    Row(kIdLabel9, kLabel, "プロバイダ", 8, 13, 0, 0, true),
-    Row(kIdLabel4, kLabel, "POPサーバ", 8, 13 + kBelowPreset, 0, 0, true),
-    Row(kIdLabel8, kLabel, "受信方式", 12, 13 + kBelowPreset + 24, 0, 0, true),
-    Row(kIdLabel5, kLabel, "プロトコル", 12, 35 + kBelowProtocol, 0, 0, true),
-    Row(kIdLabel6, kLabel, "暗号化", 12, 64 + kBelowProtocol, 0, 0, true),
-    Row(kIdLabel7, kLabel, "ポート", 178, 64 + kBelowProtocol, 0, 0, true),
-    Row(kIdEdit1, kEdit, "", 80, 78, 193, 20, false),
-    Row(kIdEdit2, kPassword, "", 80, 102, 193, 20, false),
+    Row(kIdLabel1, Kind::kLabel, "分おき", 237, 57, 0, 0, false),
+    Row(kIdLabel2, Kind::kLabel, "POPアカウント", 3, 82, 0, 0, false),
+    Row(kIdLabel3, Kind::kLabel, "POPパスワード", 2, 106, 0, 0, false),
+    Row(kIdLabel9, Kind::kLabel, "プロバイダ", 8, 13, 0, 0, true),
+    Row(kIdLabel4, Kind::kLabel, "POPサーバ", 8, 13 + kBelowPreset, 0, 0, true),
+    Row(kIdLabel8, Kind::kLabel, "受信方式", 12, 13 + kBelowPreset + 24, 0, 0, true),
+    Row(kIdLabel5, Kind::kLabel, "プロトコル", 12, 35 + kBelowProtocol, 0, 0, true),
+    Row(kIdLabel6, Kind::kLabel, "暗号化", 12, 64 + kBelowProtocol, 0, 0, true),
+    Row(kIdLabel7, Kind::kLabel, "ポート", 178, 64 + kBelowProtocol, 0, 0, true),
+    Row(kIdEdit1, Kind::kEdit, "", 80, 78, 193, 20, false),
+    Row(kIdEdit2, Kind::kPassword, "", 80, 102, 193, 20, false),
     // The provider row: a preset fills the rows under it.
-    Row(kIdComboBox3, kDropDown, "", 72, 8, 193, kFieldHeight, true),
-    Row(kIdEdit3, kEdit, "127.0.0.1", 72, 8 + kBelowPreset, 193, 20, true),
+    Row(kIdComboBox3, Kind::kDropDown, "", 72, 8, 193, kFieldHeight, true),
+    Row(kIdEdit3, Kind::kEdit, "127.0.0.1", 72, 8 + kBelowPreset, 193, 20, true),
     // The protocol row, as wide as the security's drop-down.
-    Row(kIdComboBox2, kDropDown, "", 72, 8 + kBelowPreset + 24, 96, kFieldHeight, true),
-    Row(kIdRadioGroup1, kGroup, "", 72, 23 + kBelowProtocol, 193, 33, true),
+    Row(kIdComboBox2, Kind::kDropDown, "", 72, 8 + kBelowPreset + 24, 96, kFieldHeight, true),
+    Row(kIdRadioGroup1, Kind::kGroup, "", 72, 23 + kBelowProtocol, 193, 33, true),
     // The two items of RadioGroup1 in two columns of (193 - 10) / 2 pixels.
-    Row(kIdRadioPop, kRadioFirst, "POP", 72 + 8, 23 + 12 + kBelowProtocol, 85, 16, true),
-    Row(kIdRadioApop, kRadio, "APOP", 72 + 8 + 91, 23 + 12 + kBelowProtocol, 85, 16, true),
+    Row(kIdRadioPop, Kind::kRadioFirst, "POP", 72 + 8, 23 + 12 + kBelowProtocol, 85, 16, true),
+    Row(kIdRadioApop, Kind::kRadio, "APOP", 72 + 8 + 91, 23 + 12 + kBelowProtocol, 85, 16, true),
     // The connection's row: the drop-down under the protocol's left edge, the port ending with Edit3.
-    Row(kIdComboBox1, kDropDown, "", 72, 59 + kBelowProtocol, 96, kFieldHeight, true),
-    Row(kIdEdit4, kEdit, "", 214, 59 + kBelowProtocol, 51, 20, true),
-    Row(kIdButton1, kButton, "キャンセル", 136, 233 + kBelowPanel1, 75, 25, false),
-    Row(kIdButton2, kButton, "OK", 214, 233 + kBelowPanel1, 75, 25, false),
-    Row(kIdCheckBox1, kCheckBox, "メールチェックする", 32, 54, 121, 17, false),
-    Row(kIdEdit5, kEdit, "0", 176, 54, 57, 20, false),
-    Row(kIdCheckBox2, kCheckBox, "音を出す", 32, 188 + kBelowPanel1, 73, 17, false),
-    Row(kIdCheckBox3, kCheckBox, "差出人と件名も知らせる", 120, 188 + kBelowPanel1, 160, 17, false),
-    Row(kIdEdit6, kEdit, "", 80, 206 + kBelowPanel1, 169, 20, false),
-    Row(kIdButton3, kButton, "参照", 250, 206 + kBelowPanel1, 40, 19, false),
-    Row(kIdButton4, kButton, "直前の受信を再確認", 79, 4, 132, 45, false),
+    Row(kIdComboBox1, Kind::kDropDown, "", 72, 59 + kBelowProtocol, 96, kFieldHeight, true),
+    Row(kIdEdit4, Kind::kEdit, "", 214, 59 + kBelowProtocol, 51, 20, true),
+    Row(kIdButton1, Kind::kButton, "キャンセル", 136, 233 + kBelowPanel1, 75, 25, false),
+    Row(kIdButton2, Kind::kButton, "OK", 214, 233 + kBelowPanel1, 75, 25, false),
+    Row(kIdCheckBox1, Kind::kCheckBox, "メールチェックする", 32, 54, 121, 17, false),
+    Row(kIdEdit5, Kind::kEdit, "0", 176, 54, 57, 20, false),
+    Row(kIdCheckBox2, Kind::kCheckBox, "音を出す", 32, 188 + kBelowPanel1, 73, 17, false),
+    Row(kIdCheckBox3, Kind::kCheckBox, "差出人と件名も知らせる", 120, 188 + kBelowPanel1, 160, 17, false),
+    Row(kIdEdit6, Kind::kEdit, "", 80, 206 + kBelowPanel1, 169, 20, false),
+    Row(kIdButton3, Kind::kButton, "参照", 250, 206 + kBelowPanel1, 40, 19, false),
+    Row(kIdButton4, Kind::kButton, "直前の受信を再確認", 79, 4, 132, 45, false),
 };
 
 std::vector<const char*> DropDownItems(int id) {
@@ -224,7 +205,7 @@ int TForm1::ShowModal() {
 
 void TForm1::CreateControls() {
   dpi_ = mokuna::DpiOf(hwnd_);
-  font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", mokuna::Scale(12, dpi_));
+  font_ = mokuna::CreatePageFont(dpi_);
   mokuna::CreateControls(hwnd_, kControls, std::size(kControls), font_);
   for (int id : {kIdComboBox3, kIdComboBox2, kIdComboBox1}) {
     HWND control = Item(id);
@@ -273,12 +254,8 @@ void TForm1::FitDropDowns() {
 
 // Moved onto a monitor of another scale: the suggested frame, a font for the new DPI, every control again.
 void TForm1::DpiChanged(WPARAM wp, LPARAM lp) {
-  dpi_ = mokuna::TakeSuggestedRect(hwnd_, wp, lp);
-  HFONT old = font_;
-  font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", mokuna::Scale(12, dpi_));
-  mokuna::PlaceControls(hwnd_, kControls, std::size(kControls), font_, dpi_);
+  dpi_ = mokuna::RescalePage(hwnd_, wp, lp, kControls, std::size(kControls), font_);
   FitDropDowns();
-  if (old) DeleteObject(old);
 }
 
 // Tab enters the protocol group at the marked item (the first when none is marked).

@@ -73,11 +73,7 @@ LRESULT TimetablePage::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_DPICHANGED: {
-      dpi_ = mokuna::TakeSuggestedRect(hwnd_, wp, lp);
-      HFONT old = font_;
-      font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", mokuna::Scale(12, dpi_));
-      mokuna::PlaceControls(hwnd_, kControls, std::size(kControls), font_, dpi_);
-      if (old) DeleteObject(old);
+      dpi_ = mokuna::RescalePage(hwnd_, wp, lp, kControls, std::size(kControls), font_);
       Refresh();  // the scroll range follows the font
       return 0;
     }
@@ -93,7 +89,7 @@ LRESULT TimetablePage::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TimetablePage::OnCreate() {
   dpi_ = mokuna::DpiOf(hwnd_);
-  font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", mokuna::Scale(12, dpi_));
+  font_ = mokuna::CreatePageFont(dpi_);
   mokuna::CreateControls(hwnd_, kControls, std::size(kControls), font_);
   label_ = GetDlgItem(hwnd_, kLabelId);
   list_ = GetDlgItem(hwnd_, kListId);

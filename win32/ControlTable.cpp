@@ -1,6 +1,7 @@
 #include "ControlTable.h"
 
 #include "Dpi.h"
+#include "JapaneseFont.h"
 #include "SystemFunction.h"
 #include "win_text.h"
 
@@ -72,6 +73,17 @@ int TakeSuggestedRect(HWND window, WPARAM wp, LPARAM lp) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
   const int dpi = HIWORD(wp);
   return dpi > 0 ? dpi : DpiOf(window);
+}
+
+HFONT CreatePageFont(int dpi) { return CreatePixelFont(L"ＭＳ Ｐゴシック", Scale(12, dpi)); }
+
+int RescalePage(HWND window, WPARAM wp, LPARAM lp, const ControlSpec* table, std::size_t count, HFONT& font) {
+  const int dpi = TakeSuggestedRect(window, wp, lp);
+  HFONT old = font;
+  font = CreatePageFont(dpi);
+  PlaceControls(window, table, count, font, dpi);
+  if (old) DeleteObject(old);
+  return dpi;
 }
 
 SIZE FrameSize(int client_w, int client_h, DWORD style, DWORD ex_style, int dpi) {

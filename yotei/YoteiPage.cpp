@@ -19,56 +19,40 @@ constexpr int kClientWidth = 360;
 constexpr int kClientHeight = 345;
 constexpr int kOk = 1, kCancel = 2;
 const char* const kRepeatNames[] = {"日付を指定", "毎日", "平日", "曜日を選ぶ", "毎月"};
-const char* const kDayNames[] = {"日", "月", "火", "水", "木", "金", "土"};
+constexpr const char* kDayNames[] = {"日", "月", "火", "水", "木", "金", "土"};
 constexpr char kBadFields[] =
     "予定を読み取れません．\r\n日付は 2026-12-24，毎月の日は 1 から 31，時刻は 9:00 の形で入れ，"
     "内容は 100 文字までにしてください．曜日を選ぶときは一つ以上に印を付けてください．";
 
-enum Kind { kLabel, kEdit, kButton, kCheckBox, kList, kDropDown };
-struct KindStyle {
-  const wchar_t* window_class;
-  DWORD style, ex_style;
-};
-constexpr KindStyle kKinds[] = {
-    {L"STATIC", SS_LEFT | SS_NOPREFIX, 0},
-    {L"EDIT", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
-    {L"BUTTON", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, 0},
-    {L"BUTTON", WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, 0},
-    {L"LISTBOX", WS_TABSTOP | WS_GROUP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE},
-    {L"COMBOBOX", WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST, 0},
-};
-
+using Kind = mokuna::ControlKind;
 // x, y, w, h in 96-DPI client pixels; w = 0 sizes a label to its text; a drop-down's h is its opened height.
 constexpr mokuna::ControlSpec Row(int id, Kind kind, const char* text, int x, int y, int w, int h) {
-  return {id, kKinds[kind].window_class, text, WS_VISIBLE | kKinds[kind].style, kKinds[kind].ex_style, x, y, w, h, 0};
+  return mokuna::ControlRow(id, kind, text, x, y, w, h);
 }
 
 constexpr int kDayX = 72, kDayStep = 40;
+constexpr mokuna::ControlSpec DayRow(int day) {  // 0 Sunday
+  return Row(kIdSunday + day, Kind::kCheckBox, kDayNames[day], kDayX + day * kDayStep, 187, 36, 17);
+}
 // In tab order; labels take no focus and come first.
 const mokuna::ControlSpec kControls[] = {
-    Row(kIdListLabel, kLabel, "予定", 8, 8, 0, 0),
-    Row(kIdRepeatLabel, kLabel, "くり返し", 8, 164, 0, 0),
-    Row(kIdDateLabel, kLabel, "日付", 204, 164, 32, 14),
-    Row(kIdTimeLabel, kLabel, "時刻", 8, 214, 0, 0),
-    Row(kIdTextLabel, kLabel, "内容", 8, 240, 0, 0),
-    Row(kIdList, kList, "", 8, 24, 344, 124),
-    Row(kIdRepeat, kDropDown, "", 72, 160, 120, 140),
-    Row(kIdDate, kEdit, "", 240, 160, 112, 20),
-    Row(kIdSunday + 0, kCheckBox, kDayNames[0], kDayX + 0 * kDayStep, 187, 36, 17),
-    Row(kIdSunday + 1, kCheckBox, kDayNames[1], kDayX + 1 * kDayStep, 187, 36, 17),
-    Row(kIdSunday + 2, kCheckBox, kDayNames[2], kDayX + 2 * kDayStep, 187, 36, 17),
-    Row(kIdSunday + 3, kCheckBox, kDayNames[3], kDayX + 3 * kDayStep, 187, 36, 17),
-    Row(kIdSunday + 4, kCheckBox, kDayNames[4], kDayX + 4 * kDayStep, 187, 36, 17),
-    Row(kIdSunday + 5, kCheckBox, kDayNames[5], kDayX + 5 * kDayStep, 187, 36, 17),
-    Row(kIdSunday + 6, kCheckBox, kDayNames[6], kDayX + 6 * kDayStep, 187, 36, 17),
-    Row(kIdTime, kEdit, "", 72, 210, 56, 20),
-    Row(kIdText, kEdit, "", 72, 236, 280, 20),
-    Row(kIdAdd, kButton, "追加", 72, 264, 75, 25),
-    Row(kIdChange, kButton, "変更", 152, 264, 75, 25),
-    Row(kIdDelete, kButton, "削除", 232, 264, 75, 25),
-    Row(kIdChime, kCheckBox, "毎正時に時刻を知らせる", 8, 316, 180, 17),
-    Row(kIdCancel, kButton, "キャンセル", 196, 312, 75, 25),
-    Row(kIdOk, kButton, "OK", 277, 312, 75, 25),
+    Row(kIdListLabel, Kind::kLabel, "予定", 8, 8, 0, 0),
+    Row(kIdRepeatLabel, Kind::kLabel, "くり返し", 8, 164, 0, 0),
+    Row(kIdDateLabel, Kind::kLabel, "日付", 204, 164, 32, 14),
+    Row(kIdTimeLabel, Kind::kLabel, "時刻", 8, 214, 0, 0),
+    Row(kIdTextLabel, Kind::kLabel, "内容", 8, 240, 0, 0),
+    Row(kIdList, Kind::kList, "", 8, 24, 344, 124),
+    Row(kIdRepeat, Kind::kDropDown, "", 72, 160, 120, 140),
+    Row(kIdDate, Kind::kEdit, "", 240, 160, 112, 20),
+    DayRow(0), DayRow(1), DayRow(2), DayRow(3), DayRow(4), DayRow(5), DayRow(6),
+    Row(kIdTime, Kind::kEdit, "", 72, 210, 56, 20),
+    Row(kIdText, Kind::kEdit, "", 72, 236, 280, 20),
+    Row(kIdAdd, Kind::kButton, "追加", 72, 264, 75, 25),
+    Row(kIdChange, Kind::kButton, "変更", 152, 264, 75, 25),
+    Row(kIdDelete, Kind::kButton, "削除", 232, 264, 75, 25),
+    Row(kIdChime, Kind::kCheckBox, "毎正時に時刻を知らせる", 8, 316, 180, 17),
+    Row(kIdCancel, Kind::kButton, "キャンセル", 196, 312, 75, 25),
+    Row(kIdOk, Kind::kButton, "OK", 277, 312, 75, 25),
 };
 
 std::string TodayText() { return FormatMinute(MinuteOf(mokuna::CurrentClock().Now())).substr(0, 10); }
@@ -119,7 +103,7 @@ bool SettingsPage::ShowModal() {
 
 void SettingsPage::CreateControls() {
   dpi_ = mokuna::DpiOf(hwnd_);
-  font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", mokuna::Scale(12, dpi_));
+  font_ = mokuna::CreatePageFont(dpi_);
   mokuna::CreateControls(hwnd_, kControls, std::size(kControls), font_);
   for (const char* name : kRepeatNames)
     SendMessageW(Item(kIdRepeat), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mokuna::WidenSjis(name).c_str()));
@@ -241,11 +225,7 @@ LRESULT SettingsPage::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_DPICHANGED: {
       // Moved onto a monitor of another scale: the suggested frame, a font for the new DPI, every control again.
-      dpi_ = mokuna::TakeSuggestedRect(hwnd_, wp, lp);
-      HFONT old = font_;
-      font_ = mokuna::CreatePixelFont(L"ＭＳ Ｐゴシック", mokuna::Scale(12, dpi_));
-      mokuna::PlaceControls(hwnd_, kControls, std::size(kControls), font_, dpi_);
-      if (old) DeleteObject(old);
+      dpi_ = mokuna::RescalePage(hwnd_, wp, lp, kControls, std::size(kControls), font_);
       return 0;
     }
     case WM_CLOSE:
