@@ -61,7 +61,8 @@ def _sign(*args, cwd, out):
 class Authority:
     """A certificate authority of its own, issuing server certificates (P-256 keys, SHA-256)."""
 
-    def __init__(self, name="Fennick Test CA"):
+    def __init__(self, name="Fennick Test CA", parent=None):
+        """parent: the authority that signs this one as an intermediate; none, a root of its own."""
         # A name of its own: an authority of an earlier test with the same name and another key, still in a
         # store, could otherwise be taken for this one's issuer.
         name = f"{name} {uuid.uuid4().hex[:12]}"
@@ -94,25 +95,34 @@ commonName = supplied
                     "subjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid:always\n")
         _openssl("req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
                  "-keyout", self.key, "-out", "ca.csr", "-subj", f"/CN={name}", cwd=self.folder)
-        _sign("-batch", "-selfsign", "-notext", "-config", "ca.cnf", "-keyfile", self.key, "-in", "ca.csr",
-              "-extfile", "ca.ext", "-startdate", _utc(days=-1), "-enddate", _utc(days=3650), cwd=self.folder,
-              out=self.certificate)
+        signer = ["-config", os.path.join(parent.folder, "ca.cnf")] if parent else \
+            ["-selfsign", "-config", "ca.cnf", "-keyfile", self.key]
+        _sign("-batch", "-notext", *signer, "-in", "ca.csr", "-extfile", "ca.ext", "-startdate", _utc(days=-1),
+              "-enddate", _utc(days=3650), cwd=self.folder, out=self.certificate)
         self.issued = 0
 
-    def issue(self, host, start=None, end=None):
+    def issue(self, host, start=None, end=None, issuer_url=None):
         """A server certificate for host (its DNS name), valid from a day back for 30 days unless start and end
-        (YYYYMMDDHHMMSSZ) say otherwise; returns (certificate file, key file)."""
+        (YYYYMMDDHHMMSSZ) say otherwise, naming issuer_url as where its issuer's certificate can be fetched;
+        returns (certificate file, key file)."""
         self.issued += 1
         base = os.path.join(self.folder, f"server{self.issued}")
         with open(base + ".ext", "w") as f:
             f.write(f"basicConstraints = CA:FALSE\nkeyUsage = critical,digitalSignature\n"
                     f"extendedKeyUsage = serverAuth\nsubjectAltName = DNS:{host}\n")
+            if issuer_url:
+                f.write(f"authorityInfoAccess = caIssuers;URI:{issuer_url}\n")
         _openssl("req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
                  "-keyout", base + ".key", "-out", base + ".csr", "-subj", f"/CN={host}", cwd=self.folder)
         dates = ["-startdate", start or _utc(days=-1), "-enddate", end or _utc(days=30)]
         _sign("-batch", "-notext", "-config", os.path.join(self.folder, "ca.cnf"), "-in", base + ".csr",
               "-extfile", base + ".ext", *dates, cwd=self.folder, out=base + ".pem")
         return base + ".pem", base + ".key"
+
+    def der(self):
+        """The authority's own certificate, DER-encoded."""
+        return subprocess.run(["openssl", "x509", "-in", self.certificate, "-outform", "DER"], check=True,
+                              capture_output=True).stdout
 
     def remove(self):
         shutil.rmtree(self.folder, ignore_errors=True)

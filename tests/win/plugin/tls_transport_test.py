@@ -270,6 +270,31 @@ def close_at_once(conn, server):
         pass
 
 
+class IssuerSite:
+    """An HTTP listener on loopback that serves body to whoever asks and records each request's first line."""
+
+    def __init__(self, body):
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.url = f"http://127.0.0.1:{self.listener.getsockname()[1]}/issuer.cer"
+        self.requests = []
+        threading.Thread(target=self.serve, args=(body,), daemon=True).start()
+
+    def serve(self, body):
+        while True:
+            try:
+                conn, _ = self.listener.accept()
+            except OSError:
+                return  # stopped
+            with conn:
+                try:
+                    conn.settimeout(5)
+                    self.requests.append(conn.recv(4096).split(b"\r\n", 1)[0].decode("latin-1"))
+                    conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Type: application/pkix-cert\r\n"
+                                 b"Content-Length: %d\r\n\r\n" % len(body) + body)
+                except OSError:
+                    pass
+
+
 def run_probe(port, name, env):
     start = time.monotonic()
     out = subprocess.run([e2elib.WINE_RUN, PROBE, str(port), name, str(TIMEOUT_MS)], env=env, capture_output=True,
@@ -287,6 +312,8 @@ def run_probe(port, name, env):
 @suite.case
 def transport_against_loopback_servers():
     authority, stranger = tls_certs.Authority(), tls_certs.Authority("Stranger CA")
+    middle = tls_certs.Authority("Fennick Test Intermediate", parent=authority)
+    issuer_site = IssuerSite(middle.der())
     try:
         good = authority.issue("localhost")
         cases = [
@@ -309,6 +336,9 @@ def transport_against_loopback_servers():
              CANNOT_CONNECT, "", None),
             ("authority not trusted", stranger.issue("localhost"), "localhost", greet_and_wait, "Untrusted",
              CANNOT_CONNECT, "", "localhost"),
+            # the server leaves its intermediate out: nothing is fetched from the address the leaf names
+            ("intermediate left out, its address given", middle.issue("localhost", issuer_url=issuer_site.url),
+             "localhost", greet_and_wait, "Untrusted", CANNOT_CONNECT, "", "localhost"),
             ("expired certificate", authority.issue("localhost", "20200101000000Z", "20210101000000Z"), "localhost",
              greet_and_wait, "Untrusted", CANNOT_CONNECT, "", "localhost"),
             ("server without TLS 1.2 or newer", good + (ssl.TLSVersion.TLSv1_1,), "localhost", greet_and_wait,
@@ -352,10 +382,13 @@ def transport_against_loopback_servers():
                 print(f"{name}: {got['verdict']} in {got['ms']} ms (check {got['check']}), conversation {got['took']} ms, "
                       f"probe {got['seconds']:.1f} s",
                       flush=True)
+        if issuer_site.requests:
+            failures.append(f"the chain check fetched {issuer_site.requests}")
         assert not failures, "\n".join(failures)
     finally:
-        authority.remove()
-        stranger.remove()
+        issuer_site.listener.close()
+        for each in (authority, stranger, middle):
+            each.remove()
 
 
 suite.run()
