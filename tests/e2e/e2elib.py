@@ -23,7 +23,8 @@ Display: start()/stop() (or with), .env (environment with DISPLAY), grab() -> Sc
   paint_background() (main_window_geometry calls it: Wine's start paints the root black),
   click(x, y, button=1), open_menu(x, y) (a right click, then waits for the menu), double_click(x, y, gap=0.05),
   drag(x0, y0, x1, y1), key(*names), move(x, y),
-  visible_windows() -> [(id, name, x, y, w, h)], find_window(name=None, cls=None, timeout=10).
+  visible_windows() -> [(id, name, x, y, w, h)], find_window(name=None, cls=None, timeout=10),
+  settled(region, timeout, condition) -> the grab once region shows the same twice and condition holds.
 Mokuna(folder, display): start() (or with), proc (the Popen), main_window_geometry(timeout=60) -> (x, y, w, h)
   of the character window, message_box(timeout=30) -> window or None, dismiss_message_box(key=None: clicks
   the button of a one-button box; or a key name such as "Return" or "Escape"), close_by_menu(),
@@ -108,6 +109,10 @@ def default_files(with_plugin=True):
     return files
 
 
+def _pixels(rgb):
+    return (rgb[i:i + 3] for i in range(0, len(rgb), 3))
+
+
 class Screenshot:
     """The whole screen as RGB pixels."""
 
@@ -119,6 +124,11 @@ class Screenshot:
     def pixel(self, x, y):
         i = (y * self.width + x) * 3
         return tuple(self.data[i:i + 3])
+
+    def region(self, x, y, w, h):
+        """The RGB bytes of the rectangle (x, y, w, h), clipped to the screen, row after row."""
+        x0, y0, x1, y1 = max(x, 0), max(y, 0), min(x + w, self.width), min(y + h, self.height)
+        return b"".join(self.data[(row * self.width + x0) * 3:(row * self.width + x1) * 3] for row in range(y0, y1))
 
 
 class Display:
@@ -137,10 +147,11 @@ class Display:
                 continue
             proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", f"{self.size}x24", "-nolisten", "tcp"],
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{n}") or proc.poll() is not None, 10)
-            # Another test may have taken the same number a moment earlier: that Xvfb then exits.
-            time.sleep(0.2)
-            if proc.poll() is None and os.path.exists(f"/tmp/.X11-unix/X{n}"):
+            # Another test may have taken the same number a moment earlier: that Xvfb then exits, and the lock
+            # names the other one.
+            ours = lambda: self._lock_holder(n) == proc.pid and os.path.exists(f"/tmp/.X11-unix/X{n}")  # noqa: E731
+            wait_for(lambda: ours() or proc.poll() is not None, 10)
+            if proc.poll() is None and ours():
                 self.proc, self.name = proc, f":{n}"
                 break
             if proc.poll() is None:
@@ -153,6 +164,26 @@ class Display:
         self.paint_background()
         subprocess.run([WINE_RUN, "--setup-only"], env=self.env, check=True)
         return self
+
+    @staticmethod
+    def _lock_holder(n):
+        try:
+            with open(f"/tmp/.X{n}-lock") as f:
+                return int(f.read().strip() or 0)
+        except (OSError, ValueError):
+            return None
+
+    def settled(self, region, timeout=10, condition=lambda shot: True):
+        """Waits (bounded) until region (x, y, w, h) of the screen shows the same in two grabs in a row and
+        condition(grab) holds; returns the last grab, or None when that never came."""
+        previous = [None]
+
+        def same_again():
+            shot = self.grab()
+            part = shot.region(*region)
+            steady, previous[0] = part == previous[0], part
+            return shot if steady and condition(shot) else None
+        return wait_for(same_again, timeout, 0.05)
 
     def paint_background(self):
         """Paints the root window in the background colour (Wine's start blacks it out)."""
@@ -277,8 +308,12 @@ class Mokuna:
         if not self.main_window:
             raise AssertionError("the character window did not appear")
         self.display.paint_background()
-        # Let the first paint finish before anyone looks at the screen.
-        time.sleep(0.5)
+        # The first paint finished before anyone looks at the screen: the window shows more than the background,
+        # the same twice in a row.
+        bg = bytes(self.display.background)
+        window = self.main_window[2:]
+        painted = lambda shot: any(p != bg for p in _pixels(shot.region(*window)))  # noqa: E731
+        self.display.settled(window, 10, painted)
         return self.main_window[2:]
 
     def message_box(self, timeout=30, caption="Oribel Mokuna"):
@@ -295,7 +330,7 @@ class Mokuna:
         else:
             # Without a window manager nobody gives the box the keyboard: take it there directly.
             self.display.xdotool("windowfocus", wid)
-            time.sleep(0.2)
+            wait_for(lambda: self.display.xdotool("getwindowfocus").strip() == wid, 5, 0.05)
             self.display.key(key)
         return box
 

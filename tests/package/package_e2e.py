@@ -11,7 +11,6 @@ import struct
 import subprocess
 import sys
 import tempfile
-import time
 import zipfile
 
 import e2elib
@@ -141,12 +140,11 @@ def unpacked_zip_starts_with_the_character():
         display.save_png(e2elib.artifact("package-zip.png"))
         # A first start lists the plug-ins that came with it: 拡張DLL > Yotei, the third item, opens its page.
         _, _, x, y, w, h = app.main_window
-        display.click(x + w // 2, y + h // 2, 3)
-        time.sleep(0.7)
+        assert display.open_menu(x + w // 2, y + h // 2), "no menu"
         display.key("Down", "Down", "Down", "Right", "Down", "Down", "Return")
         page = display.find_window(name="予定の設定", timeout=30)
         assert page, "拡張DLL > Yotei did not open the reminders page"
-        time.sleep(1.0)
+        display.settled(page[2:])
         display.click(page[2] + 196 + 37, page[3] + 312 + 12)  # キャンセル
         assert e2elib.wait_for(lambda: not display.find_window(name="予定の設定", timeout=0.5), 10)
         app.close_by_menu()
@@ -239,12 +237,13 @@ def installer_pages(display, env, language):
     try:
         window = display.find_window(timeout=60, cls=os.path.basename(SETUP).lower())
         assert window, "no installer window"
-        time.sleep(1)
+        shown = display.settled(window[2:])
         for page in ("welcome", "license", "components"):
             display.save_png(e2elib.artifact(f"installer-{language}-{page}.png"))
             display.xdotool("windowfocus", window[0])
             display.key("Return")
-            time.sleep(1)
+            before = shown.region(*window[2:]) if shown else None
+            shown = display.settled(window[2:], 10, lambda shot: shot.region(*window[2:]) != before)
         return window[1]
     finally:
         proc.kill()

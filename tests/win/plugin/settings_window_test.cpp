@@ -431,7 +431,9 @@ TEST_F(SettingsWindow, OkRefusesAPortThatIsNoPortAndWritesNothing) {
       Type(w, kIdEdit4, port);
       PostMessageW(Item(w, kIdButton2), BM_CLICK, 0, 0);  // the message box runs its own loop: do not wait on it
       boxes.push_back(AnswerPortErrorBox());
-      Sleep(100);
+      // Returns once the page's thread has finished the click and waits for messages again; fails at once if
+      // the page is gone.
+      SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
       still_open.push_back(IsWindow(w) && IsWindowVisible(w));
     }
     written_meanwhile = ReadAll("epop.ini");
@@ -684,14 +686,12 @@ TEST_F(SettingsWindow, FileAnotherProgramHoldsIsReportedAndNeverReplaced) {
     ASSERT_NE(INVALID_HANDLE_VALUE, hold);
     std::atomic<bool> returned{false}, seen{false};
     std::thread driver([&] {
-      while (!returned) {
-        if (HWND w = FindWindowW(L"FennickTForm1", nullptr); w && IsWindowVisible(w)) {
-          seen = true;
-          // OK would write; the recheck button shows whether the file was read.
-          SendMessageW(Item(w, c.readable ? kIdButton4 : kIdButton2), BM_CLICK, 0, 0);
-        }
-        Sleep(20);
-      }
+      HWND w = nullptr;
+      const auto shown = [&] { return (w = FindWindowW(L"FennickTForm1", nullptr)) && IsWindowVisible(w); };
+      if (!testsupport::WaitUntil([&] { return returned || shown(); }, 30000) || returned) return;
+      seen = true;
+      // OK would write; the recheck button shows whether the file was read.
+      SendMessageW(Item(w, c.readable ? kIdButton4 : kIdButton2), BM_CLICK, 0, 0);
     });
     const std::string result = RunPropertyPage(state_);
     returned = true;

@@ -13,6 +13,7 @@
 #include "YoteiPage.h"
 #include "file_io.h"
 #include "scratch_folder.h"
+#include "wait_until.h"
 #include "tokenizer.h"
 #include "wait_for_window.h"
 #include "win_text.h"
@@ -29,13 +30,7 @@ class ThroughKavrel : public ::testing::Test {
   void TearDown() override { freeForm(); }
 
   // The next result string, within ten seconds.
-  std::string Result() {
-    for (int i = 0; i < 1000; ++i) {
-      if (isResult()) return GetResults();
-      Sleep(10);
-    }
-    return "<none>";
-  }
+  std::string Result() { return testsupport::WaitUntil([] { return isResult() != 0; }) ? GetResults() : "<none>"; }
 };
 
 // The local minute minutes_ago minutes back.
