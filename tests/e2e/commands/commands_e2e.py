@@ -222,4 +222,52 @@ def calendar_shows_this_month_with_today_marked():
         assert yellow > 40, f"no yellow mark for today ({yellow} pixels)"
 
 
+
+def picture(name):
+    return e2elib.Screenshot(subprocess.run(["convert", os.path.join(e2elib.SOURCE_DIR, "assets", name), "ppm:-"],
+                                            capture_output=True, check=True).stdout)
+
+
+@suite.case
+def the_character_blinks_and_talks_with_its_frames_only():
+    # Where each frame differs from the picture, and what the picture and the frame have there.
+    still, frames = picture("climon.bmp"), {part: picture(f"climon-{part}.bmp") for part in ("blink", "talk")}
+    spots = {part: [(x, y) for y in range(still.height) for x in range(still.width)
+                    if frame.pixel(x, y) != still.pixel(x, y)] for part, frame in frames.items()}
+
+    def shows(shot, part):  # the frame's own pixels where it differs from the picture
+        at = lambda x, y: shot.pixel(CHAR_LEFT + x, CHAR_TOP + y)  # noqa: E731
+        return sum(at(x, y) == frames[part].pixel(x, y) for x, y in spots[part]) > 0.9 * len(spots[part])
+
+    def character(shot):
+        return shot.region(CHAR_LEFT, CHAR_TOP, still.width, still.height)
+
+    today = None
+    for name, keys, with_frames in (("no frames", {}, False), ("Animate=0", {"Animate": 0}, True),
+                                    ("frames", {}, True)):
+        folder = e2elib.scratch_folder(e2elib.default_files() + [
+            os.path.join(e2elib.SOURCE_DIR, "assets", f"climon-{part}.bmp") for part in frames if with_frames])
+        write_ini(folder, SerifuInterval=1, **keys)
+        with Desktop(folder) as desk:
+            desk.wait_character()
+            if name != "frames":
+                # Still: every shot over six seconds is the picture as it was before frames existed.
+                end, seen = time.monotonic() + 6, set()
+                while time.monotonic() < end:
+                    seen.add(character(desk.display.grab()))
+                today = today or next(iter(seen))
+                assert seen == {today}, f"{name}: {len(seen)} different looks"
+                continue
+            looks = {}  # eyes closed or not: a shot of each
+            assert e2elib.wait_for(lambda: looks.setdefault(shows(shot := desk.display.grab(), "blink"), shot) and
+                                   len(looks) == 2, 20, 0), f"the eyes were only ever {'closed' if True in looks else 'open'}"
+            desk.double_click(*desk.character_centre())
+            talking = e2elib.wait_for(lambda: next((s for s in [desk.shot()] if shows(s, "talk")), None), 10, 0)
+            assert talking, "the mouth never opened"
+            for look, shot in (("eyes-closed", looks[True]), ("mouth-open", talking)):
+                header = b"P6 %d %d 255\n" % (shot.width, shot.height)
+                subprocess.run(["convert", "ppm:-", e2elib.artifact(f"commands-{look}.png")], input=header + shot.data,
+                               check=True)
+
+
 suite.run()
