@@ -24,7 +24,8 @@ Display: start()/stop() (or with), .env (environment with DISPLAY), grab() -> Sc
   click(x, y, button=1), open_menu(x, y) (a right click, then waits for the menu), double_click(x, y, gap=0.05),
   drag(x0, y0, x1, y1), key(*names), move(x, y),
   visible_windows() -> [(id, name, x, y, w, h)], find_window(name=None, cls=None, timeout=10),
-  settled(region, timeout, condition) -> the grab once region shows the same twice and condition holds.
+  settled(region, timeout, condition) -> the grab once region shows the same twice and condition holds,
+  focus(wid) (gives a window the keyboard and waits until it has it).
 Mokuna(folder, display): start() (or with), proc (the Popen), main_window_geometry(timeout=60) -> (x, y, w, h)
   of the character window, message_box(timeout=30) -> window or None, dismiss_message_box(key=None: clicks
   the button of a one-button box; or a key name such as "Return" or "Escape"), close_by_menu(),
@@ -109,7 +110,8 @@ def default_files(with_plugin=True):
     return files
 
 
-def _pixels(rgb):
+def pixels(rgb):
+    """The (r, g, b) byte triples of RGB bytes."""
     return (rgb[i:i + 3] for i in range(0, len(rgb), 3))
 
 
@@ -184,6 +186,11 @@ class Display:
             steady, previous[0] = part == previous[0], part
             return shot if steady and condition(shot) else None
         return wait_for(same_again, timeout, 0.05)
+
+    def focus(self, wid):
+        """Gives window wid the keyboard (without a window manager nobody else does) and waits until it has it."""
+        self.xdotool("windowfocus", wid)
+        return wait_for(lambda: self.xdotool("getwindowfocus").strip() == wid, 5, 0.05)
 
     def paint_background(self):
         """Paints the root window in the background colour (Wine's start blacks it out)."""
@@ -312,7 +319,7 @@ class Mokuna:
         # the same twice in a row.
         bg = bytes(self.display.background)
         window = self.main_window[2:]
-        painted = lambda shot: any(p != bg for p in _pixels(shot.region(*window)))  # noqa: E731
+        painted = lambda shot: any(p != bg for p in pixels(shot.region(*window)))  # noqa: E731
         self.display.settled(window, 10, painted)
         return self.main_window[2:]
 
@@ -329,8 +336,7 @@ class Mokuna:
             self.display.click(x + w // 2, y + h - 21)
         else:
             # Without a window manager nobody gives the box the keyboard: take it there directly.
-            self.display.xdotool("windowfocus", wid)
-            wait_for(lambda: self.display.xdotool("getwindowfocus").strip() == wid, 5, 0.05)
+            self.display.focus(wid)
             self.display.key(key)
         return box
 

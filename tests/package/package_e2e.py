@@ -240,7 +240,7 @@ def installer_pages(display, env, language):
         shown = display.settled(window[2:])
         for page in ("welcome", "license", "components"):
             display.save_png(e2elib.artifact(f"installer-{language}-{page}.png"))
-            display.xdotool("windowfocus", window[0])
+            display.focus(window[0])
             display.key("Return")
             before = shown.region(*window[2:]) if shown else None
             shown = display.settled(window[2:], 10, lambda shot: shot.region(*window[2:]) != before)

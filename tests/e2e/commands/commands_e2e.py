@@ -73,7 +73,11 @@ class Desktop:
     def wait_character(self, timeout=60):
         if not e2elib.wait_for(self.character_shown, timeout, 0.3):
             raise AssertionError("the character did not appear")
-        time.sleep(1.0)  # the tray icon and the timers come at the end of start-up
+        # The tray icon and the timers come at the end of start-up: an icon of many colours in the tray.
+        x, y = self.tray_icon()
+        area = (x - 8, y - 8, 16, 16)
+        if not self.display.settled(area, 10, lambda shot: len(set(e2elib.pixels(shot.region(*area)))) >= 4):
+            raise AssertionError("no tray icon")
 
     def character_centre(self):
         return self.char_left + CHAR_W // 2, self.char_top + CHAR_H // 2
@@ -179,10 +183,12 @@ def exit_from_the_tray_menu_ends_the_program_and_writes_settings():
         before = desk.shot()
         x, y = desk.tray_icon()
         desk.display.xdotool("mousemove", x, y, "mousedown", 3)
-        time.sleep(0.8)
-        assert outside_character_changes(desk, before, desk.shot("tray-menu")) > 100, "no menu on a tray press"
+        assert e2elib.wait_for(lambda: outside_character_changes(desk, before, desk.shot()) > 100, 10), \
+            "no menu on a tray press"
+        desk.display.settled((0, 0, *SIZE))
+        desk.shot("tray-menu")
         desk.display.xdotool("mouseup", 3)
-        time.sleep(0.3)
+        desk.display.settled((0, 0, *SIZE))
         desk.menu_item_from_bottom(1)  # 終了
         ini = os.path.join(folder, "edll.ini")
         assert e2elib.wait_for(lambda: os.path.exists(ini), 20, 0.3), "edll.ini was not written"
@@ -216,7 +222,7 @@ def calendar_shows_this_month_with_today_marked():
     write_ini(folder, ShowCalender=1)
     with Desktop(folder) as desk:
         desk.wait_character()
-        time.sleep(0.5)
+        desk.display.settled((CAL_X, CAL_Y, 240, 190))
         shot = desk.shot("calendar")
         yellow = count_colour(shot, (255, 255, 0), CAL_X, CAL_Y, 240, 190)
         assert yellow > 40, f"no yellow mark for today ({yellow} pixels)"

@@ -1,7 +1,6 @@
 """The settings dialog, the About box and a plug-in's settings page, reached from the character's menu of the
 real program with the real scheduler library and mail plug-in."""
 import os
-import time
 
 import e2elib
 
@@ -37,14 +36,14 @@ def open_menu_item(program, display, position):
 def click_in(display, window, cx, cy):
     """A click at client coordinates of window (without a window manager a Wine window has no frame)."""
     display.click(window[2] + cx, window[3] + cy)
-    time.sleep(0.2)
+    display.settled(window[2:])
 
 
 def replace_text(display, window, cx, cy, text):
     click_in(display, window, cx, cy)
     display.key("End", *["BackSpace"] * 12)
     display.xdotool("type", text)
-    time.sleep(0.2)
+    display.settled(window[2:])
 
 
 def calendar_shown(display):
@@ -129,11 +128,9 @@ def plugin_settings_page_schedules_the_mail_check():
         display.key("Right", "Down", "Return")             # 拡張DLL > Fennick
         page = display.find_window(name="メール取得の設定", timeout=30)
         assert page, "the plug-in's settings page did not open"
-        time.sleep(1.0)  # the page takes the first click only once it is up
-        # メールチェックする holds the focus when the page opens. Without a window manager nobody gives the
-        # page the keyboard: take it there directly.
-        display.xdotool("windowfocus", page[0])
-        time.sleep(0.3)
+        display.settled(page[2:])  # the page takes the first click only once it is up
+        # メールチェックする holds the focus when the page opens.
+        display.focus(page[0])
         display.key("space")
         assert e2elib.wait_for(lambda: checked(display, page), 5), "the check box did not take the tick"
         replace_text(display, page, 200, 64, "7")          # 分おき

@@ -71,7 +71,7 @@ def windows_stored_off_every_screen_come_back():
                 x, y, w, h = character_geometry(app, display)
                 cal = calendar_window(display)
                 assert cal, "the calendar did not show"
-                time.sleep(0.5)
+                display.settled(cal[2:])
                 display.save_png(e2elib.artifact(f"places-{left}-{top}.png"))
                 if stays:
                     assert (x, y) == (left, top), (x, y)

@@ -57,7 +57,7 @@ def month_label_shows_year_and_month_kanji():
                 calendar = e2elib.wait_for(
                     lambda: next((w for w in display.visible_windows() if w[1].startswith("Calender")), None), 20)
                 assert calendar, "the calendar did not show"
-                time.sleep(1)
+                display.settled(calendar[2:])
                 shot = display.grab()
                 display.save_png(e2elib.artifact("plain-prefix-calendar.png"))
                 _, _, x, y, w, h = calendar

@@ -2,7 +2,6 @@
 Yotei's page, opened from the character's menu, for the next minute is said in the balloon at that minute."""
 import datetime
 import os
-import time
 
 import e2elib
 
@@ -18,10 +17,10 @@ def balloon_texts(app):
 
 
 def type_into(display, page, cx, cy, text):
+    before = display.grab().region(*page[2:])
     display.click(page[2] + cx, page[3] + cy)
-    time.sleep(0.2)
     display.xdotool("type", text)
-    time.sleep(0.2)
+    assert display.settled(page[2:], 10, lambda shot: shot.region(*page[2:]) != before), f"{text!r} did not show"
 
 
 @suite.case
@@ -32,23 +31,21 @@ def reminder_set_on_the_page_is_said_at_its_minute():
                 .encode("cp932"))
     with e2elib.Display() as display, e2elib.Mokuna(folder, display) as app:
         x, y, w, h = app.main_window_geometry()
-        display.click(x + w // 2, y + h // 2, 3)
-        time.sleep(0.7)
+        assert display.open_menu(x + w // 2, y + h // 2), "no menu"
         display.key(*["Down"] * MENU_DLL, "Right", "Down", "Return")  # 拡張DLL > Yotei
         page = display.find_window(name="予定の設定", timeout=30)
         assert page, "Yotei's page did not open"
-        time.sleep(1.0)
-        # Without a window manager nobody gives the page the keyboard: take it there directly.
-        display.xdotool("windowfocus", page[0])
-        time.sleep(0.3)
+        display.settled(page[2:])
+        display.focus(page[0])
         # The next minute, or the one after when this one is nearly over: the page's OK must come before it.
         now = datetime.datetime.now()
         due = (now + datetime.timedelta(minutes=1 if now.second < 40 else 2)).replace(second=0, microsecond=0)
         text = "Meeting in room 3F"
         type_into(display, page, 100, 220, due.strftime("%H:%M"))  # 時刻 (毎日 is chosen when the page opens)
         type_into(display, page, 212, 246, text)                   # 内容
+        before = display.grab().region(*page[2:])
         display.click(page[2] + 72 + 37, page[3] + 264 + 12)       # 追加
-        time.sleep(0.5)
+        assert display.settled(page[2:], 10, lambda shot: shot.region(*page[2:]) != before), "追加 changed nothing"
         display.save_png(e2elib.artifact("yotei-page.png"))
         display.click(page[2] + 277 + 37, page[3] + 312 + 12)      # OK
         assert e2elib.wait_for(lambda: not display.find_window(name="予定の設定", timeout=0.5), 10), "OK left the page"
