@@ -26,33 +26,31 @@ constexpr char kBadFields[] =
 
 using Kind = mokuna::ControlKind;
 // x, y, w, h in 96-DPI client pixels; w = 0 sizes a label to its text; a drop-down's h is its opened height.
-constexpr mokuna::ControlSpec Row(int id, Kind kind, const char* text, int x, int y, int w, int h) {
-  return mokuna::ControlRow(id, kind, text, x, y, w, h);
-}
+using mokuna::ControlRow;
 
 constexpr int kDayX = 72, kDayStep = 40;
 constexpr mokuna::ControlSpec DayRow(int day) {  // 0 Sunday
-  return Row(kIdSunday + day, Kind::kCheckBox, kDayNames[day], kDayX + day * kDayStep, 187, 36, 17);
+  return ControlRow(kIdSunday + day, Kind::kCheckBox, kDayNames[day], kDayX + day * kDayStep, 187, 36, 17);
 }
 // In tab order; labels take no focus and come first.
 const mokuna::ControlSpec kControls[] = {
-    Row(kIdListLabel, Kind::kLabel, "予定", 8, 8, 0, 0),
-    Row(kIdRepeatLabel, Kind::kLabel, "くり返し", 8, 164, 0, 0),
-    Row(kIdDateLabel, Kind::kLabel, "日付", 204, 164, 32, 14),
-    Row(kIdTimeLabel, Kind::kLabel, "時刻", 8, 214, 0, 0),
-    Row(kIdTextLabel, Kind::kLabel, "内容", 8, 240, 0, 0),
-    Row(kIdList, Kind::kList, "", 8, 24, 344, 124),
-    Row(kIdRepeat, Kind::kDropDown, "", 72, 160, 120, 140),
-    Row(kIdDate, Kind::kEdit, "", 240, 160, 112, 20),
+    ControlRow(kIdListLabel, Kind::kLabel, "予定", 8, 8, 0, 0),
+    ControlRow(kIdRepeatLabel, Kind::kLabel, "くり返し", 8, 164, 0, 0),
+    ControlRow(kIdDateLabel, Kind::kLabel, "日付", 204, 164, 32, 14),
+    ControlRow(kIdTimeLabel, Kind::kLabel, "時刻", 8, 214, 0, 0),
+    ControlRow(kIdTextLabel, Kind::kLabel, "内容", 8, 240, 0, 0),
+    ControlRow(kIdList, Kind::kList, "", 8, 24, 344, 124),
+    ControlRow(kIdRepeat, Kind::kDropDown, "", 72, 160, 120, 140),
+    ControlRow(kIdDate, Kind::kEdit, "", 240, 160, 112, 20),
     DayRow(0), DayRow(1), DayRow(2), DayRow(3), DayRow(4), DayRow(5), DayRow(6),
-    Row(kIdTime, Kind::kEdit, "", 72, 210, 56, 20),
-    Row(kIdText, Kind::kEdit, "", 72, 236, 280, 20),
-    Row(kIdAdd, Kind::kButton, "追加", 72, 264, 75, 25),
-    Row(kIdChange, Kind::kButton, "変更", 152, 264, 75, 25),
-    Row(kIdDelete, Kind::kButton, "削除", 232, 264, 75, 25),
-    Row(kIdChime, Kind::kCheckBox, "毎正時に時刻を知らせる", 8, 316, 180, 17),
-    Row(kIdCancel, Kind::kButton, "キャンセル", 196, 312, 75, 25),
-    Row(kIdOk, Kind::kButton, "OK", 277, 312, 75, 25),
+    ControlRow(kIdTime, Kind::kEdit, "", 72, 210, 56, 20),
+    ControlRow(kIdText, Kind::kEdit, "", 72, 236, 280, 20),
+    ControlRow(kIdAdd, Kind::kButton, "追加", 72, 264, 75, 25),
+    ControlRow(kIdChange, Kind::kButton, "変更", 152, 264, 75, 25),
+    ControlRow(kIdDelete, Kind::kButton, "削除", 232, 264, 75, 25),
+    ControlRow(kIdChime, Kind::kCheckBox, "毎正時に時刻を知らせる", 8, 316, 180, 17),
+    ControlRow(kIdCancel, Kind::kButton, "キャンセル", 196, 312, 75, 25),
+    ControlRow(kIdOk, Kind::kButton, "OK", 277, 312, 75, 25),
 };
 
 std::string TodayText() { return FormatMinute(MinuteOf(mokuna::CurrentClock().Now())).substr(0, 10); }
