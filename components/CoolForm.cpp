@@ -461,12 +461,7 @@ void TCoolForm::SetFrame(HBITMAP shown, const RECT* changed) {
   const bool in_picture = dirty.left >= 0 && dirty.top >= 0 && dirty.right <= ShownWidth() && dirty.bottom <= ShownHeight();
   if (in_picture && !OnPaint && picture_kind_ == PictureKind::kBitmap && IsWindowVisible(parent_)) {
     if (HDC dc = GetDC(parent_)) {
-      HDC source = CreateCompatibleDC(dc);
-      HGDIOBJ old = SelectObject(source, frame_ ? frame_ : shown_ ? shown_ : bitmap_);
-      const BOOL drawn = BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, source,
-                                dirty.left, dirty.top, SRCCOPY);
-      SelectObject(source, old);
-      DeleteDC(source);
+      const bool drawn = BlitPicture(dc, dirty);
       ReleaseDC(parent_, dc);
       if (drawn) return;
     }
@@ -566,15 +561,21 @@ HBITMAP TCoolForm::Scaled(HBITMAP source_bitmap, bool keep_to_outline) const {
 // ---------------------------------------------------------------------------------------------------------
 // Painting and messages
 
+bool TCoolForm::BlitPicture(HDC dc, const RECT& part) const {
+  HDC source = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(source, frame_ ? frame_ : shown_ ? shown_ : bitmap_);
+  const BOOL drawn = BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, source, part.left,
+                            part.top, SRCCOPY);
+  SelectObject(source, old);
+  DeleteDC(source);
+  return drawn != FALSE;
+}
+
 void TCoolForm::PaintContent(HDC dc, const RECT& client) {
   const int w = std::min<int>(ShownWidth(), width_);
   const int h = std::min<int>(ShownHeight(), height_);
   if (picture_kind_ == PictureKind::kBitmap && w > 0 && h > 0) {
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, frame_ ? frame_ : shown_ ? shown_ : bitmap_);
-    BitBlt(dc, 0, 0, w, h, source, 0, 0, SRCCOPY);
-    SelectObject(source, old);
-    DeleteDC(source);
+    BlitPicture(dc, RECT{0, 0, w, h});
   } else if (picture_kind_ == PictureKind::kIcon) {
     FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
     DrawIconEx(dc, 0, 0, icon_, ShownWidth(), ShownHeight(), 0, nullptr, DI_NORMAL);

@@ -189,6 +189,8 @@ class TCoolForm {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
   bool OnControl(int x, int y) const;
   void PaintContent(HDC dc, const RECT& client);
+  // The bitmap shown (the frame, or the picture at its scale) into dc, part of it at its own place.
+  bool BlitPicture(HDC dc, const RECT& part) const;
   void BuildShownBitmap();
   HBITMAP Scaled(HBITMAP source, bool keep_to_outline) const;
   void ApplyScaledMask();
